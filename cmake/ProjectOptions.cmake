@@ -1,0 +1,17 @@
+# Compiler settings shared by every target, as INTERFACE targets to link against.
+
+add_library(trevanto_warnings INTERFACE)
+target_compile_options(trevanto_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
+  -Wnull-dereference -Wimplicit-fallthrough)
+if(TREVANTO_WERROR)
+  target_compile_options(trevanto_warnings INTERFACE -Werror)
+endif()
+
+add_library(trevanto_sanitizers INTERFACE)
+if(TREVANTO_SANITIZE)
+  target_compile_options(trevanto_sanitizers INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(trevanto_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,76 @@
+// trevanto-convert: the conversion run from a shell, for scripts, cron and benchmarks.
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "site/conversion.h"
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kRunFailed = 1;
+constexpr int kWrongUsage = 2;
+
+void printUsage(std::ostream& out) {
+  out << "Usage: trevanto-convert [--templates DIR] SOURCE SITE\n"
+         "Converts the Internet shortcuts (*.url) in the subfolders of SOURCE into the framed\n"
+         "HTML site in SITE, adding only the links and sections it does not hold yet.\n"
+         "The template pages are taken from beside this program unless --templates names a folder.\n";
+}
+
+std::filesystem::path programFolder() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::filesystem::current_path();
+  return std::filesystem::canonical(self, error).parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string_view> positional;
+  std::filesystem::path templates;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      printUsage(std::cout);
+      return kDone;
+    }
+    if (arg == "--templates") {
+      if (++i == argc) {
+        printUsage(std::cerr);
+        return kWrongUsage;
+      }
+      templates = argv[i];
+    } else if (arg.starts_with("--templates=")) {
+      templates = arg.substr(std::string_view("--templates=").size());
+    } else if (arg.starts_with("-") && arg != "-") {
+      std::cerr << "trevanto-convert: unknown option " << arg << "\n";
+      printUsage(std::cerr);
+      return kWrongUsage;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) {
+    printUsage(std::cerr);
+    return kWrongUsage;
+  }
+
+  trevanto::site::RunRequest request;
+  request.sourceFolder = positional[0];
+  request.siteFolder = positional[1];
+  request.programFolder = templates.empty() ? programFolder() : templates;
+  const trevanto::site::RunReport report = trevanto::site::runConversion(request);
+
+  for (const std::string& line : trevanto::site::statisticsLines(report)) std::cout << line << "\n";
+  if (report.failed()) {
+    std::cerr << "trevanto-convert: " << report.error << "\n";
+    return kRunFailed;
+  }
+  return kDone;
+}

@@ -1,0 +1,54 @@
+// The conversion run: every immediate subfolder of the source folder becomes a section page
+// in the site folder, every shortcut in it a link; a menu page lists the sections. Pages are
+// only ever appended to, so a run over a grown collection adds just what is new.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace trevanto::site {
+
+struct RunProgress {
+  std::int64_t done = 0;   // shortcuts handled so far
+  std::int64_t total = 0;  // shortcuts found in all sections
+  std::string section;     // the section being converted, as UTF-8
+};
+
+// A shortcut (or a whole section, when name is empty) that the run passed over.
+struct SkippedShortcut {
+  std::string section;  // UTF-8, for display
+  std::string name;     // UTF-8, less ".url"; empty for a whole section
+  std::string reason;
+};
+
+struct RunReport {
+  std::int32_t ConvertedCount = 0;   // link lines written
+  std::int32_t NewSectionCount = 0;  // section pages created
+  std::int32_t RepeatCount = 0;      // shortcuts whose link the page already held
+  std::vector<SkippedShortcut> skipped;
+  bool stopped = false;  // stopped on request between two shortcuts
+  std::string error;     // what stopped the run, naming the file and the reason; empty when it completed
+  bool failed() const { return !error.empty(); }
+};
+
+struct RunRequest {
+  std::filesystem::path sourceFolder;
+  std::filesystem::path siteFolder;
+  std::filesystem::path programFolder;  // holds the template pages
+  std::function<void(const RunProgress&)> onProgress;  // called before each shortcut
+  std::function<bool()> stopRequested;                  // asked before each shortcut
+};
+
+RunReport runConversion(const RunRequest& request);
+
+// The statistics as lines: the three counts, then what was skipped (at most
+// kMaxSkippedNamed named) and whether the run was stopped.
+inline constexpr std::size_t kMaxSkippedNamed = 20;
+std::vector<std::string> statisticsLines(const RunReport& report);
+// The lines joined by a line feed and a carriage return, as the message box shows them.
+std::string statisticsMessage(const RunReport& report);
+
+}  // namespace trevanto::site

@@ -1,0 +1,95 @@
+#include "folder_order.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "site_error.h"
+#include "text_encoding.h"
+
+namespace trevanto::site {
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool entryIsFolder(const std::filesystem::path& folder, const dirent& entry) {
+  if (entry.d_type == DT_DIR) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+  struct stat info {};
+  const auto full = joinPath(folder, entry.d_name);
+  return ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+bool nameOrderLess(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto la = static_cast<unsigned char>(lowerAscii(a[i]));
+    const auto lb = static_cast<unsigned char>(lowerAscii(b[i]));
+    if (la != lb) return la < lb;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+bool isShortcutName(std::string_view name) {
+  return name.size() >= 4 && equalsIgnoringAsciiCase(name.substr(name.size() - 4), ".url");
+}
+
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
+  errno = 0;
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+  std::vector<FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const bool isFolder = entryIsFolder(folder, *entry);
+    if (isFolder && name.starts_with('.')) continue;
+    entries.push_back({std::string(name), isFolder});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return nameOrderLess(a.name, b.name); });
+  return entries;
+}
+
+std::vector<std::string> listSubfolders(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (auto& entry : listFolder(folder)) {
+    if (entry.isFolder) names.push_back(std::move(entry.name));
+  }
+  return names;
+}
+
+std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern) {
+  std::vector<std::string> names;
+  for (auto& entry : listFolder(folder)) {
+    if (entry.isFolder) continue;
+    if (pattern == FilePattern::Shortcuts && !isShortcutName(entry.name)) continue;
+    names.push_back(std::move(entry.name));
+  }
+  return names;
+}
+
+std::filesystem::path joinPath(const std::filesystem::path& folder, std::string_view name) {
+  std::string joined = folder.string();
+  if (!joined.empty() && joined.back() != '/') joined.push_back('/');
+  joined += name;
+  return joined;
+}
+
+}  // namespace trevanto::site

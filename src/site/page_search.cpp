@@ -1,0 +1,143 @@
+#include "page_search.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "site_error.h"
+
+namespace trevanto::site {
+namespace {
+
+constexpr std::string_view kHrefOpen = "href=\"";
+
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const std::filesystem::path& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throw SiteError("Не удалось открыть страницу", path_, systemReason(errno));
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  ~ReadOnlyFile() { ::close(fd_); }
+
+  // Reads up to size bytes; 0 at the end of the file.
+  std::size_t read(char* into, std::size_t size) {
+    for (;;) {
+      const ssize_t got = ::read(fd_, into, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw SiteError("Не удалось прочитать страницу", path_, systemReason(errno));
+    }
+  }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
+}  // namespace
+
+bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat, std::size_t chunkBytes) {
+  if (chunkBytes == 0) chunkBytes = 1;
+  ReadOnlyFile page(NamePathS);
+  if (Dat.empty()) return false;
+  const std::size_t carry = Dat.size() - 1;
+  std::vector<char> window(carry + chunkBytes);
+  std::size_t held = 0;
+  for (;;) {
+    const std::size_t got = page.read(window.data() + held, chunkBytes);
+    if (got == 0) return true;
+    held += got;
+    if (held >= Dat.size() &&
+        ::memmem(window.data(), held, Dat.data(), Dat.size()) != nullptr) {
+      return false;
+    }
+    // Keep the tail that could still begin an occurrence.
+    const std::size_t keep = std::min(held, carry);
+    std::memmove(window.data(), window.data() + held - keep, keep);
+    held = keep;
+  }
+}
+
+std::string hrefNeedle(std::string_view target) {
+  std::string needle;
+  needle.reserve(target.size() + kHrefOpen.size() + 1);
+  needle += kHrefOpen;
+  needle += target;
+  needle += '"';
+  return needle;
+}
+
+void PageLinkIndex::load(const std::filesystem::path& page, std::size_t chunkBytes) {
+  page_ = page;
+  targets_.clear();
+  used_ = 0;
+  complete_ = true;
+  std::error_code missing;
+  if (!std::filesystem::exists(page, missing)) return;
+
+  if (chunkBytes == 0) chunkBytes = 1;
+  ReadOnlyFile file(page);
+  std::vector<char> chunk(chunkBytes);
+  std::size_t matched = 0;
+  bool collecting = false;
+  std::string target;
+  for (;;) {
+    const std::size_t got = file.read(chunk.data(), chunk.size());
+    if (got == 0) break;
+    for (std::size_t i = 0; i < got; ++i) {
+      const char c = chunk[i];
+      if (collecting && c == '"') {
+        insert(target);
+        target.clear();
+        collecting = false;
+      } else if (collecting && complete_) {
+        target.push_back(c);
+        if (target.size() > budget_) complete_ = false;
+      }
+      // Every href=" starts a target, even one inside another target: its own quote then
+      // ends the one before.
+      if (c == kHrefOpen[matched]) {
+        if (++matched == kHrefOpen.size()) {
+          collecting = true;
+          matched = 0;
+        }
+      } else {
+        matched = (c == kHrefOpen[0]) ? 1 : 0;
+      }
+    }
+    if (!complete_) {
+      targets_.clear();
+      return;
+    }
+  }
+  // An href=" left open at the end of the page can still be completed by a later write,
+  // which the index would not see whole; let the page answer for itself from then on.
+  if (collecting) complete_ = false;
+  if (!complete_) targets_.clear();
+}
+
+void PageLinkIndex::add(std::string_view target) {
+  if (complete_) insert(target);
+}
+
+void PageLinkIndex::insert(std::string_view target) {
+  if (!complete_) return;
+  const auto [it, added] = targets_.emplace(target);
+  if (added) used_ += target.size() + 64;  // the text and the set's own bookkeeping
+  if (used_ > budget_) {
+    complete_ = false;
+    targets_.clear();
+  }
+}
+
+bool PageLinkIndex::holdsLinkTo(std::string_view target) const {
+  // A target holding '"' cannot be answered from the texts between quotes.
+  if (complete_ && target.find('"') == std::string_view::npos) return targets_.count(std::string(target)) != 0;
+  return !PoiskKomb(page_, hrefNeedle(target));
+}
+
+}  // namespace trevanto::site

@@ -1,0 +1,183 @@
+#include "shortcut_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+#include "site_error.h"
+#include "text_encoding.h"
+
+namespace trevanto::site {
+namespace {
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlankOrTab(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlankOrTab(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Splits at CR LF, lone CR or lone LF.
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Consumes one separator (comma, CR LF, CR or LF) at pos, if one stands there.
+std::size_t skipSeparator(std::string_view bytes, std::size_t pos) {
+  if (pos >= bytes.size()) return pos;
+  if (bytes[pos] == ',' || bytes[pos] == '\n') return pos + 1;
+  if (bytes[pos] == '\r') return (pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ? pos + 2 : pos + 1;
+  return pos;
+}
+
+}  // namespace
+
+std::string OUT_Path(std::string_view fileBytes) {
+  std::string LinkText;
+  std::size_t pos = 0;
+  while (pos < fileBytes.size()) {
+    while (pos < fileBytes.size() && fileBytes[pos] == ' ') ++pos;
+    std::string_view field;
+    if (pos < fileBytes.size() && fileBytes[pos] == '"') {
+      const std::size_t close = fileBytes.find('"', pos + 1);
+      const std::size_t end = close == std::string_view::npos ? fileBytes.size() : close;
+      field = fileBytes.substr(pos + 1, end - pos - 1);
+      pos = end == fileBytes.size() ? end : end + 1;
+      while (pos < fileBytes.size() && fileBytes[pos] != ',' && !isLineEnd(fileBytes[pos])) ++pos;
+    } else {
+      const std::size_t start = pos;
+      while (pos < fileBytes.size() && fileBytes[pos] != ',' && !isLineEnd(fileBytes[pos])) ++pos;
+      field = fileBytes.substr(start, pos - start);
+    }
+    pos = skipSeparator(fileBytes, pos);
+    LinkText += field;
+    LinkText += "\r\n";
+  }
+  return LinkText;
+}
+
+std::optional<std::string> Poisk(std::string_view LinkText) {
+  const std::size_t found = LinkText.find("URL");
+  if (found == std::string_view::npos) return std::string();
+  // Counts of the 1-based original: remainder = Len - p - 3 with p = found + 1.
+  const auto len = static_cast<std::int64_t>(LinkText.size());
+  const std::int64_t remainderLength = len - static_cast<std::int64_t>(found + 1) - 3;
+  if (remainderLength < 0) return std::nullopt;
+  const std::int64_t keep = remainderLength - 3;
+  if (keep < 0) return std::nullopt;
+  const auto start = static_cast<std::size_t>(len - remainderLength);
+  return std::string(LinkText.substr(start, static_cast<std::size_t>(keep)));
+}
+
+std::optional<std::string> oldLinkText(std::string_view fileBytes) { return Poisk(OUT_Path(fileBytes)); }
+
+std::string readShortcutAddress(std::string_view fileBytes) {
+  const std::string text = decodeShortcutText(fileBytes);
+  enum class Section { Other, Shortcut, ShortcutW };
+  Section section = Section::Other;
+  bool seenShortcut = false;
+  bool seenShortcutW = false;
+  std::optional<std::string> fromShortcut, fromShortcutW, fromAnyLine;
+
+  for (std::string_view line : splitLines(text)) {
+    line = trimBlanks(line);
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      const std::string_view name = trimBlanks(line.substr(1, line.size() - 2));
+      section = Section::Other;
+      if (equalsIgnoringAsciiCase(name, "InternetShortcut") && !seenShortcut) {
+        section = Section::Shortcut;
+        seenShortcut = true;
+      } else if (equalsIgnoringAsciiCase(name, "InternetShortcut.W") && !seenShortcutW) {
+        section = Section::ShortcutW;
+        seenShortcutW = true;
+      }
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    if (!equalsIgnoringAsciiCase(trimBlanks(line.substr(0, equals)), "URL")) continue;
+    std::string_view value = trimBlanks(line.substr(equals + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.empty()) continue;
+
+    if (!fromAnyLine) fromAnyLine = std::string(value);
+    if (section == Section::Shortcut && !fromShortcut) fromShortcut = std::string(value);
+    if (section == Section::ShortcutW && !fromShortcutW) fromShortcutW = utf7ToUtf8(value).value_or(std::string());
+  }
+  if (fromShortcutW && !fromShortcutW->empty()) return *fromShortcutW;
+  if (fromShortcut) return *fromShortcut;
+  return fromAnyLine.value_or(std::string());
+}
+
+bool isUnsafeAddress(std::string_view address) {
+  std::size_t start = 0;
+  while (start < address.size() && static_cast<unsigned char>(address[start]) <= 0x20) ++start;
+  std::string scheme;
+  for (std::size_t i = start; i < address.size() && scheme.size() < 16; ++i) {
+    const char c = address[i];
+    if (c == '\t' || c == '\r' || c == '\n') continue;
+    scheme.push_back(c);
+    if (c == ':') break;
+  }
+  scheme = asciiLower(scheme);
+  return scheme == "javascript:" || scheme == "vbscript:" || scheme == "data:";
+}
+
+ShortcutFile loadShortcutFile(const std::filesystem::path& path) {
+  ShortcutFile result;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    result.problem = ShortcutFileProblem::Unreadable;
+    result.reason = systemReason(errno);
+    return result;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    result.problem = ShortcutFileProblem::Unreadable;
+    result.reason = systemReason(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    result.problem = ShortcutFileProblem::NotRegularFile;
+  } else if (static_cast<std::uint64_t>(info.st_size) > kMaxShortcutBytes) {
+    result.problem = ShortcutFileProblem::TooLarge;
+  } else {
+    result.bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t filled = 0;
+    while (filled < result.bytes.size()) {
+      const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        result.problem = ShortcutFileProblem::Unreadable;
+        result.reason = systemReason(errno);
+        break;
+      }
+      if (got == 0) break;
+      filled += static_cast<std::size_t>(got);
+      // A file that grows while being read is read up to the limit only.
+      if (filled == result.bytes.size() && filled <= kMaxShortcutBytes) result.bytes.resize(kMaxShortcutBytes + 1);
+    }
+    if (result.problem == ShortcutFileProblem::None && filled > kMaxShortcutBytes) {
+      result.problem = ShortcutFileProblem::TooLarge;
+    }
+    result.bytes.resize(result.problem == ShortcutFileProblem::None ? filled : 0);
+  }
+  ::close(fd);
+  return result;
+}
+
+}  // namespace trevanto::site

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace trevanto::site {
+
+// A failure that names the file or folder concerned and the reason, in the words shown to
+// the user.
+class SiteError : public std::runtime_error {
+ public:
+  SiteError(const std::string& what, const std::filesystem::path& path, const std::string& reason);
+  const std::filesystem::path& path() const noexcept { return path_; }
+  const std::string& reason() const noexcept { return reason_; }
+
+ private:
+  std::filesystem::path path_;
+  std::string reason_;
+};
+
+// The reason for an errno value, as the system words it.
+std::string systemReason(int errorNumber);
+
+}  // namespace trevanto::site

@@ -1,0 +1,48 @@
+// Conversions between the encodings met in shortcut files and file names, and the
+// Windows-1251 bytes that pages are written in.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trevanto::site {
+
+// Code points are carried as UTF-8 in std::string throughout the engine.
+
+// True when the bytes are well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+// True when some byte is outside ASCII.
+bool hasNonAscii(std::string_view bytes);
+
+std::string windows1251ToUtf8(std::string_view bytes);
+// UTF-16 without its byte-order mark; an unpaired surrogate becomes U+FFFD.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);
+// UTF-7 as written into the ".W" copy of a shortcut's address; nullopt when malformed.
+std::optional<std::string> utf7ToUtf8(std::string_view text);
+
+// Shortcut text to UTF-8: a byte-order mark (UTF-8, UTF-16 LE/BE) decides; without one,
+// valid UTF-8 holding a non-ASCII byte is UTF-8 and anything else Windows-1251.
+std::string decodeShortcutText(std::string_view bytes);
+
+// A name from the file system as UTF-8: valid UTF-8 is kept, anything else is taken as
+// Windows-1251 bytes (names copied from old disks).
+std::string fileNameToUtf8(std::string_view rawName);
+
+// Text for a page, in Windows-1251: '&', '<', '>' and '"' as character references,
+// control characters and characters Windows-1251 cannot hold as "&#N;".
+std::string htmlTextWindows1251(std::string_view utf8);
+
+// An address for an href attribute: ASCII as it is except '"', '<', '>' and control
+// characters, which are percent-encoded; every non-ASCII character as percent-encoded UTF-8.
+std::string addressForPage(std::string_view utf8);
+
+// A file name for an href attribute: its bytes as they are, except '"', '<', '>', '#', '?',
+// '%', control characters and bytes over 127, which are percent-encoded.
+std::string fileReferenceForPage(std::string_view rawName);
+
+// Lower-cases ASCII letters only.
+std::string asciiLower(std::string_view text);
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace trevanto::site

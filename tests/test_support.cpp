@@ -1,0 +1,49 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace trevanto::testing {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "trevanto-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  // Give back write permission that a test may have taken away, so everything can go.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored)) std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                                                std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string shortcutText(std::string_view address) {
+  return "[InternetShortcut]\r\nURL=" + std::string(address) + "\r\n";
+}
+
+void writeShortcut(const std::filesystem::path& folder, std::string_view name, std::string_view address) {
+  writeFile(folder / (std::string(name) + ".url"), shortcutText(address));
+}
+
+}  // namespace trevanto::testing
