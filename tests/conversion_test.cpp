@@ -1,1 +1,297 @@
+#include "site/conversion.h"
+
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "site/page_format.h"
+#include "site/site_files.h"
+#include "test_support.h"
+
+using namespace trevanto::site;
+using trevanto::testing::readFile;
+using trevanto::testing::TempFolder;
+using trevanto::testing::writeFile;
+using trevanto::testing::writeShortcut;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSectionHeader = "<body bgColor=#BBC4C1><P align=center> <FONT color=#808080 face=Arial size=1>\r\n";
+// "ГЛАВНАЯ СТРАНИЦА" in Windows-1251.
+const std::string kMenuHeader =
+    "<body bgColor=#BBC4C1><hr /><a href=\"Frame3.html\" target=Frame3 face=Arial size=2><P align=center>"
+    "<FONT color=\"#FF0000\"><B>\xC3\xCB\xC0\xC2\xCD\xC0\xDF \xD1\xD2\xD0\xC0\xCD\xC8\xD6\xC0</B></font></a><br>"
+    "<P align=center> <FONT color=#000040 face=Arial size=4>\r\n";
+
+std::string linkOf(const std::string& address, const std::string& name) {
+  return "<a href=\"" + address + "\" target=index>" + name + "</a><br>\r\n";
+}
+std::string menuOf(const std::string& reference, const std::string& name) {
+  return "<a href=\"" + reference + "\"target=Frame3>" + name + "</a><br />\r\n";
+}
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  fs::path source() const { return root_ / "source"; }
+  fs::path site() const { return root_ / "site"; }
+  std::string page(const std::string& name) const { return readFile(site() / name); }
+
+  void SetUp() override {
+    fs::create_directories(source());
+    fs::create_directories(site());
+  }
+
+  RunReport run() {
+    RunRequest request;
+    request.sourceFolder = source();
+    request.siteFolder = site();
+    request.programFolder = TREVANTO_TEMPLATES_DIR;
+    return runConversion(request);
+  }
+
+  TempFolder root_;
+};
+
+}  // namespace
+
+TEST_F(ConversionRunTest, firstRunWritesEveryPageByteForByte) {
+  writeShortcut(source() / "News", "Daily", "http://news.example/daily");
+  const RunReport report = run();
+  EXPECT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 1);
+  EXPECT_EQ(report.NewSectionCount, 1);
+  EXPECT_EQ(report.RepeatCount, 0);
+  EXPECT_EQ(page("News.html"), kSectionHeader + linkOf("http://news.example/daily", "Daily"));
+  EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("News.html", "News"));
+  for (std::string_view name : kTemplateNames) {
+    EXPECT_EQ(page(std::string(name)), readFile(fs::path(TREVANTO_TEMPLATES_DIR) / std::string(name)));
+  }
+  EXPECT_EQ(fs::directory_iterator(site()) == fs::directory_iterator(), false);
+  EXPECT_EQ(std::distance(fs::directory_iterator(site()), fs::directory_iterator()), 5);
+}
+
+TEST_F(ConversionRunTest, sectionsAndLinksFollowTheNameOrderAndNamesAreEscaped) {
+  writeShortcut(source() / "b", "Zeta", "http://z.example/");
+  writeShortcut(source() / "b", "alpha", "http://a.example/\"<x>");
+  writeFile(source() / "b" / "Beta.URL", "[InternetShortcut]\r\nURL=http://b.example/\xD0\xB3\r\n");
+  writeShortcut(source() / "A & <B>", "Tom & Jerry", "http://t.example/");
+  writeShortcut(source() / "\xD0\x9D\xD0\xBE\xD0\xB2", "\xD0\x81\xD0\xB6", "http://y.example/");
+  writeShortcut(source() / ".hidden", "x", "http://hidden.example/");
+  writeShortcut(source(), "top-level", "http://ignored.example/");
+  writeFile(source() / "b" / "notes.txt", "URL=http://ignored.example/");
+
+  const RunReport report = run();
+  EXPECT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 5);
+  EXPECT_EQ(page("b.html"), kSectionHeader + linkOf("http://a.example/%22%3Cx%3E", "alpha") +
+                                linkOf("http://b.example/%D0%B3", "Beta") + linkOf("http://z.example/", "Zeta"));
+  EXPECT_EQ(page("A & <B>.html"), kSectionHeader + linkOf("http://t.example/", "Tom &amp; Jerry"));
+  EXPECT_EQ(page("\xD0\x9D\xD0\xBE\xD0\xB2.html"), kSectionHeader + linkOf("http://y.example/", "\xA8\xE6"));
+  EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("A & %3CB%3E.html", "A &amp; &lt;B&gt;") + menuOf("b.html", "b") +
+                                     menuOf("%D0%9D%D0%BE%D0%B2.html", "\xCD\xEE\xE2"));
+}
+
+TEST_F(ConversionRunTest, reRunWritesNothingAndCountsRepeats) {
+  writeShortcut(source() / "News", "One", "http://one.example/");
+  writeShortcut(source() / "News", "Two", "http://two.example/");
+  writeShortcut(source() / "Other", "One again", "http://one.example/");
+  ASSERT_EQ(run().ConvertedCount, 3);
+  std::map<std::string, std::string> before;
+  for (const auto& entry : fs::directory_iterator(site())) before[entry.path().filename()] = readFile(entry.path());
+  const auto indexTime = fs::last_write_time(site() / "Index.html");
+
+  const RunReport again = run();
+  EXPECT_EQ(again.ConvertedCount, 0);
+  EXPECT_EQ(again.NewSectionCount, 0);
+  EXPECT_EQ(again.RepeatCount, 3);
+  for (const auto& [name, bytes] : before) EXPECT_EQ(page(name), bytes) << name;
+  EXPECT_EQ(fs::last_write_time(site() / "Index.html"), indexTime);  // not even the templates are copied
+}
+
+TEST_F(ConversionRunTest, grownCollectionAppendsOnlyWhatIsNew) {
+  writeShortcut(source() / "News", "One", "http://one.example/");
+  run();
+  const std::string menuBefore = page("Frame2.html");
+  writeShortcut(source() / "News", "Two", "http://two.example/");
+  writeShortcut(source() / "News", "Zwei", "http://two.example/");
+  writeShortcut(source() / "Later", "Three", "http://three.example/");
+  const RunReport report = run();
+  EXPECT_EQ(report.ConvertedCount, 2);
+  EXPECT_EQ(report.NewSectionCount, 1);
+  EXPECT_EQ(report.RepeatCount, 2);
+  EXPECT_EQ(page("News.html"), kSectionHeader + linkOf("http://one.example/", "One") + linkOf("http://two.example/", "Two"));
+  EXPECT_EQ(page("Frame2.html"), menuBefore + menuOf("Later.html", "Later"));
+}
+
+TEST_F(ConversionRunTest, addressThatBeginsALongerOneOrStandsInANameIsNotARepeat) {
+  writeShortcut(source() / "S", "ftp:a.example", "http://a.example/xy");
+  writeShortcut(source() / "S", "x", "http://a.example/x");
+  writeShortcut(source() / "S", "z", "ftp:a.example");
+  const RunReport report = run();
+  EXPECT_EQ(report.ConvertedCount, 3);
+  EXPECT_EQ(report.RepeatCount, 0);
+}
+
+TEST_F(ConversionRunTest, deletedMenuPageIsStartedAgainWithNewSectionsOnly) {
+  writeShortcut(source() / "Old", "One", "http://one.example/");
+  run();
+  fs::remove(site() / "Frame2.html");
+  writeShortcut(source() / "Old", "Two", "http://two.example/");
+  writeShortcut(source() / "Young", "Three", "http://three.example/");
+  run();
+  EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("Young.html", "Young"));
+}
+
+TEST_F(ConversionRunTest, pageNamesCompareExactlyAndReservedNamesAreNotSections) {
+  writeFile(site() / "news.html", "someone else's page\r\n");
+  writeShortcut(source() / "News", "One", "http://one.example/");
+  writeShortcut(source() / "Index", "Two", "http://two.example/");
+  writeShortcut(source() / "Frame2", "Three", "http://three.example/");
+  const RunReport report = run();
+  EXPECT_EQ(report.NewSectionCount, 1);
+  EXPECT_EQ(page("news.html"), "someone else's page\r\n");
+  EXPECT_EQ(page("News.html"), kSectionHeader + linkOf("http://one.example/", "One"));
+  ASSERT_EQ(report.skipped.size(), 2u);
+  EXPECT_EQ(report.skipped[0].section, "Frame2");
+  EXPECT_EQ(report.skipped[1].section, "Index");
+}
+
+TEST_F(ConversionRunTest, siteBuiltByAnEarlierVersionGetsNoNewDuplicates) {
+  // Shortcuts as Explorer writes them; the page holds the links the earlier cut produced.
+  const std::string favourite = "[InternetShortcut]\r\nURL=http://fav.example/\r\nModified=ABCD\r\n";
+  writeFile(source() / "S" / "Fav.url", favourite);
+  writeShortcut(source() / "S", "Plain", "http://plain.example/page");
+  writeShortcut(source() / "S", "Fresh", "http://fresh.example/");
+  writeFile(site() / "S.html", kSectionHeader + linkOf("http://fav.example/\r\nModified=ABC", "Fav") +
+                                   linkOf("http://plain.example/pag", "Plain"));
+  const RunReport report = run();
+  EXPECT_EQ(report.error, "");
+  EXPECT_EQ(report.RepeatCount, 2);
+  EXPECT_EQ(report.ConvertedCount, 1);
+  EXPECT_EQ(report.NewSectionCount, 0);
+  EXPECT_EQ(run().RepeatCount, 3);
+}
+
+TEST_F(ConversionRunTest, oldLinkTextNeverHidesAnotherShortcutsLink) {
+  // The earlier version wrote "http://a.example/x" for ".../xy" and ".../" for ".../x".
+  writeShortcut(source() / "S", "1 xy", "http://a.example/xy");
+  writeShortcut(source() / "S", "2 x", "http://a.example/x");
+  // Two shortcuts whose old texts are the same but whose addresses differ.
+  writeShortcut(source() / "S", "3 q1", "http://q.example/1");
+  writeShortcut(source() / "S", "4 q2", "http://q.example/2");
+  writeFile(site() / "S.html", kSectionHeader + linkOf("http://a.example/x", "1 xy") + linkOf("http://a.example/", "2 x") +
+                                   linkOf("http://q.example/", "3 q1"));
+  const RunReport report = run();
+  EXPECT_EQ(report.RepeatCount, 2);  // "2 x" (its address stands as a link) and "3 q1"
+  EXPECT_EQ(report.ConvertedCount, 2);
+  EXPECT_NE(page("S.html").find(linkOf("http://a.example/xy", "1 xy")), std::string::npos);
+  EXPECT_NE(page("S.html").find(linkOf("http://q.example/2", "4 q2")), std::string::npos);
+  EXPECT_EQ(run().ConvertedCount, 0);
+}
+
+TEST_F(ConversionRunTest, badShortcutsAreSkippedAndReportedWhileTheRunGoesOn) {
+  writeShortcut(source() / "S", "a good", "http://good.example/");
+  writeFile(source() / "S" / "b empty.url", "[InternetShortcut]\r\n");
+  writeShortcut(source() / "S", "c script", "\tJavaScript:alert(1)");
+  fs::create_directory(source() / "S" / "d folder.url");
+  writeShortcut(source() / "S", "e good", "http://good2.example/");
+  writeFile(source() / "Only bad" / "x.url", "nothing here");
+  const RunReport report = run();
+  EXPECT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 2);
+  ASSERT_EQ(report.skipped.size(), 4u);
+  EXPECT_EQ(report.skipped[0].section, "Only bad");
+  EXPECT_EQ(report.skipped[1].name, "b empty");
+  EXPECT_EQ(report.skipped[2].name, "c script");
+  EXPECT_EQ(report.skipped[3].name, "d folder");
+  EXPECT_FALSE(fs::exists(site() / "Only bad.html"));
+  EXPECT_EQ(page("S.html").find("script"), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site() / "missing";
+  request.programFolder = TREVANTO_TEMPLATES_DIR;
+  RunReport report = runConversion(request);
+  EXPECT_NE(report.error.find((site() / "missing").string()), std::string::npos) << report.error;
+
+  request.siteFolder = site();
+  request.programFolder = root_ / "no-templates";
+  report = runConversion(request);
+  EXPECT_NE(report.error.find("Frame1.html"), std::string::npos) << report.error;
+  EXPECT_EQ(report.ConvertedCount, 1);
+  // Whole lines only, and the next run with templates completes the site without a repeat link.
+  EXPECT_EQ(page("S.html"), kSectionHeader + linkOf("http://a.example/", "a"));
+  EXPECT_EQ(run().ConvertedCount, 0);
+
+  request.sourceFolder = source() / "gone";
+  EXPECT_NE(runConversion(request).error.find("gone"), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, secondRunOnTheSameSiteFolderIsRefused) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  SiteFolderLock held(site());
+  const RunReport report = run();
+  EXPECT_NE(report.error.find("занята"), std::string::npos) << report.error;
+  EXPECT_FALSE(fs::exists(site() / "S.html"));
+}
+
+TEST_F(ConversionRunTest, progressIsReportedAndAStopComesBetweenTwoShortcuts) {
+  for (int i = 0; i < 5; ++i) writeShortcut(source() / "S", "n" + std::to_string(i), "http://" + std::to_string(i) + ".example/");
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site();
+  request.programFolder = TREVANTO_TEMPLATES_DIR;
+  std::vector<std::int64_t> seen;
+  request.onProgress = [&seen](const RunProgress& progress) {
+    EXPECT_EQ(progress.total, 5);
+    EXPECT_EQ(progress.section, "S");
+    seen.push_back(progress.done);
+  };
+  request.stopRequested = [&seen] { return seen.size() == 3; };
+  const RunReport report = runConversion(request);
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.ConvertedCount, 3);
+  EXPECT_EQ(seen, (std::vector<std::int64_t>{0, 1, 2}));
+  EXPECT_EQ(run().ConvertedCount, 2);
+}
+
+TEST(Statistics, countsAndSkippedShortcutsInTheMessagesOwnWords) {
+  RunReport report;
+  report.ConvertedCount = 12;
+  report.NewSectionCount = 0;
+  report.RepeatCount = 3;
+  EXPECT_EQ(statisticsMessage(report),
+            "Было конвертировано : 12 ссылок.\n\rСоздано новых : 0 разделов.\n\rКол. во повторов ссылок : 3 .");
+  for (int i = 0; i < 22; ++i) report.skipped.push_back({"S", "n" + std::to_string(i), "нет адреса"});
+  report.skipped.push_back({"Locked", "", "папка не читается"});
+  const std::vector<std::string> lines = statisticsLines(report);
+  ASSERT_EQ(lines.size(), 3u + 2u + 20u + 1u);
+  EXPECT_EQ(lines[3], "Пропущено ярлыков : 22");
+  EXPECT_EQ(lines[4], "Пропущено разделов : 1");
+  EXPECT_EQ(lines[5], "S / n0 : нет адреса");
+  EXPECT_EQ(lines.back(), "... и ещё 3 .");
+}
+
+TEST(CommandLine, exitCodesTellDoneFailedAndWrongUsage) {
+  TempFolder root;
+  writeShortcut(root / "src" / "S", "a", "http://a.example/");
+  fs::create_directories(root / "site");
+  const auto exitCode = [](const std::string& args) {
+    const int status = std::system((std::string(TREVANTO_CONVERT_PATH) + " " + args + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  const std::string src = (root / "src").string();
+  const std::string site = (root / "site").string();
+  EXPECT_EQ(exitCode(src + " " + site), 0);
+  EXPECT_EQ(readFile(root / "site" / "S.html"), kSectionHeader + linkOf("http://a.example/", "a"));
+  EXPECT_EQ(exitCode(src + " " + (root / "nowhere").string()), 1);
+  EXPECT_EQ(exitCode(src), 2);
+  EXPECT_EQ(exitCode("--bogus " + src + " " + site), 2);
+}
