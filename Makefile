@@ -26,7 +26,7 @@ test: build
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_TESTS=OFF
-	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_bench
+	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_bench trevanto-convert trevanto_templates
 	$(BUILD)-bench/bench/trevanto_bench
 
 run: build

@@ -35,12 +35,10 @@ void countOne(std::int32_t& counter) {
   ++counter;
 }
 
+// One shortcut of the section at hand. The address is empty when the shortcut is skipped.
 struct Shortcut {
-  std::string fileName;  // as listed
-  std::string LinkName;  // the file name less its last four characters
-  std::string address;   // as it goes into the page; empty when skipped
-  std::optional<std::string> oldText;  // what earlier versions wrote for it
-  std::string skipReason;
+  std::string fileName;  // as listed; the link's name is this less its last four characters
+  std::string address;   // as it goes into the page
 };
 
 struct Section {
@@ -56,8 +54,8 @@ class ConversionRun {
     try {
       SiteFolderLock lock(request_.siteFolder);
       for (auto& name : listFiles(request_.siteFolder, FilePattern::AllFiles)) siteFiles_.insert(std::move(name));
-      const std::vector<Section> sections = gatherSections();
-      for (const Section& section : sections) {
+      std::vector<Section> sections = gatherSections();
+      for (Section& section : sections) {
         if (!convertSection(section)) break;
       }
     } catch (const std::exception& failure) {
@@ -111,85 +109,120 @@ class ConversionRun {
     report_.skipped.push_back({displayName(rawName), {}, std::move(reason)});
   }
 
-  std::vector<Shortcut> readShortcuts(const Section& section) {
+  // What the run learns of a section's shortcuts before it writes any of them.
+  struct SectionShortcuts {
+    std::vector<Shortcut> list;
+    std::unordered_map<std::size_t, std::string> skipReasons;  // by position in the list
+    // By position: the link an earlier version wrote for the shortcut, kept only where the
+    // page held it before this run and no shortcut of the section has it as its address.
+    std::unordered_map<std::size_t, std::string> oldLinks;
+  };
+
+  SectionShortcuts readShortcuts(Section& section, const PageLinkIndex& pageBeforeRun, bool pageExisted) {
     const std::filesystem::path folder = joinPath(request_.sourceFolder, section.SectionName);
-    std::vector<Shortcut> shortcuts;
-    shortcuts.reserve(section.entries.size());
-    for (const FolderEntry& entry : section.entries) {
-      Shortcut shortcut;
-      shortcut.fileName = entry.name;
-      shortcut.LinkName = entry.name.substr(0, entry.name.size() - 4);
+    SectionShortcuts read;
+    read.list.reserve(section.entries.size());
+    for (FolderEntry& entry : section.entries) {
+      const std::size_t position = read.list.size();
+      Shortcut& shortcut = read.list.emplace_back(Shortcut{std::move(entry.name), {}});
       if (entry.isFolder) {
-        shortcut.skipReason = "это папка, а не файл ярлыка";
-      } else {
-        readOne(joinPath(folder, entry.name), shortcut);
+        read.skipReasons[position] = "это папка, а не файл ярлыка";
+        continue;
       }
-      shortcuts.push_back(std::move(shortcut));
+      const ShortcutFile file = loadShortcutFile(joinPath(folder, shortcut.fileName));
+      if (std::string reason = problemOf(file); !reason.empty()) {
+        read.skipReasons[position] = std::move(reason);
+        continue;
+      }
+      const std::string address = readShortcutAddress(file.bytes);
+      if (address.empty()) {
+        read.skipReasons[position] = "нет адреса";
+        continue;
+      }
+      if (isUnsafeAddress(address)) {
+        read.skipReasons[position] = "небезопасный адрес (запускает код)";
+        continue;
+      }
+      shortcut.address = addressForPage(address);
+      if (!pageExisted) continue;  // no earlier version wrote into a page that is not there
+      std::optional<std::string> oldLink = oldLinkText(file.bytes);
+      if (oldLink && !oldLink->empty() && *oldLink != shortcut.address && pageBeforeRun.holdsLinkTo(*oldLink)) {
+        read.oldLinks.emplace(position, std::move(*oldLink));
+      }
     }
-    return shortcuts;
+    section.entries.clear();
+    dropOldLinksThatAreAddresses(read);
+    return read;
   }
 
-  static void readOne(const std::filesystem::path& path, Shortcut& shortcut) {
-    const ShortcutFile file = loadShortcutFile(path);
+  static std::string problemOf(const ShortcutFile& file) {
     switch (file.problem) {
-      case ShortcutFileProblem::NotRegularFile: shortcut.skipReason = "не обычный файл"; return;
-      case ShortcutFileProblem::TooLarge: shortcut.skipReason = "файл больше 1 МиБ"; return;
-      case ShortcutFileProblem::Unreadable: shortcut.skipReason = "не читается: " + file.reason; return;
+      case ShortcutFileProblem::NotRegularFile: return "не обычный файл";
+      case ShortcutFileProblem::TooLarge: return "файл больше 1 МиБ";
+      case ShortcutFileProblem::Unreadable: return "не читается: " + file.reason;
       case ShortcutFileProblem::None: break;
     }
-    const std::string address = readShortcutAddress(file.bytes);
-    if (address.empty()) {
-      shortcut.skipReason = "нет адреса";
-    } else if (isUnsafeAddress(address)) {
-      shortcut.skipReason = "небезопасный адрес (запускает код)";
-    } else {
-      shortcut.address = addressForPage(address);
-      shortcut.oldText = oldLinkText(file.bytes);
+    return {};
+  }
+
+  // An old link that is the address of a shortcut of the section belongs to that shortcut.
+  static void dropOldLinksThatAreAddresses(SectionShortcuts& read) {
+    if (read.oldLinks.empty()) return;
+    std::unordered_set<std::string_view> oldLinks;
+    for (const auto& [position, text] : read.oldLinks) oldLinks.insert(text);
+    std::unordered_set<std::string_view> taken;
+    for (const Shortcut& shortcut : read.list) {
+      if (oldLinks.contains(shortcut.address)) taken.insert(shortcut.address);
     }
+    std::erase_if(read.oldLinks, [&taken](const auto& entry) { return taken.contains(entry.second); });
   }
 
   // Returns false when the run was asked to stop.
-  bool convertSection(const Section& section) {
+  bool convertSection(Section& section) {
     SectionName = section.SectionName;
-    const std::vector<Shortcut> shortcuts = readShortcuts(section);
     const std::string pageName = SectionName + std::string(kPageSuffix);
     const std::filesystem::path page = joinPath(request_.siteFolder, pageName);
-
-    std::unordered_set<std::string> sectionAddresses;
-    for (const Shortcut& shortcut : shortcuts) {
-      if (!shortcut.address.empty()) sectionAddresses.insert(shortcut.address);
-    }
-    // Old link texts already answered for, each with the address it answered for.
-    std::unordered_map<std::string, std::string> oldTextClaims;
-    std::optional<PageAppender> appender;
+    const bool pageExisted = siteFiles_.contains(pageName);
     PageLinkIndex index;
-    bool indexLoaded = false;
+    index.load(page);
+    const SectionShortcuts shortcuts = readShortcuts(section, index, pageExisted);
 
-    for (const Shortcut& shortcut : shortcuts) {
+    // Old links already answered for, each with the address it answered for: one old link
+    // stands for one address only.
+    std::unordered_map<std::string_view, std::string_view> claims;
+    const auto oldLinkAnswersFor = [&](std::size_t position, const std::string& address) {
+      const auto old = shortcuts.oldLinks.find(position);
+      if (old == shortcuts.oldLinks.end()) return false;
+      const auto [claim, added] = claims.emplace(old->second, address);
+      return added || claim->second == address;
+    };
+
+    std::optional<PageAppender> appender;
+    for (std::size_t position = 0; position < shortcuts.list.size(); ++position) {
       if (request_.stopRequested && request_.stopRequested()) {
+        if (appender) appender->flush();
         report_.stopped = true;
         return false;
       }
       if (request_.onProgress) request_.onProgress({done_, total_, displayName(SectionName)});
       ++done_;
-      LinkName = shortcut.LinkName;
+      const Shortcut& shortcut = shortcuts.list[position];
+      LinkName = shortcut.fileName.substr(0, shortcut.fileName.size() - 4);
       LinkText = shortcut.address;
-      if (!shortcut.skipReason.empty()) {
-        report_.skipped.push_back({displayName(SectionName), displayName(LinkName), shortcut.skipReason});
+      if (const auto skipped = shortcuts.skipReasons.find(position); skipped != shortcuts.skipReasons.end()) {
+        report_.skipped.push_back({displayName(SectionName), displayName(LinkName), skipped->second});
         continue;
       }
       if (!siteFiles_.contains(pageName)) {
-        appender.emplace(page);
-        appender->appendLine(sectionHeaderLine());
+        appendLineTo(page, sectionHeaderLine());
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
         NewSectionPending = true;
       }
-      if (!indexLoaded) {
-        index.load(page);
-        indexLoaded = true;
+      if (!index.complete()) {
+        if (appender) appender->flush();  // the page answers for itself: it must hold every line
       }
-      if (index.holdsLinkTo(LinkText) || oldLinkAnswersFor(shortcut, index, sectionAddresses, oldTextClaims)) {
+      if (index.holdsLinkTo(LinkText) || oldLinkAnswersFor(position, shortcut.address)) {
         countOne(report_.RepeatCount);
         continue;
       }
@@ -197,22 +230,12 @@ class ConversionRun {
       appender->appendLine(linkLine(LinkText, LinkName));
       index.add(LinkText);
       countOne(report_.ConvertedCount);
-      addToMenu();
+      if (NewSectionPending || !siteFiles_.contains(std::string(kMenuPageName))) {
+        appender->flush();  // the section's links stand in its page before the menu points to it
+        addToMenu();
+      }
     }
-    return true;
-  }
-
-  // The link an earlier version wrote for this shortcut counts as its link, unless that text
-  // is the address of another shortcut of the section, or already answered for another address.
-  static bool oldLinkAnswersFor(const Shortcut& shortcut, const PageLinkIndex& index,
-                                const std::unordered_set<std::string>& sectionAddresses,
-                                std::unordered_map<std::string, std::string>& claims) {
-    if (!shortcut.oldText || shortcut.oldText->empty()) return false;
-    const std::string& oldText = *shortcut.oldText;
-    if (sectionAddresses.contains(oldText)) return false;
-    if (const auto claim = claims.find(oldText); claim != claims.end()) return claim->second == shortcut.address;
-    if (!index.holdsLinkTo(oldText)) return false;
-    claims.emplace(oldText, shortcut.address);
+    if (appender) appender->flush();
     return true;
   }
 
@@ -226,7 +249,7 @@ class ConversionRun {
     appendLineTo(menu, menuLine(SectionName));
     NewSectionPending = false;
     for (std::string_view name : kTemplateNames) {
-      replaceFileWith(joinPath(request_.siteFolder, name), templateText(name));
+      makeFileHold(joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
     }
   }
@@ -254,7 +277,11 @@ class ConversionRun {
   std::int64_t total_ = 0;
 };
 
-std::string countText(std::int64_t count) { return " " + std::to_string(count); }
+std::string countText(std::int64_t count) {
+  std::string text = " ";
+  text += std::to_string(count);
+  return text;
+}
 
 }  // namespace
 

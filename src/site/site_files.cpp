@@ -29,7 +29,8 @@ int writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-PageAppender::PageAppender(const std::filesystem::path& page) : path_(page) {
+PageAppender::PageAppender(const std::filesystem::path& page, std::size_t bufferBytes)
+    : path_(page), bufferBytes_(bufferBytes) {
   fd_ = ::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
   if (fd_ < 0) throw SiteError("Не удалось открыть страницу для записи", path_, systemReason(errno));
   struct stat info {};
@@ -41,24 +42,40 @@ PageAppender::PageAppender(const std::filesystem::path& page) : path_(page) {
   size_ = static_cast<std::uint64_t>(info.st_size);
 }
 
-PageAppender::~PageAppender() { ::close(fd_); }
+PageAppender::~PageAppender() {
+  try {
+    flush();
+  } catch (const SiteError&) {
+    // Reported by an explicit flush() where it matters; the page keeps whole lines either way.
+  }
+  ::close(fd_);
+}
 
 void PageAppender::appendLine(std::string_view line) {
-  std::string whole;
-  whole.reserve(line.size() + 2);
-  whole += line;
-  whole += "\r\n";
-  if (const int error = writeAll(fd_, whole); error != 0) {
-    // Take back the part of the line that did go out.
+  pending_ += line;
+  pending_ += "\r\n";
+  if (pending_.size() >= bufferBytes_) flush();
+}
+
+void PageAppender::flush() {
+  if (pending_.empty()) return;
+  if (const int error = writeAll(fd_, pending_); error != 0) {
+    pending_.clear();
+    // Take back the part that did go out.
     if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
       // Nothing more can be done; the reason below still names the page.
     }
     throw SiteError("Не удалось дописать страницу", path_, systemReason(error));
   }
-  size_ += whole.size();
+  size_ += pending_.size();
+  pending_.clear();
 }
 
-void appendLineTo(const std::filesystem::path& page, std::string_view line) { PageAppender(page).appendLine(line); }
+void appendLineTo(const std::filesystem::path& page, std::string_view line) {
+  PageAppender appender(page);
+  appender.appendLine(line);
+  appender.flush();
+}
 
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -96,6 +113,15 @@ void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) 
     ::unlink(temporary.c_str());
     throw SiteError("Не удалось записать файл", path, systemReason(error));
   }
+}
+
+void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
+  try {
+    if (readWholeFile(path, bytes.size()) == bytes) return;
+  } catch (const SiteError&) {
+    // Missing, unreadable or larger: replace it.
+  }
+  replaceFileWith(path, bytes);
 }
 
 SiteFolderLock::SiteFolderLock(const std::filesystem::path& siteFolder) {

@@ -9,25 +9,30 @@
 
 namespace trevanto::site {
 
-// A page opened for appending (created empty when absent, never truncated). Every line goes
-// out in one write; a line that cannot be written whole is taken back, so the page keeps
-// whole lines only.
+// A page opened for appending (created empty when absent, never truncated). Lines are
+// gathered and go out together, whole lines only; whatever cannot be written whole is taken
+// back, so the page keeps whole lines only.
 class PageAppender {
  public:
-  explicit PageAppender(const std::filesystem::path& page);
+  explicit PageAppender(const std::filesystem::path& page, std::size_t bufferBytes = 64 * 1024);
   PageAppender(const PageAppender&) = delete;
   PageAppender& operator=(const PageAppender&) = delete;
+  // Writes what is still gathered; a failure there is lost, so call flush() to learn of it.
   ~PageAppender();
 
   void appendLine(std::string_view line);
+  // Writes every gathered line. Throws SiteError naming the page.
+  void flush();
 
  private:
   std::filesystem::path path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  std::size_t bufferBytes_;
+  std::string pending_;
 };
 
-// Opens, appends one line and closes.
+// Opens, appends one line, writes it and closes.
 void appendLineTo(const std::filesystem::path& page, std::string_view line);
 
 // Reads a small file whole. Throws SiteError.
@@ -36,6 +41,9 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBy
 // Replaces the file's content with bytes through a temporary file in the same folder and a
 // rename, so the file is either the old one or the new one, whole.
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes);
+
+// Leaves the file holding exactly bytes: replaced as above unless it already does.
+void makeFileHold(const std::filesystem::path& path, std::string_view bytes);
 
 // An advisory lock on the site folder itself (no file is added to it), held for the run.
 class SiteFolderLock {
