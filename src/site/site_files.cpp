@@ -102,7 +102,10 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBy
 }
 
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
-  std::string temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+  std::string hiddenName = ".";
+  hiddenName += path.filename().string();
+  hiddenName += ".XXXXXX";
+  std::string temporary = (path.parent_path() / hiddenName).string();
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) throw SiteError("Не удалось записать файл", path, systemReason(errno));
   int error = writeAll(fd, bytes);
