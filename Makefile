@@ -32,8 +32,14 @@ bench: deps
 run: build
 	$(BUILD)/bin/trevanto
 
+demo: build
+	scripts/demo $(BUILD)
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	scripts/uninstall $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize $(BUILD)-fuzz
