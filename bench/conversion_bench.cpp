@@ -3,9 +3,6 @@
 // be faster than reading every shortcut and every page once.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -158,25 +155,29 @@ void BM_Collection(benchmark::State& state) {
 BENCHMARK(BM_Collection)->Args({200, 100})->Args({1, 10000})->Args({1, 100000})
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Peak memory of the command-line converter over one section of 100 000 shortcuts.
+// The high-water mark of this process's resident memory, from the kernel.
+double ownPeakMemoryMiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return -1;
+}
+
+constexpr std::string_view kPeakMemoryMode = "--convert-and-report-peak-memory";
+
+// Peak memory of a run over one section of 100 000 shortcuts, measured in a process of its
+// own (a child's rusage would count the memory of this one).
 double peakMemoryMiB(const Collection& c) {
   const fs::path site = workRoot() / "memory-site";
   freshFolder(site);
-  const std::string program = (programFolder() / "trevanto-convert").string();
-  const std::string source = c.source.string(), target = site.string();
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(source.c_str()),
-                  const_cast<char*>(target.c_str()), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) return -1;
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  ::wait4(child, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+  const std::string command = fs::canonical("/proc/self/exe").string() + " " + std::string(kPeakMemoryMode) + " '" +
+                              c.source.string() + "' '" + site.string() + "'";
+  FILE* child = ::popen(command.c_str(), "r");
+  if (child == nullptr) return -1;
+  char line[64] = {};
+  const bool read = std::fgets(line, sizeof line, child) != nullptr;
+  return (::pclose(child) == 0 && read) ? std::atof(line) : -1;
 }
 
 void printSummary() {
@@ -196,13 +197,22 @@ void printSummary() {
   const double reGrowth = (large.reRun / large.shortcuts) / (small.reRun / small.shortcuts);
   std::printf("  time per shortcut at 100 000 against 10 000: first run %.2f, re-run %.2f (<= 1.3)\n", firstGrowth,
               reGrowth);
-  std::printf("  peak memory of trevanto-convert over 100 000 shortcuts: %.1f MiB (< 64)\n",
+  std::printf("  peak memory of a run over 100 000 shortcuts: %.1f MiB (< 64)\n",
               peakMemoryMiB(collection(1, 100000)));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && argv[1] == kPeakMemoryMode) {
+    trevanto::site::RunRequest request;
+    request.sourceFolder = argv[2];
+    request.siteFolder = argv[3];
+    request.programFolder = programFolder();
+    if (trevanto::site::runConversion(request).failed()) return 1;
+    std::printf("%.1f\n", ownPeakMemoryMiB());
+    return 0;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
