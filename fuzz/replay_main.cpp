@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,8 +28,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const auto& input : inputs) {
+    std::string bytes(std::filesystem::file_size(input), '\0');
     std::ifstream in(input, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     std::fprintf(stderr, "%s\n", input.c_str());
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }

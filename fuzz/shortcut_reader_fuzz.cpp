@@ -50,11 +50,13 @@ std::string fieldsBySplitting(std::string_view bytes) {
   return out;
 }
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
+// CR LF line ends turned into LF.
+std::string withLfLineEnds(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out.push_back(text[i]);
   }
-  return text;
+  return out;
 }
 
 void checkOldLinkText(std::string_view bytes) {
@@ -74,10 +76,12 @@ void checkAddress(std::string_view bytes) {
 
   const bool hasBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
   if (!hasBom) {
-    check(readShortcutAddress(replaceAll(std::string(bytes), "\r\n", "\n")) == address,
+    check(readShortcutAddress(withLfLineEnds(bytes)) == address,
           "line ends do not change the address", bytes);
     if (isValidUtf8(bytes)) {
-      check(readShortcutAddress("\xEF\xBB\xBF" + std::string(bytes)) == address,
+      std::string marked = "\xEF\xBB\xBF";
+      marked += bytes;
+      check(readShortcutAddress(marked) == address,
             "a UTF-8 byte-order mark does not change the address of UTF-8 text", bytes);
     }
   }
@@ -113,7 +117,9 @@ void checkDecoding(std::string_view bytes) {
 
 void checkUnsafe(std::string_view bytes) {
   const bool unsafe = isUnsafeAddress(bytes);
-  check(isUnsafeAddress(" \t" + std::string(bytes)) == unsafe, "leading blanks do not hide a scheme", bytes);
+  std::string indented = " \t";
+  indented += bytes;
+  check(isUnsafeAddress(indented) == unsafe, "leading blanks do not hide a scheme", bytes);
   check(isUnsafeAddress(asciiLower(bytes)) == unsafe, "the scheme is read without regard to case", bytes);
 }
 
