@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "site_error.h"
@@ -125,7 +127,61 @@ std::string readShortcutAddress(std::string_view fileBytes) {
   return fromAnyLine.value_or(std::string());
 }
 
-bool isUnsafeAddress(std::string_view address) {
+namespace {
+
+// The address as a browser reads it from the href attribute, where character references are
+// decoded before the address is parsed: "javascript&colon;" and "&#106;avascript:" name the
+// same scheme as "javascript:". Only references that give ASCII can form or hide a scheme;
+// others are left as they stand, which ends the scheme just as their character would.
+std::string addressAsReadFromPage(std::string_view address) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {{"colon;", ':'}, {"Tab;", '\t'}, {"NewLine;", '\n'}};
+  std::string out;
+  for (std::size_t i = 0; i < address.size();) {
+    if (address[i] != '&') {
+      out.push_back(address[i++]);
+      continue;
+    }
+    std::size_t next = i + 1;
+    std::uint32_t code = 0;
+    if (next < address.size() && address[next] == '#') {
+      ++next;
+      const bool hex = next < address.size() && (address[next] == 'x' || address[next] == 'X');
+      if (hex) ++next;
+      const std::size_t digits = next;
+      for (; next < address.size(); ++next) {
+        const char c = address[next];
+        int value = -1;
+        if (c >= '0' && c <= '9') value = c - '0';
+        if (hex && c >= 'a' && c <= 'f') value = c - 'a' + 10;
+        if (hex && c >= 'A' && c <= 'F') value = c - 'A' + 10;
+        if (value < 0) break;
+        code = std::min<std::uint32_t>(code * (hex ? 16 : 10) + static_cast<std::uint32_t>(value), 0x110000);
+      }
+      if (next > digits && next < address.size() && address[next] == ';') ++next;
+      if (next == digits || code == 0 || code >= 0x80) code = 0;
+    } else {
+      for (const auto& [name, character] : kNamed) {
+        if (address.substr(next).starts_with(name)) {
+          code = static_cast<unsigned char>(character);
+          next += name.size();
+          break;
+        }
+      }
+    }
+    if (code == 0) {
+      out.push_back(address[i++]);
+    } else {
+      out.push_back(static_cast<char>(code));
+      i = next;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool isUnsafeAddress(std::string_view rawAddress) {
+  const std::string address = addressAsReadFromPage(rawAddress);
   std::size_t start = 0;
   while (start < address.size() && static_cast<unsigned char>(address[start]) <= 0x20) ++start;
   std::string scheme;

@@ -39,8 +39,8 @@ std::optional<std::string> oldLinkText(std::string_view fileBytes);
 // line anywhere whose key is "URL".
 std::string readShortcutAddress(std::string_view fileBytes);
 
-// True for addresses that run code when opened (javascript:, vbscript:, data:), read the
-// way browsers read a scheme.
+// True for addresses that run code when opened from a page (javascript:, vbscript:, data:),
+// read the way browsers read a scheme in an href, character references included.
 bool isUnsafeAddress(std::string_view address);
 
 // --- The file -----------------------------------------------------------------------------
