@@ -285,9 +285,17 @@ std::string addressForPage(std::string_view utf8) {
 std::string fileReferenceForPage(std::string_view rawName) {
   std::string out;
   out.reserve(rawName.size());
-  for (char c : rawName) {
+  for (std::size_t i = 0; i < rawName.size(); ++i) {
+    const char c = rawName[i];
     const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' || c == '#' || c == '?' || c == '%') {
+    // ':' would make the name before it a scheme ("javascript:x.html" runs code), '\\' reads
+    // as '/', a blank at either end is dropped by browsers, and '&' before '#' or a letter or
+    // digit could be read as a character reference.
+    const char after = i + 1 < rawName.size() ? rawName[i + 1] : '\0';
+    const bool startsReference = c == '&' && (after == '#' || (after >= '0' && after <= '9') ||
+                                              (after >= 'a' && after <= 'z') || (after >= 'A' && after <= 'Z'));
+    if (b < 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' || c == '#' || c == '?' || c == '%' || c == ':' ||
+        c == '\\' || startsReference || (c == ' ' && (i == 0 || i + 1 == rawName.size()))) {
       appendPercent(out, b);
     } else {
       out.push_back(c);

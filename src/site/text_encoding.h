@@ -38,7 +38,8 @@ std::string htmlTextWindows1251(std::string_view utf8);
 std::string addressForPage(std::string_view utf8);
 
 // A file name for an href attribute: its bytes as they are, except '"', '<', '>', '#', '?',
-// '%', control characters and bytes over 127, which are percent-encoded.
+// '%', ':', '\\', a blank at either end, an '&' that could begin a character reference, control
+// characters and bytes over 127, which are percent-encoded.
 std::string fileReferenceForPage(std::string_view rawName);
 
 // Lower-cases ASCII letters only.

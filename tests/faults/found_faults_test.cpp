@@ -46,5 +46,34 @@ TEST(FoundFaults, runSkipsAddressesThatReadAsCodeInThePage) {
   EXPECT_EQ(linkTargets(temp / "site/News.html"), std::vector<std::string>{"http://example.org/?a=1&b=2"});
 }
 
+// The menu's reference to a section page must lead to that page and nowhere else.
+TEST(FoundFaults, menuReferenceNeverReadsAsAScheme) {
+  EXPECT_EQ(menuLine("javascript:alert(1)"), "<a href=\"javascript%3Aalert(1).html\"target=Frame3>javascript:alert(1)</a><br />");
+  EXPECT_EQ(menuLine("javascript&colon;alert(1)"),
+            "<a href=\"javascript%26colon;alert(1).html\"target=Frame3>javascript&amp;colon;alert(1)</a><br />");
+  EXPECT_EQ(menuLine("&#106;x"), "<a href=\"%26%23106;x.html\"target=Frame3>&amp;#106;x</a><br />");
+  EXPECT_EQ(menuLine("a\\b"), "<a href=\"a%5Cb.html\"target=Frame3>a\\b</a><br />");
+  // An '&' that cannot begin a reference stays, so such names are written as before.
+  EXPECT_EQ(menuLine("Music & Video"), "<a href=\"Music & Video.html\"target=Frame3>Music &amp; Video</a><br />");
+}
+
+TEST(FoundFaults, menuReferenceKeepsBlanksAtItsEnds) {
+  EXPECT_EQ(menuLine(" News"), "<a href=\"%20News.html\"target=Frame3> News</a><br />");
+  EXPECT_EQ(menuLine("Old News"), "<a href=\"Old News.html\"target=Frame3>Old News</a><br />");
+}
+
+TEST(FoundFaults, runWritesMenuReferencesThatFindTheirPages) {
+  TempFolder temp;
+  const std::vector<std::string> sections = {"javascript:alert(1)", " lead", "a\\b", "x&#58;y"};
+  for (const std::string& section : sections) writeShortcut(temp / "src" / section, "one", "http://example.org/");
+  std::filesystem::create_directories(temp / "site");
+
+  const RunReport report = convert(temp / "src", temp / "site");
+  ASSERT_FALSE(report.failed()) << report.error;
+  Expected expected;
+  for (const std::string& section : sections) expected[section] = {"http://example.org/"};
+  expectCompleteSite(temp / "site", expected);
+}
+
 }  // namespace
 }  // namespace trevanto::testing
