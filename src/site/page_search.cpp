@@ -121,6 +121,12 @@ void PageLinkIndex::load(const std::filesystem::path& page, std::size_t chunkByt
 }
 
 void PageLinkIndex::add(std::string_view target) {
+  // The quote written after a target that ends in href= opens one more target, which runs on
+  // into whatever is written next; from then on only the page can answer.
+  if (target.ends_with(kHrefOpen.substr(0, kHrefOpen.size() - 1)) || target.find('"') != std::string_view::npos) {
+    complete_ = false;
+    targets_.clear();
+  }
   if (complete_) insert(target);
 }
 

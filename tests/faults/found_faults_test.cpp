@@ -75,5 +75,27 @@ TEST(FoundFaults, runWritesMenuReferencesThatFindTheirPages) {
   expectCompleteSite(temp / "site", expected);
 }
 
+// An address ending in "href=" closes into one more href=" that runs into the next line.
+TEST(FoundFaults, linkIndexStaysExactAfterAnAddressEndingInHref) {
+  TempFolder temp;
+  const std::filesystem::path page = temp / "page.html";
+  writeFile(page, sectionHeaderLine() + "\r\n");
+  PageLinkIndex index;
+  index.load(page);
+  std::string written = readFile(page);
+  for (const std::string address : {"http://example.org/?href=", "http://example.org/next"}) {
+    const std::string line = linkLine(address, "name") + "\r\n";
+    std::ofstream(page, std::ios::binary | std::ios::app) << line;
+    written += line;
+    index.add(address);
+  }
+  const std::string between = " target=index>name</a><br>\r\n<a href=";
+  ASSERT_NE(written.find(hrefNeedle(between)), std::string::npos);
+  EXPECT_TRUE(index.holdsLinkTo(between));
+  EXPECT_TRUE(index.holdsLinkTo("http://example.org/?href="));
+  EXPECT_TRUE(index.holdsLinkTo("http://example.org/next"));
+  EXPECT_FALSE(index.holdsLinkTo("http://example.org/"));
+}
+
 }  // namespace
 }  // namespace trevanto::testing
