@@ -1,0 +1,64 @@
+#include "form4.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "twips.h"
+
+namespace trevanto::ui {
+
+Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, Qt::Dialog), mainWindow_(mainWindow) {
+  setObjectName(QStringLiteral("Form4"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("About"));
+  QFont standard(QStringLiteral("Arial"));
+  standard.setPointSizeF(8.25);
+  setFont(standard);
+  setFixedSize(twips(4380), twips(1005));
+
+  Label1 = new QLabel(QStringLiteral("Trevanto  V 1"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(twipsRect(120, 120, 4455, 375));
+  QFont title(QStringLiteral("Arial"));
+  title.setPointSizeF(15.75);
+  title.setBold(true);
+  Label1->setFont(title);
+  QPalette red = Label1->palette();
+  red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  Label1->setPalette(red);
+
+  Label2 = new QLabel(QStringLiteral("Заходите в гости :") + QLatin1String(kWebAddress), this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->setGeometry(twipsRect(600, 480, 2895, 255));
+
+  Command1 = new QPushButton(QStringLiteral("Close"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command1->setGeometry(twipsRect(960, 720, 2055, 255));
+  Command1->setAutoDefault(true);
+  connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+  Command1->setFocus();
+}
+
+void Form4::Command1_Click() {
+  if (mainWindow_) mainWindow_->setEnabled(true);
+  close();
+}
+
+void Form4::closeEvent(QCloseEvent* event) {
+  // However the window goes (button, close box, Escape, the program's exit), the main window
+  // takes input again.
+  if (mainWindow_) mainWindow_->setEnabled(true);
+  event->accept();
+}
+
+void Form4::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace trevanto::ui

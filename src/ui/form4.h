@@ -1,0 +1,33 @@
+// The About window: the program's name and version and where to find its author. It holds
+// no state; while it is open the main window takes no input.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace trevanto::ui {
+
+inline constexpr char kWebAddress[] = "trevanto.example.org";
+
+class Form4 : public QWidget {
+ public:
+  // Shown without an owner; closing it in any way enables mainWindow again and destroys it.
+  explicit Form4(QWidget* mainWindow);
+
+  void Command1_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QPointer<QWidget> mainWindow_;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QPushButton* Command1 = nullptr;
+};
+
+}  // namespace trevanto::ui

@@ -1,0 +1,237 @@
+#include "list_controls.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include "message_box.h"
+#include "site/folder_order.h"
+#include "site/site_error.h"
+#include "site/text_encoding.h"
+#include "volumes.h"
+
+namespace trevanto::ui {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kLevelRole = Qt::UserRole + 1;
+constexpr int kIndentPerLevel = 6;
+
+// Absolute, without "." and "..", and without a trailing separator except at the root.
+fs::path normalFolder(const fs::path& path) {
+  fs::path normal = fs::absolute(path).lexically_normal();
+  if (!normal.has_filename() && normal != normal.root_path()) normal = normal.parent_path();
+  return normal;
+}
+
+QString displayName(const std::string& rawName) { return QString::fromStdString(site::fileNameToUtf8(rawName)); }
+
+// The entries of a folder list step in by their depth below the root.
+class IndentDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem indented = option;
+    indented.rect.setLeft(option.rect.left() + index.data(kLevelRole).toInt() * kIndentPerLevel);
+    QStyledItemDelegate::paint(painter, indented, index);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QSize size = QStyledItemDelegate::sizeHint(option, index);
+    return {size.width() + index.data(kLevelRole).toInt() * kIndentPerLevel, size.height()};
+  }
+};
+
+}  // namespace
+
+fs::path toFsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
+
+QString fromFsPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
+
+// ---------------------------------------------------------------------------------------------
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+  fill(volumeOf(QDir::currentPath(), currentVolumes()));
+  connect(this, &QComboBox::currentIndexChanged, this, [this] {
+    if (!filling_) userChoseIndex();
+  });
+}
+
+QString DriveList::Drive() const { return currentData().toString(); }
+
+void DriveList::setDrive(const QString& designation) {
+  const QList<Volume> volumes = currentVolumes();
+  const bool mounted = std::any_of(volumes.cbegin(), volumes.cend(),
+                                   [&](const Volume& volume) { return volume.mountPoint == designation; });
+  if (!mounted) throw site::SiteError("Диск недоступен", toFsPath(designation), "такой диск сейчас не подключён");
+  if (designation == Drive()) return;
+  fill(designation);
+  if (onChange) onChange();
+}
+
+void DriveList::Refresh() { fill(Drive()); }
+
+void DriveList::fill(const QString& selected) {
+  filling_ = true;
+  clear();
+  const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+  for (const Volume& volume : currentVolumes()) {
+    const QString text =
+        volume.label.isEmpty() ? volume.mountPoint : volume.mountPoint + QStringLiteral(" [") + volume.label + ']';
+    addItem(icon, text, volume.mountPoint);
+  }
+  // A drive that went away stays selected, so the failure shows where the user looks.
+  if (!selected.isEmpty() && findData(selected) < 0) addItem(icon, selected, selected);
+  setCurrentIndex(findData(selected));
+  filling_ = false;
+}
+
+void DriveList::userChoseIndex() {
+  try {
+    if (onChange) onChange();
+  } catch (const std::exception& failure) {
+    MessageBox::failure(window(), QString::fromStdString(failure.what()));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
+  setItemDelegate(new IndentDelegate(this));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+  connect(this, &QListWidget::itemDoubleClicked, this, &FolderList::userOpens);
+  connect(this, &QListWidget::itemClicked, this, &FolderList::userClicks);
+  const fs::path start = normalFolder(fs::current_path());
+  std::vector<std::string> subfolders;
+  try {
+    subfolders = site::listSubfolders(start);
+  } catch (const site::SiteError&) {
+    // Shown empty; the first chain that reads it says why.
+  }
+  showFolder(start, std::move(subfolders));
+}
+
+QString FolderList::Path() const { return fromFsPath(shown_); }
+
+void FolderList::setPath(const QString& path) {
+  if (path.isEmpty()) throw site::SiteError("Не удалось открыть папку", {}, "путь не задан");
+  setFolder(toFsPath(path));
+}
+
+void FolderList::setFolder(const fs::path& path) {
+  const fs::path folder = normalFolder(path);
+  std::vector<std::string> subfolders = site::listSubfolders(folder);
+  if (folder == shown_) {
+    if (subfolders != subfolders_) {
+      subfolders_ = std::move(subfolders);
+      rebuild();
+    }
+    return;
+  }
+  showFolder(folder, std::move(subfolders));
+  if (onChange) onChange();
+}
+
+void FolderList::setPathToDrive(const QString& designation) {
+  const fs::path drive = normalFolder(toFsPath(designation));
+  std::error_code error;
+  if (!fs::is_directory(drive, error)) {
+    throw site::SiteError("Диск не готов", drive, error ? error.message() : "папка подключения недоступна");
+  }
+  // A folder remembered from earlier and removed since falls back to the nearest folder above
+  // it on the drive. The folder shown is not replaced that way: its loss is reported.
+  fs::path target = normalFolder(toFsPath(lastShownOnDrive_.value(designation, designation)));
+  while (target != shown_ && target != drive && target.has_relative_path() && !fs::is_directory(target, error)) {
+    target = target.parent_path();
+  }
+  setFolder(target);
+}
+
+int FolderList::ListCount() const { return static_cast<int>(subfolders_.size()); }
+
+QString FolderList::List(int index) const {
+  return fromFsPath(site::joinPath(shown_, subfolders_.at(static_cast<std::size_t>(index))));
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem() != nullptr) {
+    userOpens(currentItem());
+    return;
+  }
+  QListWidget::keyPressEvent(event);
+}
+
+void FolderList::showFolder(const fs::path& folder, std::vector<std::string> subfolders) {
+  shown_ = folder;
+  subfolders_ = std::move(subfolders);
+  const QString path = Path();
+  lastShownOnDrive_.insert(volumeOf(path, currentVolumes()), path);
+  rebuild();
+}
+
+void FolderList::rebuild() {
+  clear();
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  auto add = [this](const QIcon& icon, const QString& text, const fs::path& path, int level) {
+    auto* item = new QListWidgetItem(icon, text, this);
+    item->setData(kPathRole, QByteArray::fromStdString(path.native()));
+    item->setData(kLevelRole, level);
+    return item;
+  };
+  // The folder's ancestors from the root down, the folder itself, then its subfolders.
+  fs::path ancestor;
+  int level = 0;
+  QListWidgetItem* current = nullptr;
+  for (const fs::path& part : shown_) {
+    ancestor /= part;
+    if (part.empty()) continue;
+    const bool isRoot = ancestor == ancestor.root_path();
+    current = add(open, isRoot ? fromFsPath(ancestor) : displayName(part.native()), ancestor, level++);
+  }
+  for (const std::string& name : subfolders_) add(closed, displayName(name), site::joinPath(shown_, name), level);
+  if (current != nullptr) {
+    setCurrentItem(current);
+    scrollToItem(current);
+  }
+}
+
+void FolderList::userOpens(QListWidgetItem* item) {
+  const fs::path path(item->data(kPathRole).toByteArray().toStdString());
+  try {
+    setFolder(path);
+  } catch (const std::exception& failure) {
+    MessageBox::failure(window(), QString::fromStdString(failure.what()));
+  }
+}
+
+void FolderList::userClicks() {
+  try {
+    if (onClick) onClick();
+  } catch (const std::exception& failure) {
+    MessageBox::failure(window(), QString::fromStdString(failure.what()));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FileList::FileList(QWidget* parent) : QWidget(parent) {
+  setFocusPolicy(Qt::NoFocus);
+  hide();
+}
+
+void FileList::Refresh() {
+  const bool shortcuts = pattern_.compare(QLatin1String("*.url"), Qt::CaseInsensitive) == 0;
+  names_ = site::listFiles(toFsPath(path_), shortcuts ? site::FilePattern::Shortcuts : site::FilePattern::AllFiles);
+}
+
+QString FileList::List(int index) const { return fromFsPath(names_.at(static_cast<std::size_t>(index))); }
+
+}  // namespace trevanto::ui

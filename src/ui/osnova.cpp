@@ -1,0 +1,391 @@
+#include "osnova.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "conversion_job.h"
+#include "form4.h"
+#include "icons/trevanto_16.xpm"
+#include "icons/trevanto_32.xpm"
+#include "list_controls.h"
+#include "message_box.h"
+#include "option_box.h"
+#include "progress_window.h"
+#include "settings_store.h"
+#include "twips.h"
+#include "volumes.h"
+
+namespace trevanto::ui {
+namespace {
+
+const QString kUrlCaption = QStringLiteral("Кол. во (URL): ");
+const QString kHtmlCaption = QStringLiteral("Кол. во (HTML): ");
+
+// A count as numbers are shown: a blank in the sign position, then the digits.
+QString countText(const QString& caption, int count) { return caption + ' ' + QString::number(count); }
+
+QFont arial(qreal pointSize, bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(pointSize);
+  font.setBold(bold);
+  return font;
+}
+
+struct LoadStepFailed {};
+
+// An option's state from the store: plain decimal digits, blanks around allowed, 0 to 2.
+int storedOption(const QString& text) {
+  const QString digits = text.trimmed();
+  bool ok = !digits.isEmpty() && std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+  const int value = ok ? digits.toInt(&ok) : -1;
+  if (!ok || value < 0 || value > 2) throw LoadStepFailed();
+  return value;
+}
+
+QString storedPath(const QString& text) {
+  if (text.isEmpty()) throw LoadStepFailed();
+  return text;
+}
+
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, const QRect& geometry) {
+  widget->setObjectName(QLatin1String(name));
+  widget->setGeometry(geometry);
+  return widget;
+}
+
+}  // namespace
+
+Osnova::Osnova(QWidget* parent) : QMainWindow(parent), programFolder_(QCoreApplication::applicationDirPath()) {
+  setObjectName(QStringLiteral("Osnova"));
+  setWindowTitle(QStringLiteral("Основная форма"));
+  QIcon icon;
+  icon.addPixmap(QPixmap(trevanto_32));
+  icon.addPixmap(QPixmap(trevanto_16));
+  setWindowIcon(icon);
+  setFont(arial(8.25));
+
+  setupControls();
+  setupMenu();
+  setupTabOrder();
+  wireControls();
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setSingleShot(true);
+  Timer1->setInterval(2000);
+  connect(Timer1, &QTimer::timeout, this, &Osnova::Timer1_Timer);
+
+  progressDelayTimer_ = new QTimer(this);
+  progressDelayTimer_->setSingleShot(true);
+  connect(progressDelayTimer_, &QTimer::timeout, this, &Osnova::showProgress);
+  progressTicker_ = new QTimer(this);
+  progressTicker_->setInterval(100);
+  connect(progressTicker_, &QTimer::timeout, this, [this] {
+    if (job_ && progress_) progress_->showProgress(job_->progress());
+  });
+
+  setFixedSize(twips(7830), twips(2760) + menuBar()->sizeHint().height());
+  Dir->setFocus();
+}
+
+Osnova::~Osnova() {
+  job_.reset();
+  delete form4_.data();
+}
+
+void Osnova::setupControls() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  client->setFixedSize(twips(7830), twips(2760));
+  setCentralWidget(client);
+
+  Label1 = place(new QLabel(QStringLiteral("Откуда"), client), "Label1", twipsRect(240, 0, 2055, 255));
+  Label1->setFont(arial(9, true));
+  Label2 = place(new QLabel(QStringLiteral("Куда"), client), "Label2", twipsRect(2640, 0, 1935, 255));
+  Label2->setFont(arial(9, true));
+  Drive1 = place(new DriveList(client), "Drive1", twipsRect(120, 240, 2295, 315));
+  Drive2 = place(new DriveList(client), "Drive2", twipsRect(2520, 240, 2175, 315));
+  Dir = place(new FolderList(client), "Dir", twipsRect(120, 600, 2295, 1890));
+  DirS = place(new FolderList(client), "DirS", twipsRect(2520, 600, 2175, 1890));
+  File = place(new FileList(client), "File", twipsRect(360, 1560, 975, 480));
+  File->setPattern(QStringLiteral("*.url"));
+  File->setPath(Dir->Path());
+  FileS = place(new FileList(client), "FileS", twipsRect(2040, 1560, 1215, 480));
+  FileS->setPath(DirS->Path());
+  Label3 = place(new QLabel(kUrlCaption, client), "Label3", twipsRect(120, 2520, 2175, 255));
+  Label3->setFont(arial(8.25));
+  Label4 = place(new QLabel(kHtmlCaption, client), "Label4", twipsRect(2520, 2520, 2175, 255));
+  Label4->setFont(arial(8.25));
+  Command1 = place(new QPushButton(QStringLiteral("Start"), client), "Command1", twipsRect(4800, 120, 3015, 255));
+  Command2 = place(new QPushButton(QStringLiteral("Выход"), client), "Command2", twipsRect(4800, 360, 3015, 255));
+  Check1 = place(new OptionBox(QStringLiteral("Нетребовать нажатия START при запуске !"), client), "Check1",
+                 twipsRect(4800, 600, 2895, 495));
+  Check2 = place(new OptionBox(QStringLiteral("Закрытие программы по исполнению !"), client), "Check2",
+                 twipsRect(4800, 1200, 2895, 615));
+  Check3 = place(new OptionBox(QStringLiteral("Не показывать статистику по оканчанию"), client), "Check3",
+                 twipsRect(4800, 1920, 2895, 615));
+}
+
+void Osnova::setupMenu() {
+  QAction* Ab = menuBar()->addAction(QStringLiteral("About"));
+  Ab->setObjectName(QStringLiteral("Ab"));
+  connect(Ab, &QAction::triggered, this, [this] { Ab_Click(0); });
+}
+
+void Osnova::setupTabOrder() {
+  const QList<QWidget*> order = {Dir, DirS, Drive1, Drive2, Command1, Check1, Check2, Check3, Command2};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void Osnova::wireControls() {
+  Drive1->onChange = [this] { Drive1_Change(); };
+  Dir->onChange = [this] { Dir_Change(); };
+  Dir->onClick = [this] { Dir_Click(); };
+  Drive2->onChange = [this] { Drive2_Change(); };
+  DirS->onChange = [this] { DirS_Change(); };
+  DirS->onClick = [this] { DirS_Click(); };
+  connect(Command1, &QPushButton::clicked, this, &Osnova::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Osnova::Command2_Click);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The chains. A write that changes a list runs its change procedure before it returns; a write
+// that changes nothing runs nothing, which is what ends the chain.
+
+void Osnova::Drive1_Change() {
+  Drive1->Refresh();
+  Dir_Click();
+}
+
+void Osnova::Dir_Change() {
+  followDriveOfFolder(Drive1, Dir);
+  Dir_Click();
+}
+
+void Osnova::Dir_Click() {
+  Dir->setPathToDrive(Drive1->Drive());
+  File_Click();
+}
+
+void Osnova::File_Click() {
+  File->setPath(Dir->Path());
+  File->Refresh();
+  Label3->setText(countText(kUrlCaption, File->ListCount()));
+  Label3->repaint();
+}
+
+void Osnova::Drive2_Change() {
+  Drive2->Refresh();
+  DirS_Click();
+}
+
+void Osnova::DirS_Change() {
+  followDriveOfFolder(Drive2, DirS);
+  DirS_Click();
+}
+
+void Osnova::DirS_Click() {
+  DirS->setPathToDrive(Drive2->Drive());
+  FileS_Click();
+}
+
+void Osnova::FileS_Click() {
+  FileS->setPath(DirS->Path());
+  FileS->Refresh();
+  Label4->setText(countText(kHtmlCaption, FileS->ListCount()));
+  Label4->repaint();
+}
+
+// Mount points nest: opening /home from / crosses onto another volume. The drive list then
+// follows, or the chain's write of the drive would take the folder list straight back.
+void Osnova::followDriveOfFolder(DriveList* drive, FolderList* folder) {
+  const QString volume = volumeOf(folder->Path(), currentVolumes());
+  if (!volume.isEmpty() && volume != drive->Drive()) drive->setDrive(volume);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The conversion run.
+
+bool Osnova::isRunning() const { return job_ != nullptr || finishing_; }
+
+void Osnova::Command1_Click() {
+  if (isRunning() || closing_) return;
+  startRun();
+}
+
+void Osnova::startRun() {
+  Command1->setEnabled(false);
+  setInputBlocked(true);
+
+  site::RunRequest request;
+  request.sourceFolder = Dir->folder();
+  request.siteFolder = DirS->folder();
+  request.programFolder = toFsPath(programFolder_);
+  job_ = std::make_unique<ConversionJob>(std::move(request), this);
+  connect(job_.get(), &ConversionJob::finished, this, &Osnova::finishRun);
+  job_->start();
+  if (progressDelay_ <= 0) {
+    showProgress();
+  } else {
+    progressDelayTimer_->start(progressDelay_);
+  }
+}
+
+void Osnova::showProgress() {
+  if (!job_) return;
+  if (!progress_) {
+    progress_ = std::make_unique<ProgressWindow>([this] {
+      if (job_) job_->requestStop();
+    });
+  }
+  progress_->showProgress(job_->progress());
+  progress_->adjustSize();
+  progress_->move(frameGeometry().center() - progress_->rect().center());
+  progress_->show();
+  progressTicker_->start();
+}
+
+void Osnova::finishRun() {
+  progressDelayTimer_->stop();
+  progressTicker_->stop();
+  progress_.reset();
+  const site::RunReport report = job_->takeReport();
+  job_.release()->deleteLater();
+
+  finishing_ = true;
+  const QString statistics = QString::fromStdString(site::statisticsMessage(report));
+  if (report.failed()) {
+    MessageBox::failure(this, QString::fromStdString(report.error) + QStringLiteral("\n\n") + statistics);
+  } else if (!closeRequested_ && Check3->Value() != 1) {
+    MessageBox::information(this, statistics);
+  }
+  finishing_ = false;
+
+  if (closeRequested_ || Check2->Value() == 1) {
+    if (report.failed()) exitCode_ = 1;
+    emit runFinished();
+    Command2_Click();
+    return;
+  }
+  setInputBlocked(false);
+  Command1->setEnabled(true);
+  emit runFinished();
+  if (autoRunWaiting_) {
+    autoRunWaiting_ = false;
+    QTimer::singleShot(0, this, &Osnova::Command1_Click);
+  }
+}
+
+// While a run goes on the window paints but takes no input, its menu included.
+void Osnova::setInputBlocked(bool blocked) {
+  if (blocked) {
+    QWidget* focused = QApplication::focusWidget();
+    focusBeforeRun_ = focused != nullptr && isAncestorOf(focused) ? focused : nullptr;
+  }
+  centralWidget()->setEnabled(!blocked);
+  menuBar()->setEnabled(!blocked);
+  if (!blocked && focusBeforeRun_) focusBeforeRun_->setFocus();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up, the automatic start and the exit.
+
+void Osnova::Form_Load() {
+  SettingsStore store;
+  try {
+    Check1->setValue(storedOption(store.read(QStringLiteral("CHECK1"))));
+    Check2->setValue(storedOption(store.read(QStringLiteral("CHECK2"))));
+    Check3->setValue(storedOption(store.read(QStringLiteral("CHECK3"))));
+    Dir->setPath(storedPath(store.read(QStringLiteral("DIR"))));
+    DirS->setPath(storedPath(store.read(QStringLiteral("DIRS"))));
+    Drive1->setDrive(storedPath(store.read(QStringLiteral("Drive1"))));
+    Drive2->setDrive(storedPath(store.read(QStringLiteral("Drive2"))));
+  } catch (const LoadStepFailed&) {
+    return;  // The first step that fails ends loading quietly; what came before it stays.
+  } catch (const std::exception&) {
+    return;
+  }
+  if (Check1->Value() == 1) Timer1->start();
+}
+
+void Osnova::Timer1_Timer() {
+  Timer1->stop();
+  if (closing_) return;
+  // Two runs never overlap: this one starts when the run going now has returned.
+  if (isRunning()) {
+    autoRunWaiting_ = true;
+    return;
+  }
+  Command1_Click();
+}
+
+void Osnova::Command2_Click() {
+  if (job_) {
+    closeRequested_ = true;
+    job_->requestStop();
+    return;
+  }
+  if (!closing_) {
+    saveSettings();
+    closing_ = true;
+    Timer1->stop();
+  }
+  close();
+  closeAbout();
+}
+
+// Form_Unload: every close of the window saves the settings and closes the About window.
+// A close during a run stops the run first and completes when it has returned.
+void Osnova::closeEvent(QCloseEvent* event) {
+  if (!closing_) {
+    if (isRunning()) {
+      event->ignore();
+      closeRequested_ = true;
+      if (job_) job_->requestStop();
+      return;
+    }
+    saveSettings();
+    closing_ = true;
+    Timer1->stop();
+  }
+  closeAbout();
+  event->accept();
+}
+
+void Osnova::saveSettings() {
+  SettingsStore store;
+  store.write(QStringLiteral("CHECK1"), QString::number(Check1->Value()));
+  store.write(QStringLiteral("CHECK2"), QString::number(Check2->Value()));
+  store.write(QStringLiteral("CHECK3"), QString::number(Check3->Value()));
+  store.write(QStringLiteral("DIR"), Dir->Path());
+  store.write(QStringLiteral("DIRS"), DirS->Path());
+  store.write(QStringLiteral("DRIVE1"), Drive1->Drive());
+  store.write(QStringLiteral("DRIVE2"), Drive2->Drive());
+  const QString failure = store.commit();
+  if (!failure.isEmpty()) MessageBox::failure(this, failure);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The About window.
+
+void Osnova::Ab_Click(int /*Index*/) {
+  setEnabled(false);
+  if (!form4_) {
+    form4_ = new Form4(this);
+    form4_->move(frameGeometry().center() - form4_->rect().center());
+  }
+  form4_->show();
+}
+
+void Osnova::closeAbout() {
+  if (form4_) form4_->close();
+}
+
+}  // namespace trevanto::ui
