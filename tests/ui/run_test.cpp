@@ -1,0 +1,152 @@
+// Start: the run goes off the window's thread and ends in the statistics, the close the user
+// asked for, or a message that says what failed.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "message_box.h"
+#include "option_box.h"
+#include "ui_test_support.h"
+
+namespace trevanto::uitest {
+namespace {
+
+QWidget* topLevel(const char* name) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == QLatin1String(name) && widget->isVisible()) return widget;
+  }
+  return nullptr;
+}
+
+class RunTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    source_ = driveA_ / "bookmarks";
+    site_ = driveB_ / "site";
+    testing::writeShortcut(source_ / "News", "Daily", "http://news.example/");
+    fs::create_directories(site_);
+    window_ = makeWindow();
+    child<ui::FolderList>(window_.get(), "Dir")->setPath(qs(source_));
+    child<ui::FolderList>(window_.get(), "DirS")->setPath(qs(site_));
+    Command1 = child<QPushButton>(window_.get(), "Command1");
+  }
+
+  void addShortcuts(int count) {
+    for (int i = 0; i < count; ++i) {
+      testing::writeShortcut(source_ / "Many", "link " + std::to_string(i), "http://e.org/" + std::to_string(i));
+    }
+  }
+
+  // Presses Start and waits for the run and what follows it to end.
+  void start() {
+    QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
+    QTest::mouseClick(Command1, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000));
+  }
+
+  fs::path source_;
+  fs::path site_;
+  std::unique_ptr<ui::Osnova> window_;
+  QPushButton* Command1 = nullptr;
+};
+
+TEST_F(RunTest, startWritesTheSiteAndShowsTheStatistics) {
+  const QString siteCount = child<QLabel>(window_.get(), "Label4")->text();
+  QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
+  QTest::mouseClick(Command1, Qt::LeftButton);
+  EXPECT_FALSE(Command1->isEnabled());
+  EXPECT_FALSE(window_->centralWidget()->isEnabled());
+  ASSERT_TRUE(finished.wait(60000));
+
+  for (const char* page : {"News.html", "Frame2.html", "Frame1.html", "Frame3.html", "Index.html"}) {
+    EXPECT_TRUE(fs::exists(site_ / page)) << page;
+  }
+  EXPECT_EQ(ui::MessageBox::takeShown(),
+            QStringList("Было конвертировано : 1 ссылок.\n\rСоздано новых : 1 разделов.\n\rКол. во повторов ссылок : 0 ."));
+  EXPECT_TRUE(Command1->isEnabled());
+  EXPECT_TRUE(window_->centralWidget()->isEnabled());
+  EXPECT_TRUE(window_->isVisible());
+  // The count of the site side is brought up to date by the site side's chain, not by the run.
+  EXPECT_EQ(child<QLabel>(window_.get(), "Label4")->text(), siteCount);
+
+  start();
+  EXPECT_TRUE(ui::MessageBox::takeShown().value(0).endsWith("Кол. во повторов ссылок : 1 ."));
+}
+
+TEST_F(RunTest, skippedShortcutsAreNamedInTheStatistics) {
+  testing::writeFile(source_ / "News" / "Empty.url", "[InternetShortcut]\r\n");
+  start();
+  const QString statistics = ui::MessageBox::takeShown().value(0);
+  EXPECT_TRUE(statistics.contains("Пропущено ярлыков : 1")) << statistics.toStdString();
+  EXPECT_TRUE(statistics.contains("Empty")) << statistics.toStdString();
+  EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(RunTest, check3HidesTheStatisticsAndCheck2ClosesTheWindowAndSaves) {
+  child<ui::OptionBox>(window_.get(), "Check3")->setValue(1);
+  start();
+  EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+  EXPECT_TRUE(window_->isVisible());
+
+  child<ui::OptionBox>(window_.get(), "Check2")->setValue(1);
+  start();
+  EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+  EXPECT_FALSE(window_->isVisible());
+  const auto stored = readSettings();
+  EXPECT_EQ(stored.at("CHECK2"), "1");
+  EXPECT_EQ(stored.at("DIR"), qs(source_));
+  EXPECT_EQ(stored.at("DIRS"), qs(site_));
+  EXPECT_EQ(window_->exitCode(), 0);
+}
+
+TEST_F(RunTest, aFailingRunSaysWhatFailedAndTheWindowStaysUsable) {
+  fs::remove_all(site_);
+  start();
+  const QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].contains(qs(site_))) << shown[0].toStdString();
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_TRUE(Command1->isEnabled());
+
+  fs::create_directories(site_);
+  start();
+  EXPECT_TRUE(fs::exists(site_ / "News.html"));
+}
+
+TEST_F(RunTest, theProgressWindowCountsAndItsButtonStopsTheRunBetweenTwoShortcuts) {
+  addShortcuts(3000);
+  window_->setProgressDelay(0);
+  QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
+  QTest::mouseClick(Command1, Qt::LeftButton);
+  QWidget* progress = topLevel("Progress");
+  ASSERT_NE(progress, nullptr);
+  EXPECT_TRUE(child<QLabel>(progress, "ProgressCount")->text().startsWith("Обработано ярлыков: "));
+  QTest::mouseClick(child<QPushButton>(progress, "ProgressStop"), Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+
+  EXPECT_EQ(topLevel("Progress"), nullptr);
+  const QString statistics = ui::MessageBox::takeShown().value(0);
+  EXPECT_TRUE(statistics.endsWith("Преобразование остановлено.")) << statistics.toStdString();
+  const std::string page = testing::readFile(site_ / "Many.html");
+  EXPECT_TRUE(page.empty() || page.ends_with("\r\n"));
+  EXPECT_TRUE(Command1->isEnabled());
+}
+
+TEST_F(RunTest, closingTheWindowDuringARunStopsTheRunThenSavesAndCloses) {
+  addShortcuts(3000);
+  QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
+  QTest::mouseClick(Command1, Qt::LeftButton);
+  EXPECT_FALSE(window_->close());  // waits for the run
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+  EXPECT_EQ(readSettings().at("DIR"), qs(source_));
+  const std::string page = testing::readFile(site_ / "Many.html");
+  EXPECT_TRUE(page.empty() || page.ends_with("\r\n"));
+}
+
+}  // namespace
+}  // namespace trevanto::uitest

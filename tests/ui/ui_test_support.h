@@ -1,0 +1,61 @@
+// Helpers for window tests: a temporary tree whose folders A and B stand for two drives
+// beside the root, the settings store, and a user's clicks on the list controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QWidget>
+
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <memory>
+
+#include "list_controls.h"
+#include "osnova.h"
+#include "test_support.h"
+
+// Failures print texts as texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace trevanto::uitest {
+
+namespace fs = std::filesystem;
+
+inline QString qs(const fs::path& path) { return ui::fromFsPath(path); }
+
+template <typename T>
+T* child(const QObject* parent, const char* name) {
+  T* found = parent->findChild<T*>(QLatin1String(name));
+  if (found == nullptr) ADD_FAILURE() << "no child named " << name;
+  return found;
+}
+
+// The settings store the program reads and writes, under the tests' own configuration folder.
+QString settingsFile();
+void removeSettings();
+void writeSettings(const std::map<QString, QString>& entries);
+std::map<QString, QString> readSettings();
+
+// What a user does with a folder list: a single click, or opening with a double click.
+void clickEntry(ui::FolderList* list, const QString& text);
+void openEntry(ui::FolderList* list, const QString& text);
+void chooseDrive(ui::DriveList* list, const QString& designation);
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A main window that finds the templates of the source tree, loaded from the store when
+  // asked, then shown.
+  std::unique_ptr<ui::Osnova> makeWindow(bool load = false);
+
+  testing::TempFolder temp_;
+  fs::path driveA_;
+  fs::path driveB_;
+  fs::path savedCurrent_;
+};
+
+}  // namespace trevanto::uitest
