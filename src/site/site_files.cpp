@@ -69,6 +69,11 @@ void PageAppender::flush() {
   }
   size_ += pending_.size();
   pending_.clear();
+  // Lines written to a page that was removed meanwhile (with its folder, say) are lost.
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0 && info.st_nlink == 0) {
+    throw SiteError("Не удалось дописать страницу", path_, systemReason(ENOENT));
+  }
 }
 
 void appendLineTo(const std::filesystem::path& page, std::string_view line) {

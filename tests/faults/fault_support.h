@@ -93,6 +93,9 @@ class ScratchMount {
 // writes; adds a test failure for each that does not.
 void expectWholeLines(const std::filesystem::path& page, std::size_t from = 0);
 
+// expectWholeLines for every page of the site folder that the run writes (not the templates).
+void expectWholePages(const std::filesystem::path& site);
+
 // The hrefs of the link lines of a page, in order.
 std::vector<std::string> linkTargets(const std::filesystem::path& page);
 
