@@ -225,10 +225,12 @@ TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
   request.programFolder = root_ / "no-templates";
   report = runConversion(request);
   EXPECT_NE(report.error.find("Frame1.html"), std::string::npos) << report.error;
-  EXPECT_EQ(report.ConvertedCount, 1);
-  // Whole lines only, and the next run with templates completes the site without a repeat link.
+  // Nothing is written before the templates are at hand, and the next run with them completes the site.
+  EXPECT_EQ(report.ConvertedCount, 0);
+  EXPECT_FALSE(fs::exists(site() / "S.html"));
+  EXPECT_EQ(run().ConvertedCount, 1);
   EXPECT_EQ(page("S.html"), kSectionHeader + linkOf("http://a.example/", "a"));
-  EXPECT_EQ(run().ConvertedCount, 0);
+  EXPECT_TRUE(fs::exists(site() / "Index.html"));
 
   request.sourceFolder = source() / "gone";
   EXPECT_NE(runConversion(request).error.find("gone"), std::string::npos);

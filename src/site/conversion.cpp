@@ -214,10 +214,14 @@ class ConversionRun {
         continue;
       }
       if (!siteFiles_.contains(pageName)) {
-        appendLineTo(page, sectionHeaderLine());
+        // The menu entry and the templates go out before the page, and the page appears with
+        // its header line: a page in the site folder always has its entry, and a run stopped
+        // in between is completed by the next one.
+        NewSectionPending = true;
+        addToMenu();
+        createPageWithLine(page, sectionHeaderLine());
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
-        NewSectionPending = true;
       }
       if (!index.complete()) {
         if (appender) appender->flush();  // the page answers for itself: it must hold every line
@@ -230,7 +234,7 @@ class ConversionRun {
       appender->appendLine(linkLine(LinkText, LinkName));
       index.add(LinkText);
       countOne(report_.ConvertedCount);
-      if (NewSectionPending || !siteFiles_.contains(std::string(kMenuPageName))) {
+      if (!siteFiles_.contains(std::string(kMenuPageName))) {
         appender->flush();  // the section's links stand in its page before the menu points to it
         addToMenu();
       }
@@ -241,17 +245,34 @@ class ConversionRun {
 
   void addToMenu() {
     const std::filesystem::path menu = joinPath(request_.siteFolder, kMenuPageName);
+    if (NewSectionPending) {
+      for (std::string_view name : kTemplateNames) templateText(name);  // a missing one stops the run here
+    }
     if (!siteFiles_.contains(std::string(kMenuPageName))) {
-      appendLineTo(menu, menuHeaderLine());
+      createPageWithLine(menu, menuHeaderLine());
       siteFiles_.insert(std::string(kMenuPageName));
     }
     if (!NewSectionPending) return;
-    appendLineTo(menu, menuLine(SectionName));
+    // A run stopped between a section's menu line and its page left the line behind.
+    const std::string reference = fileReferenceForPage(SectionName + std::string(kPageSuffix));
+    if (!menuLinks().holdsLinkTo(reference)) {
+      appendLineTo(menu, menuLine(SectionName));
+      menuLinks().add(reference);
+    }
     NewSectionPending = false;
     for (std::string_view name : kTemplateNames) {
       makeFileHold(joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
     }
+  }
+
+  // The section pages the menu links to, read once a run first needs them.
+  PageLinkIndex& menuLinks() {
+    if (!menuLinksLoaded_) {
+      menuLinks_.load(joinPath(request_.siteFolder, kMenuPageName));
+      menuLinksLoaded_ = true;
+    }
+    return menuLinks_;
   }
 
   const std::string& templateText(std::string_view name) {
@@ -273,6 +294,8 @@ class ConversionRun {
   RunReport report_;
   std::set<std::string> siteFiles_;
   std::unordered_map<std::string, std::string> templates_;
+  PageLinkIndex menuLinks_;
+  bool menuLinksLoaded_ = false;
   std::int64_t done_ = 0;
   std::int64_t total_ = 0;
 };

@@ -82,6 +82,25 @@ void appendLineTo(const std::filesystem::path& page, std::string_view line) {
   appender.flush();
 }
 
+void createPageWithLine(const std::filesystem::path& page, std::string_view line) {
+  std::string temporary = (page.parent_path() / ".trevanto-page.XXXXXX").string();
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
+  std::string whole(line);
+  whole += "\r\n";
+  int error = writeAll(fd, whole);
+  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::link(temporary.c_str(), page.c_str()) != 0 && errno != EEXIST) {
+    // A file system without hard links: the run holds the folder's lock, so a rename puts
+    // the page in place as long as it is still absent.
+    struct stat info {};
+    if (::lstat(page.c_str(), &info) != 0 && ::rename(temporary.c_str(), page.c_str()) != 0) error = errno;
+  }
+  ::unlink(temporary.c_str());
+  if (error != 0) throw SiteError("Не удалось создать страницу", page, systemReason(error));
+}
+
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw SiteError("Не удалось прочитать файл", path, systemReason(errno));

@@ -35,6 +35,10 @@ class PageAppender {
 // Opens, appends one line, writes it and closes.
 void appendLineTo(const std::filesystem::path& page, std::string_view line);
 
+// Creates a page holding its first line, whole: the page appears with that line or not at
+// all, whatever stops the program meanwhile. A page that exists already is left as it is.
+void createPageWithLine(const std::filesystem::path& page, std::string_view line);
+
 // Reads a small file whole. Throws SiteError.
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes);
 

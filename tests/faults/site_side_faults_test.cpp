@@ -100,6 +100,64 @@ TEST(SiteSideFaults, siteFolderRemovedDuringRun_stopsWithMessageThenRerunComplet
   }
 }
 
+TEST(SiteSideFaults, missingTemplate_stopsNamingItThenRerunCompletes) {
+  TempFolder temp;
+  const Expected expected = makeCollection(temp / "src", 1, 2);
+  std::filesystem::create_directories(temp / "site");
+  std::filesystem::create_directories(temp / "templates");
+  for (const char* name : {"Frame1.html", "Index.html"}) {
+    std::filesystem::copy_file(kTemplates / name, temp / "templates" / name);
+  }
+
+  const site::RunReport report = convert(temp / "src", temp / "site", temp / "templates");
+  ASSERT_TRUE(report.failed());
+  EXPECT_NE(report.error.find((temp / "templates/Frame3.html").string()), std::string::npos) << report.error;
+  EXPECT_NE(report.error.find(std::strerror(ENOENT)), std::string::npos) << report.error;
+  expectWholePages(temp / "site");
+
+  const site::RunReport rerun = convert(temp / "src", temp / "site");
+  EXPECT_FALSE(rerun.failed()) << rerun.error;
+  expectCompleteSite(temp / "site", expected);
+}
+
+// The disk fills up at every point of a first run in turn: each run stops with a message
+// or completes, pages keep whole lines, and a re-run with room completes the site.
+TEST(SiteSideFaults, fullDisk_stopsWithMessageKeepsWholeLinesThenRerunCompletes) {
+  if (!runningAsRoot()) GTEST_SKIP() << "a small file system for the site folder needs a mount, which needs root";
+  TempFolder temp;
+  Expected expected;
+  // Long names and addresses, so that a few pages fill a few blocks.
+  for (int s = 0; s < 3; ++s) {
+    for (int l = 0; l < 40; ++l) {
+      const std::string section = "Section " + std::to_string(s);
+      const std::string address = "http://example.org/" + std::string(200, static_cast<char>('a' + s)) + "/" + std::to_string(l);
+      writeShortcut(temp / "src" / section, "Link " + std::string(100, 'n') + std::to_string(l), address);
+      expected[section].insert(address);
+    }
+  }
+  int stopped = 0;
+  for (int kib = 4; kib <= 96; kib += 4) {
+    SCOPED_TRACE("site folder of " + std::to_string(kib) + " KiB");
+    const std::filesystem::path site = temp / ("site-" + std::to_string(kib));
+    ScratchMount mount(site, "size=" + std::to_string(kib) + "k");
+    if (!mount.usable()) GTEST_SKIP() << mount.whyNot();
+
+    const site::RunReport report = convert(temp / "src", site);
+    if (report.failed()) {
+      ++stopped;
+      EXPECT_NE(report.error.find(site.string()), std::string::npos) << report.error;
+      EXPECT_NE(report.error.find(std::strerror(ENOSPC)), std::string::npos) << report.error;
+    }
+    expectWholePages(site);
+
+    ASSERT_TRUE(mount.remount("size=4m"));
+    const site::RunReport rerun = convert(temp / "src", site);
+    EXPECT_FALSE(rerun.failed()) << rerun.error;
+    expectCompleteSite(site, expected);
+  }
+  EXPECT_GT(stopped, 5) << "the disk was never full enough to matter";
+}
+
 // A second run on a site folder that a run is writing is refused plainly, whether it comes
 // from this process or from another program; the first run completes the site.
 TEST(SiteSideFaults, twoRunsAtOnce_secondIsRefusedAndSiteIsWhole) {
