@@ -142,7 +142,7 @@ void PageLinkIndex::insert(std::string_view target) {
 
 bool PageLinkIndex::holdsLinkTo(std::string_view target) const {
   // A target holding '"' cannot be answered from the texts between quotes.
-  if (complete_ && target.find('"') == std::string_view::npos) return targets_.count(std::string(target)) != 0;
+  if (complete_ && target.find('"') == std::string_view::npos) return targets_.contains(target);
   return !PoiskKomb(page_, hrefNeedle(target));
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -40,7 +41,12 @@ class PageLinkIndex {
   void insert(std::string_view target);
 
   std::filesystem::path page_;
-  std::unordered_set<std::string> targets_;
+  // Looked up by string_view without building a string for every question.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_set<std::string, TextHash, std::equal_to<>> targets_;
   std::size_t budget_;
   std::size_t used_ = 0;
   bool complete_ = true;

@@ -235,7 +235,7 @@ std::string decodeShortcutText(std::string_view bytes) {
   }
   if (bytes.starts_with("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
-  if (hasNonAscii(bytes) && isValidUtf8(bytes)) return std::string(bytes);
+  if (!hasNonAscii(bytes) || isValidUtf8(bytes)) return std::string(bytes);  // ASCII reads the same either way
   return windows1251ToUtf8(bytes);
 }
 
