@@ -10,7 +10,8 @@ class QPushButton;
 
 namespace trevanto::ui {
 
-inline constexpr char kWebAddress[] = "trevanto.example.org";
+// A host of the reserved ".example" domain, so the address can never lead anywhere else.
+inline constexpr char kWebAddress[] = "trevanto.example";
 
 class Form4 : public QWidget {
  public:

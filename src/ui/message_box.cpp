@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cstdio>
 #include <utility>
@@ -40,17 +41,19 @@ void MessageBox::show(QWidget* parent, const QString& text, bool isFailure) {
     testAnswers().shown.append(text);
     return;
   }
+  // Lines of the statistics are joined by LF CR; drawn as they are, the CR would add an empty
+  // line after each, and a terminal wants LF alone.
+  QString lines = text;
+  lines.replace(QLatin1String("\n\r"), QLatin1String("\n"));
   if (hasNoDisplay()) {
-    // Lines of the statistics are joined by LF CR; a terminal wants LF alone.
-    QString plain = text;
-    plain.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-    std::fprintf(stderr, "trevanto: %s\n", plain.toLocal8Bit().constData());
+    std::fprintf(stderr, "trevanto: %s\n", lines.toLocal8Bit().constData());
     std::fflush(stderr);
     return;
   }
-  QMessageBox box(isFailure ? QMessageBox::Warning : QMessageBox::NoIcon, QStringLiteral("Trevanto"), text,
+  QMessageBox box(isFailure ? QMessageBox::Warning : QMessageBox::NoIcon, QStringLiteral("Trevanto"), lines,
                   QMessageBox::Ok, parent);
   box.setTextFormat(Qt::PlainText);
+  box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.exec();
 }
 
