@@ -21,13 +21,29 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The tests, then the engine, the converter and their tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer in a build of their own.
+SANITIZER_OPTIONS = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVANTO_SANITIZE=ON \
+	  -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && $(SANITIZER_OPTIONS) ctest --output-on-failure -j $(JOBS)
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_bench trevanto-convert trevanto_templates
 	$(BUILD)-bench/bench/trevanto_bench
+
+# Builds the fuzz targets with clang and the sanitizers, then runs each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps --fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVANTO_BUILD_FUZZ=ON \
+	  -DTREVANTO_SANITIZE=ON -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_TESTS=OFF -DTREVANTO_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target trevanto_fuzzers
+	fuzz/run $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 run: build
 	$(BUILD)/bin/trevanto
