@@ -108,7 +108,9 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
   setUniformItemSizes(true);
   connect(this, &QListWidget::itemDoubleClicked, this, &FolderList::userOpens);
   connect(this, &QListWidget::itemClicked, this, &FolderList::userClicks);
-  const fs::path start = normalFolder(fs::current_path());
+  std::error_code error;
+  const fs::path current = fs::current_path(error);
+  const fs::path start = error ? fs::path("/") : normalFolder(current);
   std::vector<std::string> subfolders;
   try {
     subfolders = site::listSubfolders(start);

@@ -42,7 +42,8 @@ struct LoadStepFailed {};
 // An option's state from the store: plain decimal digits, blanks around allowed, 0 to 2.
 int storedOption(const QString& text) {
   const QString digits = text.trimmed();
-  bool ok = !digits.isEmpty() && std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+  bool ok = !digits.isEmpty() &&
+            std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
   const int value = ok ? digits.toInt(&ok) : -1;
   if (!ok || value < 0 || value > 2) throw LoadStepFailed();
   return value;

@@ -105,9 +105,9 @@ class Osnova : public QMainWindow {
   QTimer* progressTicker_ = nullptr;
   int progressDelay_ = 1000;
   QPointer<QWidget> focusBeforeRun_;
-  bool finishing_ = false;         // the statistics and the close of a run are under way
-  bool autoRunWaiting_ = false;    // Timer1 fell due while a run was going
-  bool closeRequested_ = false;    // a close waits for the run to stop
+  bool finishing_ = false;       // the statistics and the close of a run are under way
+  bool autoRunWaiting_ = false;  // Timer1 fell due while a run was going
+  bool closeRequested_ = false;  // a close waits for the run to stop
   bool closing_ = false;
   int exitCode_ = 0;
 };

@@ -1,12 +1,15 @@
 #include "progress_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace trevanto::ui {
+
+constexpr int kTextWidth = 320;
 
 ProgressWindow::ProgressWindow(std::function<void()> stop) : QWidget(nullptr, Qt::Dialog), stop_(std::move(stop)) {
   setObjectName(QStringLiteral("Progress"));
@@ -27,14 +30,15 @@ ProgressWindow::ProgressWindow(std::function<void()> stop) : QWidget(nullptr, Qt
   layout->addWidget(count_);
   layout->addWidget(bar_);
   layout->addWidget(stopButton_, 0, Qt::AlignRight);
-  setFixedWidth(360);
+  setFixedWidth(kTextWidth + 40);
   showProgress({});
 }
 
 void ProgressWindow::showProgress(const site::RunProgress& progress) {
-  const QString elided = section_->fontMetrics().elidedText(QString::fromStdString(progress.section),
-                                                            Qt::ElideMiddle, 320 - section_->fontMetrics().horizontalAdvance(QStringLiteral("Раздел: ")));
-  section_->setText(QStringLiteral("Раздел: ") + elided);
+  const QString prefix = QStringLiteral("Раздел: ");
+  const QFontMetrics metrics = section_->fontMetrics();
+  const int room = kTextWidth - metrics.horizontalAdvance(prefix);
+  section_->setText(prefix + metrics.elidedText(QString::fromStdString(progress.section), Qt::ElideMiddle, room));
   count_->setText(QStringLiteral("Обработано ярлыков: %1 из %2").arg(progress.done).arg(progress.total));
   // The bar counts in thousandths, so totals past the range of int still fit.
   bar_->setRange(0, 1000);

@@ -25,10 +25,10 @@ bool isUserVolume(const QString& mountPoint, const QByteArray& fileSystemType, b
   if (mountPoint == QLatin1String("/")) return true;
   if (!isFolder) return false;  // a single file bound into place, as containers do
   static const QList<QByteArray> pseudo = {
-      "proc",     "sysfs",      "devtmpfs", "devpts", "tmpfs",      "ramfs",     "cgroup",  "cgroup2",
-      "securityfs", "pstore",   "efivarfs", "debugfs", "tracefs",   "configfs",  "fusectl", "mqueue",
-      "hugetlbfs", "autofs",    "bpf",      "binfmt_misc", "rpc_pipefs", "nsfs",  "squashfs", "overlay",
-      "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
+      "proc",    "sysfs",      "devtmpfs",  "devpts",          "tmpfs",       "ramfs",       "cgroup",
+      "cgroup2", "securityfs", "pstore",    "efivarfs",        "debugfs",     "tracefs",     "configfs",
+      "fusectl", "mqueue",     "hugetlbfs", "autofs",          "bpf",         "binfmt_misc", "rpc_pipefs",
+      "nsfs",    "squashfs",   "overlay",   "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
   if (pseudo.contains(fileSystemType)) return false;
   for (const char* tree : {"/proc", "/sys", "/dev", "/run", "/snap", "/var/lib/docker"}) {
     if (liesUnder(mountPoint, QString::fromLatin1(tree))) {

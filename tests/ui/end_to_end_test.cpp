@@ -22,8 +22,9 @@ TEST(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
   {
     QSettings store(configFile, QSettings::IniFormat);
     store.beginGroup("Load Defaults");
-    const std::map<QString, QString> entries = {{"CHECK1", "1"}, {"CHECK2", "1"},  {"CHECK3", "1"},   {"DIR", qs(source)},
-                                                {"DIRS", qs(site)}, {"DRIVE1", drive}, {"DRIVE2", drive}};
+    const std::map<QString, QString> entries = {{"CHECK1", "1"},     {"CHECK2", "1"},    {"CHECK3", "1"},
+                                                {"DIR", qs(source)}, {"DIRS", qs(site)}, {"DRIVE1", drive},
+                                                {"DRIVE2", drive}};
     for (const auto& [key, value] : entries) store.setValue(key, value);
   }
 

@@ -74,7 +74,7 @@ class LifecycleTest : public WindowTest {
   }
 
   std::map<QString, QString> validStore() const {
-    return {{"CHECK1", "1"}, {"CHECK2", "0"},        {"CHECK3", "1"},       {"DIR", qs(source_)},
+    return {{"CHECK1", "1"},     {"CHECK2", "0"},         {"CHECK3", "1"},        {"DIR", qs(source_)},
             {"DIRS", qs(site_)}, {"DRIVE1", qs(driveA_)}, {"DRIVE2", qs(driveB_)}};
   }
 
@@ -143,11 +143,10 @@ TEST_P(LoadingTableTest, stopsAtTheFailingStep) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, LoadingTableTest,
-    ::testing::Values(FailingStep{"CHECK1", nullptr, 0}, FailingStep{"CHECK1", "yes", 0},
-                      FailingStep{"CHECK2", "x", 1}, FailingStep{"CHECK3", "3", 2}, FailingStep{"CHECK3", "-1", 2},
-                      FailingStep{"DIR", "", 3}, FailingStep{"DIR", "/no/such/folder", 3},
-                      FailingStep{"DIRS", "/no/such/folder", 4}, FailingStep{"DRIVE1", "/no/such/drive", 5},
-                      FailingStep{"DRIVE2", nullptr, 6}));
+    ::testing::Values(FailingStep{"CHECK1", nullptr, 0}, FailingStep{"CHECK1", "yes", 0}, FailingStep{"CHECK2", "x", 1},
+                      FailingStep{"CHECK3", "3", 2}, FailingStep{"CHECK3", "-1", 2}, FailingStep{"DIR", "", 3},
+                      FailingStep{"DIR", "/no/such/folder", 3}, FailingStep{"DIRS", "/no/such/folder", 4},
+                      FailingStep{"DRIVE1", "/no/such/drive", 5}, FailingStep{"DRIVE2", nullptr, 6}));
 
 TEST_F(LifecycleTest, optionsReadAsPlainDigitsWithBlanksAndGrayedCancelsTheStart) {
   auto entries = validStore();

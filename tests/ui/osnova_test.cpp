@@ -54,11 +54,11 @@ TEST_F(OsnovaTest, everyControlSitsWhereTheLayoutDrawsIt) {
   EXPECT_EQ(window_->minimumSize(), window_->maximumSize());  // not resizable
 
   const Placement placements[] = {
-      {"Label1", {16, 0, 137, 17}},    {"Label2", {176, 0, 129, 17}},  {"Drive1", {8, 16, 153, 21}},
-      {"Drive2", {168, 16, 145, 21}},  {"Dir", {8, 40, 153, 126}},     {"DirS", {168, 40, 145, 126}},
-      {"File", {24, 104, 65, 32}},     {"FileS", {136, 104, 81, 32}},  {"Label3", {8, 168, 145, 17}},
+      {"Label1", {16, 0, 137, 17}},    {"Label2", {176, 0, 129, 17}},   {"Drive1", {8, 16, 153, 21}},
+      {"Drive2", {168, 16, 145, 21}},  {"Dir", {8, 40, 153, 126}},      {"DirS", {168, 40, 145, 126}},
+      {"File", {24, 104, 65, 32}},     {"FileS", {136, 104, 81, 32}},   {"Label3", {8, 168, 145, 17}},
       {"Label4", {168, 168, 145, 17}}, {"Command1", {320, 8, 201, 17}}, {"Command2", {320, 24, 201, 17}},
-      {"Check1", {320, 40, 193, 33}},  {"Check2", {320, 80, 193, 41}}, {"Check3", {320, 128, 193, 41}},
+      {"Check1", {320, 40, 193, 33}},  {"Check2", {320, 80, 193, 41}},  {"Check3", {320, 128, 193, 41}},
   };
   for (const Placement& placement : placements) {
     const QWidget* control = child<QWidget>(window_.get(), placement.name);
@@ -109,8 +109,8 @@ TEST_F(OsnovaTest, fontsIconTabOrderAndFocus) {
     }
     widget = widget->nextInFocusChain();
   } while (widget != Dir);
-  EXPECT_EQ(order, QStringList({"Dir", "DirS", "Drive1", "Drive2", "Command1", "Check1", "Check2", "Check3",
-                                "Command2"}));
+  EXPECT_EQ(order,
+            QStringList({"Dir", "DirS", "Drive1", "Drive2", "Command1", "Check1", "Check2", "Check3", "Command2"}));
 }
 
 TEST_F(OsnovaTest, optionsAreSetAndClearedByClicksAndGrayedOnlyByCode) {

@@ -64,8 +64,9 @@ TEST_F(RunTest, startWritesTheSiteAndShowsTheStatistics) {
   for (const char* page : {"News.html", "Frame2.html", "Frame1.html", "Frame3.html", "Index.html"}) {
     EXPECT_TRUE(fs::exists(site_ / page)) << page;
   }
-  EXPECT_EQ(ui::MessageBox::takeShown(),
-            QStringList("Было конвертировано : 1 ссылок.\n\rСоздано новых : 1 разделов.\n\rКол. во повторов ссылок : 0 ."));
+  EXPECT_EQ(
+      ui::MessageBox::takeShown(),
+      QStringList("Было конвертировано : 1 ссылок.\n\rСоздано новых : 1 разделов.\n\rКол. во повторов ссылок : 0 ."));
   EXPECT_TRUE(Command1->isEnabled());
   EXPECT_TRUE(window_->centralWidget()->isEnabled());
   EXPECT_TRUE(window_->isVisible());
@@ -114,6 +115,16 @@ TEST_F(RunTest, aFailingRunSaysWhatFailedAndTheWindowStaysUsable) {
   fs::create_directories(site_);
   start();
   EXPECT_TRUE(fs::exists(site_ / "News.html"));
+}
+
+TEST_F(RunTest, aFailingRunWithCheck2SavesClosesAndEndsWithAFailureCode) {
+  fs::remove_all(site_);
+  child<ui::OptionBox>(window_.get(), "Check2")->setValue(1);
+  start();
+  EXPECT_EQ(ui::MessageBox::takeShown().size(), 1);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(readSettings().at("CHECK2"), "1");
+  EXPECT_EQ(window_->exitCode(), 1);
 }
 
 TEST_F(RunTest, theProgressWindowCountsAndItsButtonStopsTheRunBetweenTwoShortcuts) {
