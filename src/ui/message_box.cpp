@@ -20,13 +20,12 @@ TestAnswers& testAnswers() {
   return answers;
 }
 
-// Platforms that draw nowhere a person could see.
+}  // namespace
+
 bool hasNoDisplay() {
   const QString platform = QGuiApplication::platformName();
   return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
-
-}  // namespace
 
 void MessageBox::information(QWidget* parent, const QString& text) { show(parent, text, false); }
 

@@ -10,6 +10,9 @@ class QWidget;
 
 namespace trevanto::ui {
 
+// True on platforms that draw nowhere a person could see (offscreen, minimal).
+bool hasNoDisplay();
+
 class MessageBox {
  public:
   // A box with the OK button only, no icon and the program's title; waits until dismissed.

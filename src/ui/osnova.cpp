@@ -216,6 +216,8 @@ void Osnova::followDriveOfFolder(DriveList* drive, FolderList* folder) {
 
 bool Osnova::isRunning() const { return job_ != nullptr || finishing_; }
 
+bool Osnova::runsUnattended() const { return Timer1->isActive() && Check2->Value() == 1; }
+
 void Osnova::Command1_Click() {
   if (isRunning() || closing_) return;
   startRun();

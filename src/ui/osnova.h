@@ -52,6 +52,8 @@ class Osnova : public QMainWindow {
   void Ab_Click(int Index);
 
   bool isRunning() const;
+  // Loading armed the automatic start and the window closes when that run ends.
+  bool runsUnattended() const;
   // Where the template pages are; the program's own folder unless a test says otherwise.
   void setProgramFolder(const QString& folder) { programFolder_ = folder; }
   // How long a run goes before the progress window shows.

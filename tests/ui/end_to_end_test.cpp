@@ -1,5 +1,5 @@
 // The built program, unattended: a prepared store in a temporary home, no display, and
-// nothing for a person to do. It converts, saves and ends by itself.
+// nothing for a person to do.
 #include <QProcess>
 #include <QSettings>
 
@@ -9,25 +9,16 @@
 namespace trevanto::uitest {
 namespace {
 
-TEST(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
-  testing::TempFolder home;
-  const fs::path source = home / "Закладки";
-  const fs::path site = home / "site";
-  testing::writeShortcut(source / "News", "Daily", "http://news.example/");
-  testing::writeShortcut(source / "Новости", "Погода", "http://weather.example/");
-  fs::create_directories(site);
-  const QList<ui::Volume> volumes = ui::mountedVolumes();
-  const QString drive = ui::volumeOf(qs(home.path()), volumes);
-  const QString configFile = qs(home / ".config" / "Trevanto" / "Config.ini");
+QString configFile(const testing::TempFolder& home) { return qs(home / ".config" / "Trevanto" / "Config.ini"); }
+
+// Writes the store under home, runs the built program there with no display and waits for it.
+// Returns its exit code, or -1 when it did not end normally.
+int runUnattended(const testing::TempFolder& home, const std::map<QString, QString>& entries, QString* errors) {
   {
-    QSettings store(configFile, QSettings::IniFormat);
+    QSettings store(configFile(home), QSettings::IniFormat);
     store.beginGroup("Load Defaults");
-    const std::map<QString, QString> entries = {{"CHECK1", "1"},     {"CHECK2", "1"},    {"CHECK3", "1"},
-                                                {"DIR", qs(source)}, {"DIRS", qs(site)}, {"DRIVE1", drive},
-                                                {"DRIVE2", drive}};
     for (const auto& [key, value] : entries) store.setValue(key, value);
   }
-
   QProcess program;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("HOME", qs(home.path()));
@@ -36,22 +27,55 @@ TEST(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
   program.setProcessEnvironment(environment);
   program.setWorkingDirectory(qs(home.path()));
   program.start(TREVANTO_PROGRAM_PATH, {});
-  ASSERT_TRUE(program.waitForFinished(60000)) << program.readAllStandardError().toStdString();
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+  const bool ended = program.waitForFinished(60000);
+  *errors = QString::fromLocal8Bit(program.readAllStandardError());
+  if (!ended || program.exitStatus() != QProcess::NormalExit) return -1;
+  return program.exitCode();
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::writeShortcut(source_ / "News", "Daily", "http://news.example/");
+    testing::writeShortcut(source_ / "Новости", "Погода", "http://weather.example/");
+    fs::create_directories(site_);
+    drive_ = ui::volumeOf(qs(home_.path()), ui::mountedVolumes());
+    entries_ = {{"CHECK1", "1"},     {"CHECK2", "1"},    {"CHECK3", "1"},   {"DIR", qs(source_)},
+                {"DIRS", qs(site_)}, {"DRIVE1", drive_}, {"DRIVE2", drive_}};
+  }
+
+  testing::TempFolder home_;
+  fs::path source_ = home_ / "Закладки";
+  fs::path site_ = home_ / "site";
+  QString drive_;
+  std::map<QString, QString> entries_;
+};
+
+TEST_F(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
+  QString errors;
+  ASSERT_EQ(runUnattended(home_, entries_, &errors), 0) << errors.toStdString();
 
   for (const char* page : {"News.html", "Новости.html", "Frame2.html", "Frame1.html", "Frame3.html", "Index.html"}) {
-    EXPECT_TRUE(fs::exists(site / page)) << page;
+    EXPECT_TRUE(fs::exists(site_ / page)) << page;
   }
-  EXPECT_NE(testing::readFile(site / "News.html").find("http://news.example/"), std::string::npos);
+  EXPECT_NE(testing::readFile(site_ / "News.html").find("http://news.example/"), std::string::npos);
 
-  QSettings store(configFile, QSettings::IniFormat);
+  QSettings store(configFile(home_), QSettings::IniFormat);
   store.beginGroup("Load Defaults");
   EXPECT_EQ(store.childKeys().size(), 7);
-  EXPECT_EQ(store.value("CHECK2").toString(), "1");
-  EXPECT_EQ(store.value("DIR").toString(), qs(source));
-  EXPECT_EQ(store.value("DIRS").toString(), qs(site));
-  EXPECT_EQ(store.value("DRIVE1").toString(), drive);
+  for (const auto& [key, value] : entries_) EXPECT_EQ(store.value(key).toString(), value) << key.toStdString();
+}
+
+TEST_F(EndToEnd, withNoDisplayAndNothingToDoByItselfTheProgramSaysSoAndEnds) {
+  entries_["CHECK2"] = "0";
+  QString errors;
+  EXPECT_EQ(runUnattended(home_, entries_, &errors), 2);
+  EXPECT_TRUE(errors.contains("CHECK2")) << errors.toStdString();
+
+  entries_["CHECK2"] = "1";
+  entries_["DIRS"] = qs(home_ / "removed");  // a missing folder cancels the automatic start
+  EXPECT_EQ(runUnattended(home_, entries_, &errors), 2);
+  EXPECT_FALSE(fs::exists(site_ / "News.html"));
 }
 
 }  // namespace
