@@ -57,6 +57,9 @@ TEST(HostileShortcuts, unreadableOrNotRegular_areSkippedNamedAndTheRunGoesOn) {
   std::filesystem::permissions(section / "locked.url", std::filesystem::perms::none);
 
   const Outcome run = convertInChild(temp / "src", temp / "site", temp.path(), user);
+  if (user && (run.exitCode == 125 || run.exitCode == 127)) {
+    GTEST_SKIP() << "the converter cannot be run as an ordinary user here (exit " << run.exitCode << ")";
+  }
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_LT(run.seconds, 20) << "a FIFO or a device kept the run waiting";
   EXPECT_NE(run.out.find("Пропущено ярлыков : 6"), std::string::npos) << run.out;
