@@ -4,7 +4,7 @@ add_library(trevanto_warnings INTERFACE)
 target_compile_options(trevanto_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
   -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
-  -Wnull-dereference -Wimplicit-fallthrough)
+  -Wimplicit-fallthrough)
 if(TREVANTO_WERROR)
   target_compile_options(trevanto_warnings INTERFACE -Werror)
 endif()
