@@ -27,6 +27,18 @@ int writeAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// Creates a file from the mkstemp pattern (which receives its name) holding bytes, readable by
+// all. Returns 0, the errno of a failed write (the file is there to remove), or -1 with errno
+// set when no file could be created.
+int writeTemporaryFile(std::string& pattern, std::string_view bytes) {
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return -1;
+  int error = writeAll(fd, bytes);
+  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
 }  // namespace
 
 PageAppender::PageAppender(const std::filesystem::path& page, std::size_t bufferBytes)
@@ -83,14 +95,11 @@ void appendLineTo(const std::filesystem::path& page, std::string_view line) {
 }
 
 void createPageWithLine(const std::filesystem::path& page, std::string_view line) {
-  std::string temporary = (page.parent_path() / ".trevanto-page.XXXXXX").string();
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
   std::string whole(line);
   whole += "\r\n";
-  int error = writeAll(fd, whole);
-  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
+  std::string temporary = (page.parent_path() / ".trevanto-page.XXXXXX").string();
+  int error = writeTemporaryFile(temporary, whole);
+  if (error == -1) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
   if (error == 0 && ::link(temporary.c_str(), page.c_str()) != 0 && errno != EEXIST) {
     // A file system without hard links: the run holds the folder's lock, so a rename puts
     // the page in place as long as it is still absent.
@@ -130,11 +139,8 @@ void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) 
   hiddenName += path.filename().string();
   hiddenName += ".XXXXXX";
   std::string temporary = (path.parent_path() / hiddenName).string();
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw SiteError("Не удалось записать файл", path, systemReason(errno));
-  int error = writeAll(fd, bytes);
-  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
+  int error = writeTemporaryFile(temporary, bytes);
+  if (error == -1) throw SiteError("Не удалось записать файл", path, systemReason(errno));
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
