@@ -63,16 +63,8 @@ TEST(SettingsStoreTest, aFailedWriteNamesTheFileAndTheReason) {
   EXPECT_TRUE(failure.contains("файл")) << failure.toStdString();
 }
 
-class LifecycleTest : public WindowTest {
+class LifecycleTest : public CollectionWindowTest {
  protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    source_ = driveA_ / "bookmarks";
-    site_ = driveB_ / "site";
-    testing::writeShortcut(source_ / "News", "Daily", "http://news.example/");
-    fs::create_directories(site_);
-  }
-
   std::map<QString, QString> validStore() const {
     return {{"CHECK1", "1"},     {"CHECK2", "0"},         {"CHECK3", "1"},        {"DIR", qs(source_)},
             {"DIRS", qs(site_)}, {"DRIVE1", qs(driveA_)}, {"DRIVE2", qs(driveB_)}};
@@ -82,9 +74,6 @@ class LifecycleTest : public WindowTest {
   QString path(ui::Osnova* window, const char* name) { return child<ui::FolderList>(window, name)->Path(); }
   QString drive(ui::Osnova* window, const char* name) { return child<ui::DriveList>(window, name)->Drive(); }
   bool armed(ui::Osnova* window) { return child<QTimer>(window, "Timer1")->isActive(); }
-
-  fs::path source_;
-  fs::path site_;
 };
 
 TEST_F(LifecycleTest, aFirstStartAppliesNothingAndArmsNothing) {

@@ -20,14 +20,10 @@ QWidget* topLevel(const char* name) {
   return nullptr;
 }
 
-class RunTest : public WindowTest {
+class RunTest : public CollectionWindowTest {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
-    source_ = driveA_ / "bookmarks";
-    site_ = driveB_ / "site";
-    testing::writeShortcut(source_ / "News", "Daily", "http://news.example/");
-    fs::create_directories(site_);
+    CollectionWindowTest::SetUp();
     window_ = makeWindow();
     child<ui::FolderList>(window_.get(), "Dir")->setPath(qs(source_));
     child<ui::FolderList>(window_.get(), "DirS")->setPath(qs(site_));
@@ -47,8 +43,6 @@ class RunTest : public WindowTest {
     ASSERT_TRUE(finished.wait(60000));
   }
 
-  fs::path source_;
-  fs::path site_;
   std::unique_ptr<ui::Osnova> window_;
   QPushButton* Command1 = nullptr;
 };

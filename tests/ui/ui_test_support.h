@@ -58,4 +58,20 @@ class WindowTest : public ::testing::Test {
   fs::path savedCurrent_;
 };
 
+// A window test with a small collection: drive A holds "bookmarks/News/Daily.url", drive B an
+// empty "site" folder.
+class CollectionWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    source_ = driveA_ / "bookmarks";
+    site_ = driveB_ / "site";
+    testing::writeShortcut(source_ / "News", "Daily", "http://news.example/");
+    fs::create_directories(site_);
+  }
+
+  fs::path source_;
+  fs::path site_;
+};
+
 }  // namespace trevanto::uitest
