@@ -223,9 +223,7 @@ class ConversionRun {
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
       }
-      if (!index.complete()) {
-        if (appender) appender->flush();  // the page answers for itself: it must hold every line
-      }
+      if (!index.complete() && appender) appender->flush();  // the page answers for itself: it must hold every line
       if (index.holdsLinkTo(LinkText) || oldLinkAnswersFor(position, shortcut.address)) {
         countOne(report_.RepeatCount);
         continue;
@@ -234,7 +232,7 @@ class ConversionRun {
       appender->appendLine(linkLine(LinkText, LinkName));
       index.add(LinkText);
       countOne(report_.ConvertedCount);
-      if (!siteFiles_.contains(std::string(kMenuPageName))) {
+      if (!siteFiles_.contains(kMenuPageName)) {
         appender->flush();  // the section's links stand in its page before the menu points to it
         addToMenu();
       }
@@ -248,7 +246,7 @@ class ConversionRun {
     if (NewSectionPending) {
       for (std::string_view name : kTemplateNames) templateText(name);  // a missing one stops the run here
     }
-    if (!siteFiles_.contains(std::string(kMenuPageName))) {
+    if (!siteFiles_.contains(kMenuPageName)) {
       createPageWithLine(menu, menuHeaderLine());
       siteFiles_.insert(std::string(kMenuPageName));
     }
@@ -292,7 +290,7 @@ class ConversionRun {
 
   const RunRequest& request_;
   RunReport report_;
-  std::set<std::string> siteFiles_;
+  std::set<std::string, std::less<>> siteFiles_;  // looked up by string_view too
   std::unordered_map<std::string, std::string> templates_;
   PageLinkIndex menuLinks_;
   bool menuLinksLoaded_ = false;
