@@ -115,7 +115,8 @@ void BM_Collection(benchmark::State& state) {
   freshFolder(site);
   convert(c, site);
   std::vector<std::pair<fs::path, std::string>> pages;
-  for (const auto& entry : fs::directory_iterator(site)) pages.emplace_back(entry.path().filename(), readBytes(entry.path()));
+  for (const auto& entry : fs::directory_iterator(site))
+    pages.emplace_back(entry.path().filename(), readBytes(entry.path()));
 
   Figures f;
   f.shortcuts = c.count;
@@ -152,8 +153,13 @@ void BM_Collection(benchmark::State& state) {
   state.counters["us_per_shortcut"] = f.firstRun / c.count * 1e6;
   figures[std::to_string(sections) + "x" + std::to_string(perSection)] = f;
 }
-BENCHMARK(BM_Collection)->Args({200, 100})->Args({1, 10000})->Args({1, 100000})
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Collection)
+    ->Args({200, 100})
+    ->Args({1, 10000})
+    ->Args({1, 100000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The high-water mark of this process's resident memory, from the kernel.
 double ownPeakMemoryMiB() {
@@ -197,8 +203,7 @@ void printSummary() {
   const double reGrowth = (large.reRun / large.shortcuts) / (small.reRun / small.shortcuts);
   std::printf("  time per shortcut at 100 000 against 10 000: first run %.2f, re-run %.2f (<= 1.3)\n", firstGrowth,
               reGrowth);
-  std::printf("  peak memory of a run over 100 000 shortcuts: %.1f MiB (< 64)\n",
-              peakMemoryMiB(collection(1, 100000)));
+  std::printf("  peak memory of a run over 100 000 shortcuts: %.1f MiB (< 64)\n", peakMemoryMiB(collection(1, 100000)));
 }
 
 }  // namespace

@@ -112,9 +112,7 @@ inline void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-inline bool isAsciiAlnum(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+inline bool isAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The named character references that stand for ASCII characters. Only these can change
 // what a link's scheme or path reads as.
@@ -123,19 +121,60 @@ struct NamedReference {
   char value;
 };
 inline constexpr NamedReference kAsciiReferences[] = {
-    {"Tab;", '\t'},       {"NewLine;", '\n'},    {"excl;", '!'},     {"quot;", '"'},    {"QUOT;", '"'},
-    {"num;", '#'},        {"dollar;", '$'},      {"percnt;", '%'},   {"amp;", '&'},     {"AMP;", '&'},
-    {"apos;", '\''},      {"lpar;", '('},        {"rpar;", ')'},     {"ast;", '*'},     {"midast;", '*'},
-    {"plus;", '+'},       {"comma;", ','},       {"period;", '.'},   {"sol;", '/'},     {"colon;", ':'},
-    {"semi;", ';'},       {"lt;", '<'},          {"LT;", '<'},       {"equals;", '='},  {"gt;", '>'},
-    {"GT;", '>'},         {"quest;", '?'},       {"commat;", '@'},   {"lsqb;", '['},    {"lbrack;", '['},
-    {"bsol;", '\\'},      {"rsqb;", ']'},        {"rbrack;", ']'},   {"Hat;", '^'},     {"lowbar;", '_'},
-    {"UnderBar;", '_'},   {"grave;", '`'},       {"DiacriticalGrave;", '`'},            {"lcub;", '{'},
-    {"lbrace;", '{'},     {"verbar;", '|'},      {"vert;", '|'},     {"VerticalLine;", '|'},
-    {"rcub;", '}'},       {"rbrace;", '}'},
+    {"Tab;", '\t'},
+    {"NewLine;", '\n'},
+    {"excl;", '!'},
+    {"quot;", '"'},
+    {"QUOT;", '"'},
+    {"num;", '#'},
+    {"dollar;", '$'},
+    {"percnt;", '%'},
+    {"amp;", '&'},
+    {"AMP;", '&'},
+    {"apos;", '\''},
+    {"lpar;", '('},
+    {"rpar;", ')'},
+    {"ast;", '*'},
+    {"midast;", '*'},
+    {"plus;", '+'},
+    {"comma;", ','},
+    {"period;", '.'},
+    {"sol;", '/'},
+    {"colon;", ':'},
+    {"semi;", ';'},
+    {"lt;", '<'},
+    {"LT;", '<'},
+    {"equals;", '='},
+    {"gt;", '>'},
+    {"GT;", '>'},
+    {"quest;", '?'},
+    {"commat;", '@'},
+    {"lsqb;", '['},
+    {"lbrack;", '['},
+    {"bsol;", '\\'},
+    {"rsqb;", ']'},
+    {"rbrack;", ']'},
+    {"Hat;", '^'},
+    {"lowbar;", '_'},
+    {"UnderBar;", '_'},
+    {"grave;", '`'},
+    {"DiacriticalGrave;", '`'},
+    {"lcub;", '{'},
+    {"lbrace;", '{'},
+    {"verbar;", '|'},
+    {"vert;", '|'},
+    {"VerticalLine;", '|'},
+    {"rcub;", '}'},
+    {"rbrace;", '}'},
     // Legacy names a browser also takes without the ';' (not before '=' or a letter or digit).
-    {"amp", '&'},         {"AMP", '&'},          {"lt", '<'},        {"LT", '<'},       {"gt", '>'},
-    {"GT", '>'},          {"quot", '"'},         {"QUOT", '"'},
+    {"amp", '&'},
+    {"AMP", '&'},
+    {"lt", '<'},
+    {"LT", '<'},
+    {"gt", '>'},
+    {"GT", '>'},
+    {"quot", '"'},
+    {"QUOT", '"'},
 };
 
 // An attribute value as a browser hands it to the URL parser: numeric character references

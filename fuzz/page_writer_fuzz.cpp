@@ -28,7 +28,8 @@ Element parseElement(std::string_view line, std::string_view open, std::string_v
   check(line.starts_with(open) && line.ends_with(close), "a written line is one element", line);
   std::string_view rest = line.substr(open.size(), line.size() - open.size() - close.size());
   const std::size_t quote = rest.find('"');
-  check(quote != std::string_view::npos && rest.substr(quote).starts_with(middle), "the href ends where it should", line);
+  check(quote != std::string_view::npos && rest.substr(quote).starts_with(middle), "the href ends where it should",
+        line);
   Element element{std::string(rest.substr(0, quote)), std::string(rest.substr(quote + middle.size()))};
   for (char c : element.href) {
     const auto b = static_cast<unsigned char>(c);
@@ -92,7 +93,8 @@ std::string fileAsRequested(std::string_view href) {
 
 bool isOrdinary(std::string_view name) {
   for (char c : name) {
-    if (!trevanto::fuzz::isAsciiAlnum(c) && c != ' ' && c != '-' && c != '_' && c != '.' && c != '(' && c != ')') return false;
+    if (!trevanto::fuzz::isAsciiAlnum(c) && c != ' ' && c != '-' && c != '_' && c != '.' && c != '(' && c != ')')
+      return false;
   }
   return !name.empty() && name.front() != ' ';
 }
@@ -106,8 +108,8 @@ void checkLinkLine(std::string_view addressBytes, std::string_view rawName) {
   check(trevanto::fuzz::percentDecode(element.href) == trevanto::fuzz::percentDecode(address),
         "the href names the address that went in", line);
   if (!isUnsafeAddress(address)) {
-    check(!trevanto::fuzz::schemeRunsCode(trevanto::fuzz::schemeAsRead(element.href)),
-          "a written link never runs code", line);
+    check(!trevanto::fuzz::schemeRunsCode(trevanto::fuzz::schemeAsRead(element.href)), "a written link never runs code",
+          line);
   }
   check(textAsRead(element.text) == fileNameToUtf8(rawName), "the link's text reads as its name", line);
   if (isOrdinary(rawName) && isOrdinary(address)) {

@@ -74,15 +74,15 @@ void checkAddress(std::string_view bytes) {
   const std::string address = readShortcutAddress(bytes);
   check(isValidUtf8(address), "the address is UTF-8", address);
 
-  const bool hasBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  const bool hasBom =
+      bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
   if (!hasBom) {
-    check(readShortcutAddress(withLfLineEnds(bytes)) == address,
-          "line ends do not change the address", bytes);
+    check(readShortcutAddress(withLfLineEnds(bytes)) == address, "line ends do not change the address", bytes);
     if (isValidUtf8(bytes)) {
       std::string marked = "\xEF\xBB\xBF";
       marked += bytes;
-      check(readShortcutAddress(marked) == address,
-            "a UTF-8 byte-order mark does not change the address of UTF-8 text", bytes);
+      check(readShortcutAddress(marked) == address, "a UTF-8 byte-order mark does not change the address of UTF-8 text",
+            bytes);
     }
   }
 

@@ -123,7 +123,8 @@ TEST_F(ConversionRunTest, grownCollectionAppendsOnlyWhatIsNew) {
   EXPECT_EQ(report.ConvertedCount, 2);
   EXPECT_EQ(report.NewSectionCount, 1);
   EXPECT_EQ(report.RepeatCount, 2);
-  EXPECT_EQ(page("News.html"), kSectionHeader + linkOf("http://one.example/", "One") + linkOf("http://two.example/", "Two"));
+  EXPECT_EQ(page("News.html"),
+            kSectionHeader + linkOf("http://one.example/", "One") + linkOf("http://two.example/", "Two"));
   EXPECT_EQ(page("Frame2.html"), menuBefore + menuOf("Later.html", "Later"));
 }
 
@@ -183,8 +184,8 @@ TEST_F(ConversionRunTest, oldLinkTextNeverHidesAnotherShortcutsLink) {
   // Two shortcuts whose old texts are the same but whose addresses differ.
   writeShortcut(source() / "S", "3 q1", "http://q.example/1");
   writeShortcut(source() / "S", "4 q2", "http://q.example/2");
-  writeFile(site() / "S.html", kSectionHeader + linkOf("http://a.example/x", "1 xy") + linkOf("http://a.example/", "2 x") +
-                                   linkOf("http://q.example/", "3 q1"));
+  writeFile(site() / "S.html", kSectionHeader + linkOf("http://a.example/x", "1 xy") +
+                                   linkOf("http://a.example/", "2 x") + linkOf("http://q.example/", "3 q1"));
   const RunReport report = run();
   EXPECT_EQ(report.RepeatCount, 2);  // "2 x" (its address stands as a link) and "3 q1"
   EXPECT_EQ(report.ConvertedCount, 2);
@@ -245,7 +246,8 @@ TEST_F(ConversionRunTest, secondRunOnTheSameSiteFolderIsRefused) {
 }
 
 TEST_F(ConversionRunTest, progressIsReportedAndAStopComesBetweenTwoShortcuts) {
-  for (int i = 0; i < 5; ++i) writeShortcut(source() / "S", "n" + std::to_string(i), "http://" + std::to_string(i) + ".example/");
+  for (int i = 0; i < 5; ++i)
+    writeShortcut(source() / "S", "n" + std::to_string(i), "http://" + std::to_string(i) + ".example/");
   RunRequest request;
   request.sourceFolder = source();
   request.siteFolder = site();

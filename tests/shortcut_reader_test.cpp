@@ -37,7 +37,7 @@ TEST(OldLinkText, splitsFieldsAtCommasAndSkipsLeadingBlanks) {
 TEST(OldLinkText, isEmptyOrFailsWhereTheCutHasTooLittle) {
   EXPECT_EQ(oldLinkText("[InternetShortcut]\r\nurl=http://a.org/\r\n"), "");  // case differs
   EXPECT_EQ(oldLinkText(""), "");
-  EXPECT_EQ(oldLinkText("[InternetShortcut]\r\nURL=x"), "");          // exactly four after "URL"
+  EXPECT_EQ(oldLinkText("[InternetShortcut]\r\nURL=x"), "");           // exactly four after "URL"
   EXPECT_EQ(oldLinkText("[InternetShortcut]\r\nURL="), std::nullopt);  // the cut fails
   EXPECT_EQ(oldLinkText("URL"), std::nullopt);
 }
@@ -46,11 +46,12 @@ TEST(OldLinkText, isEmptyOrFailsWhereTheCutHasTooLittle) {
 
 TEST(ShortcutAddress, readsTheShapesBrowsersAndExplorerWrite) {
   // Favourites with the property section before and after, Modified, IDList, IconFile.
-  EXPECT_EQ(readShortcutAddress("[DEFAULT]\r\nBASEURL=http://base.example/\r\n"
-                                "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,2\r\n"
-                                "[InternetShortcut]\r\nIDList=\r\nURL=http://a.example/p?q=1,2;x#f\r\n"
-                                "Modified=C0D1E2F3A4B5DA01\r\nIconFile=http://a.example/favicon.ico\r\nIconIndex=1\r\n"),
-            "http://a.example/p?q=1,2;x#f");
+  EXPECT_EQ(
+      readShortcutAddress("[DEFAULT]\r\nBASEURL=http://base.example/\r\n"
+                          "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,2\r\n"
+                          "[InternetShortcut]\r\nIDList=\r\nURL=http://a.example/p?q=1,2;x#f\r\n"
+                          "Modified=C0D1E2F3A4B5DA01\r\nIconFile=http://a.example/favicon.ico\r\nIconIndex=1\r\n"),
+      "http://a.example/p?q=1,2;x#f");
   EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=http://a.example/\r\n"
                                 "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n"),
             "http://a.example/");
@@ -76,9 +77,10 @@ TEST(ShortcutAddress, wideCopyWinsAndFirstShortcutSectionCounts) {
   EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=http://a.example/x\r\n"
                                 "[InternetShortcut.W]\r\nURL=http://a.example/+BD-\r\n"),
             "http://a.example/x");
-  EXPECT_EQ(readShortcutAddress("[Other]\r\nURL=http://other.example/\r\n[InternetShortcut]\r\nURL=http://a.example/\r\n"
-                                "[InternetShortcut]\r\nURL=http://second.example/\r\n"),
-            "http://a.example/");
+  EXPECT_EQ(
+      readShortcutAddress("[Other]\r\nURL=http://other.example/\r\n[InternetShortcut]\r\nURL=http://a.example/\r\n"
+                          "[InternetShortcut]\r\nURL=http://second.example/\r\n"),
+      "http://a.example/");
 }
 
 TEST(ShortcutAddress, fallsBackToAnyUrlLineButNeverBaseUrl) {

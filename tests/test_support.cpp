@@ -19,8 +19,9 @@ TempFolder::~TempFolder() {
   // Give back write permission that a test may have taken away, so everything can go.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored)) std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                                                std::filesystem::perm_options::add, ignored);
+    if (it->is_directory(ignored))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                   ignored);
   }
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);

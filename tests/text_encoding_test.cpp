@@ -6,8 +6,12 @@ using namespace trevanto::site;
 
 TEST(Windows1251, cyrillicAndPunctuationRoundTripThroughPageText) {
   // "Ёж №5 — €" in UTF-8, then the same in Windows-1251 bytes.
-  const std::string utf8 = "\xD0\x81\xD0\xB6 \xE2\x84\x96" "5 \xE2\x80\x94 \xE2\x82\xAC";
-  const std::string cp1251 = "\xA8\xE6 \xB9" "5 \x97 \x88";
+  const std::string utf8 =
+      "\xD0\x81\xD0\xB6 \xE2\x84\x96"
+      "5 \xE2\x80\x94 \xE2\x82\xAC";
+  const std::string cp1251 =
+      "\xA8\xE6 \xB9"
+      "5 \x97 \x88";
   EXPECT_EQ(htmlTextWindows1251(utf8), cp1251);
   EXPECT_EQ(windows1251ToUtf8(cp1251), utf8);
   // Every byte survives the trip from a name on an old disk into a page, 0x98 included.
@@ -26,7 +30,7 @@ TEST(Windows1251, pageTextEscapesMarkupAndWhatItCannotHold) {
 TEST(FileNames, validUtf8IsKeptAndAnythingElseIsWindows1251) {
   EXPECT_EQ(fileNameToUtf8("\xD0\x9D\xD0\xBE\xD0\xB2"), "\xD0\x9D\xD0\xBE\xD0\xB2");
   EXPECT_EQ(fileNameToUtf8("\xCD\xEE\xE2"), "\xD0\x9D\xD0\xBE\xD0\xB2");  // "Нов" copied from an old disk
-  EXPECT_EQ(fileNameToUtf8("\xC0\x80"), "\xD0\x90\xD0\x82");  // an overlong form is not UTF-8
+  EXPECT_EQ(fileNameToUtf8("\xC0\x80"), "\xD0\x90\xD0\x82");              // an overlong form is not UTF-8
 }
 
 TEST(AddressForPage, keepsAsciiAndEncodesWhatWouldBreakTheAttribute) {
@@ -49,13 +53,17 @@ TEST(ShortcutText, byteOrderMarkDecidesThenUtf8ThenWindows1251) {
   EXPECT_EQ(decodeShortcutText("URL=\xD0\xB3"), "URL=\xD0\xB3");
   EXPECT_EQ(decodeShortcutText("URL=\xE3"), "URL=\xD0\xB3");
   // A lone surrogate in UTF-16 does not throw away the rest.
-  EXPECT_EQ(decodeShortcutText(std::string("\xFF\xFE\x00\xD8" "a\0", 6)), "\xEF\xBF\xBD" "a");
+  EXPECT_EQ(decodeShortcutText(std::string("\xFF\xFE\x00\xD8"
+                                           "a\0",
+                                           6)),
+            "\xEF\xBF\xBD"
+            "a");
 }
 
 TEST(Utf7, decodesTheWideCopyOfAnAddress) {
   EXPECT_EQ(utf7ToUtf8("http://a.example/+BDMEPgQ0-/x"), "http://a.example/\xD0\xB3\xD0\xBE\xD0\xB4/x");
   EXPECT_EQ(utf7ToUtf8("a+-b"), "a+b");
-  EXPECT_EQ(utf7ToUtf8("+BDM."), "\xD0\xB3.");          // ends at any non-base64 character
+  EXPECT_EQ(utf7ToUtf8("+BDM."), "\xD0\xB3.");            // ends at any non-base64 character
   EXPECT_EQ(utf7ToUtf8("+2D3eAA-"), "\xF0\x9F\x98\x80");  // a surrogate pair
   EXPECT_EQ(utf7ToUtf8("+BD-"), std::nullopt);            // a cut-off code unit
   EXPECT_EQ(utf7ToUtf8("caf\xC3\xA9"), std::nullopt);

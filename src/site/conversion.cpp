@@ -31,7 +31,8 @@ std::string displayName(std::string_view raw) {
 }
 
 void countOne(std::int32_t& counter) {
-  if (counter == INT32_MAX) throw std::overflow_error("Счётчик ссылок переполнен: слишком много ярлыков для одного запуска");
+  if (counter == INT32_MAX)
+    throw std::overflow_error("Счётчик ссылок переполнен: слишком много ярлыков для одного запуска");
   ++counter;
 }
 
@@ -157,10 +158,14 @@ class ConversionRun {
 
   static std::string problemOf(const ShortcutFile& file) {
     switch (file.problem) {
-      case ShortcutFileProblem::NotRegularFile: return "не обычный файл";
-      case ShortcutFileProblem::TooLarge: return "файл больше 1 МиБ";
-      case ShortcutFileProblem::Unreadable: return "не читается: " + file.reason;
-      case ShortcutFileProblem::None: break;
+      case ShortcutFileProblem::NotRegularFile:
+        return "не обычный файл";
+      case ShortcutFileProblem::TooLarge:
+        return "файл больше 1 МиБ";
+      case ShortcutFileProblem::Unreadable:
+        return "не читается: " + file.reason;
+      case ShortcutFileProblem::None:
+        break;
     }
     return {};
   }
@@ -326,7 +331,8 @@ std::vector<std::string> statisticsLines(const RunReport& report) {
                                          : skipped.section + " / " + skipped.name + " : " + skipped.reason);
   }
   if (report.skipped.size() > kMaxSkippedNamed) {
-    lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
+    lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
+                    " .");
   }
   if (report.stopped) lines.push_back("Преобразование остановлено.");
   return lines;

@@ -37,9 +37,9 @@ struct RunReport {
 struct RunRequest {
   std::filesystem::path sourceFolder;
   std::filesystem::path siteFolder;
-  std::filesystem::path programFolder;  // holds the template pages
+  std::filesystem::path programFolder;                 // holds the template pages
   std::function<void(const RunProgress&)> onProgress;  // called before each shortcut
-  std::function<bool()> stopRequested;                  // asked before each shortcut
+  std::function<bool()> stopRequested;                 // asked before each shortcut
 };
 
 RunReport runConversion(const RunRequest& request);

@@ -15,7 +15,7 @@ bool nameOrderLess(std::string_view a, std::string_view b);
 bool isShortcutName(std::string_view name);
 
 struct FolderEntry {
-  std::string name;   // without folder, bytes as the file system holds them
+  std::string name;       // without folder, bytes as the file system holds them
   bool isFolder = false;  // a folder, or a link to one
 };
 

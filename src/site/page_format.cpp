@@ -4,7 +4,9 @@
 
 namespace trevanto::site {
 
-std::string sectionHeaderLine() { return "<body bgColor=#BBC4C1><P align=center> <FONT color=#808080 face=Arial size=1>"; }
+std::string sectionHeaderLine() {
+  return "<body bgColor=#BBC4C1><P align=center> <FONT color=#808080 face=Arial size=1>";
+}
 
 std::string linkLine(std::string_view address, std::string_view rawLinkName) {
   std::string line = "<a href=\"";

@@ -51,8 +51,7 @@ bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat, std
     const std::size_t got = page.read(window.data() + held, chunkBytes);
     if (got == 0) return true;
     held += got;
-    if (held >= Dat.size() &&
-        ::memmem(window.data(), held, Dat.data(), Dat.size()) != nullptr) {
+    if (held >= Dat.size() && ::memmem(window.data(), held, Dat.data(), Dat.size()) != nullptr) {
       return false;
     }
     // Keep the tail that could still begin an occurrence.

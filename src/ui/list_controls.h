@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QStringList>
 #include <QWidget>
-
 #include <filesystem>
 #include <functional>
 #include <vector>

@@ -1,6 +1,5 @@
 // trevanto: turns a folder tree of Internet shortcuts into a framed HTML site.
 #include <QApplication>
-
 #include <cstdio>
 
 #include "message_box.h"

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
-
 #include <cstdio>
 #include <utility>
 

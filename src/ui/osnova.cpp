@@ -6,7 +6,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
-
 #include <algorithm>
 
 #include "conversion_job.h"

@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-
 #include <memory>
 
 class QLabel;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
-
 #include <algorithm>
 
 namespace trevanto::ui {

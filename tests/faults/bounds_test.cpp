@@ -2,11 +2,10 @@
 // of 100 000 lines. Too heavy for every test run; run by hand:
 //   build/tests/faults/trevanto_bounds_tests
 // Each case prints what it measured (time and peak memory of the converter in a child).
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -62,7 +61,8 @@ TEST(Bounds, pageOfOneGibibyte_isSearchedInBoundedMemory) {
   const std::filesystem::path page = site / "Big.html";
   writeFile(page, site::sectionHeaderLine() + "\r\n");
   std::filesystem::resize_file(page, std::uintmax_t{1} << 30);  // a hole of zeros, then one link
-  std::ofstream(page, std::ios::binary | std::ios::app) << site::linkLine("http://example.org/at-the-end", "end") << "\r\n";
+  std::ofstream(page, std::ios::binary | std::ios::app)
+      << site::linkLine("http://example.org/at-the-end", "end") << "\r\n";
   writeShortcut(work.path() / "src/Big", "end", "http://example.org/at-the-end");
   writeShortcut(work.path() / "src/Big", "new", "http://example.org/new");
 

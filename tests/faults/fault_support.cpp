@@ -2,14 +2,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,9 +21,7 @@
 namespace trevanto::testing {
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 std::string errnoText(std::string_view what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -206,8 +203,8 @@ void expectWholeLines(const std::filesystem::path& page, std::size_t from) {
   if (tail.empty()) return;
   EXPECT_TRUE(tail.ends_with("\r\n")) << page << " ends in the middle of a line";
   for (const std::string& line : linesOf(tail)) {
-    const bool known = line == site::sectionHeaderLine() || line == site::menuHeaderLine() || isLinkLine(line) ||
-                       isMenuLine(line);
+    const bool known =
+        line == site::sectionHeaderLine() || line == site::menuHeaderLine() || isLinkLine(line) || isMenuLine(line);
     EXPECT_TRUE(known) << page << " holds a line the run does not write: " << line;
   }
 }

@@ -42,13 +42,15 @@ TEST(FoundFaults, runSkipsAddressesThatReadAsCodeInThePage) {
   ASSERT_FALSE(report.failed()) << report.error;
   EXPECT_EQ(report.ConvertedCount, 1);
   ASSERT_EQ(report.skipped.size(), 2u);
-  for (const SkippedShortcut& skipped : report.skipped) EXPECT_NE(skipped.reason.find("небезопасный"), std::string::npos);
+  for (const SkippedShortcut& skipped : report.skipped)
+    EXPECT_NE(skipped.reason.find("небезопасный"), std::string::npos);
   EXPECT_EQ(linkTargets(temp / "site/News.html"), std::vector<std::string>{"http://example.org/?a=1&b=2"});
 }
 
 // The menu's reference to a section page must lead to that page and nowhere else.
 TEST(FoundFaults, menuReferenceNeverReadsAsAScheme) {
-  EXPECT_EQ(menuLine("javascript:alert(1)"), "<a href=\"javascript%3Aalert(1).html\"target=Frame3>javascript:alert(1)</a><br />");
+  EXPECT_EQ(menuLine("javascript:alert(1)"),
+            "<a href=\"javascript%3Aalert(1).html\"target=Frame3>javascript:alert(1)</a><br />");
   EXPECT_EQ(menuLine("javascript&colon;alert(1)"),
             "<a href=\"javascript%26colon;alert(1).html\"target=Frame3>javascript&amp;colon;alert(1)</a><br />");
   EXPECT_EQ(menuLine("&#106;x"), "<a href=\"%26%23106;x.html\"target=Frame3>&amp;#106;x</a><br />");

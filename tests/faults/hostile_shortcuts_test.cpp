@@ -1,10 +1,9 @@
 // Whole runs over collections that hold what no bookmark should: files that are not shortcuts
 // or cannot be read, names and addresses made to break the page. A bad bookmark is skipped
 // and named; nothing of it reaches the page as markup; the run and its re-run complete.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "fault_support.h"
 #include "site/page_format.h"
@@ -26,9 +25,10 @@ void shareWithOthers(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     if (entry.is_symlink()) continue;
     std::filesystem::permissions(entry.path(),
-                                 entry.is_directory() ? std::filesystem::perms::all : std::filesystem::perms::owner_read |
-                                                                                          std::filesystem::perms::group_read |
-                                                                                          std::filesystem::perms::others_read,
+                                 entry.is_directory()
+                                     ? std::filesystem::perms::all
+                                     : std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read,
                                  std::filesystem::perm_options::add);
   }
   std::filesystem::permissions(folder, std::filesystem::perms::all, std::filesystem::perm_options::add);
@@ -63,9 +63,9 @@ TEST(HostileShortcuts, unreadableOrNotRegular_areSkippedNamedAndTheRunGoesOn) {
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_LT(run.seconds, 20) << "a FIFO or a device kept the run waiting";
   EXPECT_NE(run.out.find("Пропущено ярлыков : 6"), std::string::npos) << run.out;
-  for (const char* named : {"Section / fifo : не обычный файл", "Section / folder : это папка",
-                            "Section / dangling : не читается", "Section / zero : не обычный файл",
-                            "Section / huge : файл больше 1 МиБ", "Section / locked : не читается"}) {
+  for (const char* named :
+       {"Section / fifo : не обычный файл", "Section / folder : это папка", "Section / dangling : не читается",
+        "Section / zero : не обычный файл", "Section / huge : файл больше 1 МиБ", "Section / locked : не читается"}) {
     EXPECT_NE(run.out.find(named), std::string::npos) << named << " in\n" << run.out;
   }
   expectCompleteSite(temp / "site", {{"Section", {"http://example.org/a", "http://example.org/z"}}});
@@ -79,7 +79,7 @@ TEST(HostileShortcuts, unreadableOrNotRegular_areSkippedNamedAndTheRunGoesOn) {
 TEST(HostileShortcuts, hostileNames_becomeTextAndMenuEntriesFindTheirPages) {
   TempFolder temp;
   // No '/' in any of them: it cannot stand in a name.
-  std::vector<std::string> names = {"line\nbreak", "say \"hi\"", "<script>alert(1)", "bad \xFF\xFE utf-8 \xC3",
+  std::vector<std::string> names = {"line\nbreak", "say \"hi\"",        "<script>alert(1)",   "bad \xFF\xFE utf-8 \xC3",
                                     "Tom & Jerry", "&lt;not a tag&gt;", "javascript:alert(1)"};
   std::vector<std::string> sections = names;
   names.push_back(std::string(255 - 4, 'n'));     // the longest name a shortcut file can have
@@ -137,8 +137,9 @@ TEST(HostileShortcuts, hostileAddresses_areRefusedOrStayInsideTheirAttribute) {
   shortcut("vbscript", "URL=VBScript:MsgBox(1)");
   shortcut("data", "URL=Data:text/html;base64,PHNjcmlwdD5hbGVydCgxKTwvc2NyaXB0Pg==");
   shortcut("reference", "URL=javascript&#x3A;alert(1)");
-  writeFile(section / "wide.url", "[InternetShortcut]\r\nURL=http://example.org/w\r\n[InternetShortcut.W]\r\n"
-                                  "URL=+AGoAYQB2AGEAcwBjAHIAaQBwAHQAOg-alert(1)\r\n");
+  writeFile(section / "wide.url",
+            "[InternetShortcut]\r\nURL=http://example.org/w\r\n[InternetShortcut.W]\r\n"
+            "URL=+AGoAYQB2AGEAcwBjAHIAaQBwAHQAOg-alert(1)\r\n");
   std::filesystem::create_directories(temp / "site");
 
   const site::RunReport report = convert(temp / "src", temp / "site");
@@ -149,8 +150,8 @@ TEST(HostileShortcuts, hostileAddresses_areRefusedOrStayInsideTheirAttribute) {
     EXPECT_NE(skipped.reason.find("небезопасный"), std::string::npos) << skipped.name << ": " << skipped.reason;
   }
   const Expected expected = {{"Section",
-                              {"http://example.org/a%3Cb%3Ec", "http://example.org/%22%3E%3Cscript%3Ealert(1)%3C/script%3E",
-                               "http://example.org/q"}}};
+                              {"http://example.org/a%3Cb%3Ec",
+                               "http://example.org/%22%3E%3Cscript%3Ealert(1)%3C/script%3E", "http://example.org/q"}}};
   expectCompleteSite(temp / "site", expected);
   EXPECT_EQ(readFile(temp / "site/Section.html").find("<script"), std::string::npos);
 

@@ -1,10 +1,9 @@
 // Runs killed with SIGKILL, and sites an earlier version left behind: what is on disk must
 // be whole lines, and a re-run must complete the site without writing any link twice.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
@@ -134,8 +133,8 @@ TEST(InterruptedRuns, oldPagesWithMultiLineHrefs_rerunAddsOnlyWhatIsNew) {
   EXPECT_EQ(grown.ConvertedCount, 2);
   const std::string after = readFile(temp / "site/Old.html");
   ASSERT_TRUE(after.starts_with(page));
-  EXPECT_EQ(after.substr(page.size()), site::linkLine("http://new.org/", "new") + "\r\n" +
-                                           site::linkLine("http://a.org/", "prefix") + "\r\n");
+  EXPECT_EQ(after.substr(page.size()),
+            site::linkLine("http://new.org/", "new") + "\r\n" + site::linkLine("http://a.org/", "prefix") + "\r\n");
 
   const site::RunReport again = convert(temp / "src", temp / "site");
   EXPECT_EQ(again.ConvertedCount, 0);

@@ -2,9 +2,8 @@
 // template. Each run must stop with a message that names the file and the reason, leave
 // whole lines only, and a re-run once the fault is gone must complete the site without a
 // duplicate.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -52,7 +51,8 @@ TEST(SiteSideFaults, readOnlySiteFolder_stopsWithMessageThenRerunCompletes) {
   } else {
     std::filesystem::permissions(site, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
     for (const auto& page : std::filesystem::directory_iterator(site)) {
-      std::filesystem::permissions(page.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+      std::filesystem::permissions(page.path(), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::remove);
     }
   }
   const Outcome refused = convertInChild(temp / "src", site, temp.path());
@@ -65,7 +65,8 @@ TEST(SiteSideFaults, readOnlySiteFolder_stopsWithMessageThenRerunCompletes) {
   } else {
     std::filesystem::permissions(site, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     for (const auto& page : std::filesystem::directory_iterator(site)) {
-      std::filesystem::permissions(page.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+      std::filesystem::permissions(page.path(), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add);
     }
   }
   const Outcome rerun = convertInChild(temp / "src", site, temp.path());
@@ -130,7 +131,8 @@ TEST(SiteSideFaults, fullDisk_stopsWithMessageKeepsWholeLinesThenRerunCompletes)
   for (int s = 0; s < 3; ++s) {
     for (int l = 0; l < 40; ++l) {
       const std::string section = "Section " + std::to_string(s);
-      const std::string address = "http://example.org/" + std::string(200, static_cast<char>('a' + s)) + "/" + std::to_string(l);
+      const std::string address =
+          "http://example.org/" + std::string(200, static_cast<char>('a' + s)) + "/" + std::to_string(l);
       writeShortcut(temp / "src" / section, "Link " + std::string(100, 'n') + std::to_string(l), address);
       expected[section].insert(address);
     }

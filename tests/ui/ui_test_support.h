@@ -6,11 +6,10 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <filesystem>
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 
 #include "list_controls.h"
 #include "osnova.h"

@@ -1,7 +1,8 @@
+#include "volumes.h"
+
 #include <gtest/gtest.h>
 
 #include "ui_test_support.h"
-#include "volumes.h"
 
 namespace trevanto::ui {
 namespace {
