@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One-word commands over CMake. Each installs what is missing first.
 BUILD ?= build
 JOBS ?= $(shell nproc)

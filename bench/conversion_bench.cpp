@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion of generated collections, each measured beside its floor: a first run cannot be
 // faster than reading every shortcut once and writing every page byte once; a re-run cannot
 // be faster than reading every shortcut and every page once.

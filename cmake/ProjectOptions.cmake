@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target, as INTERFACE targets to link against.
 
 add_library(trevanto_warnings INTERFACE)

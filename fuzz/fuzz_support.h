@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the fuzz targets: a reader over the fuzzer's bytes, a failure that names what
 // went wrong, and a model of how a browser reads an attribute value that holds a link.
 #pragma once

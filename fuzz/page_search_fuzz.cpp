@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the page search against std::string::find: PoiskKomb over random pages, texts and
 // chunk sizes, and PageLinkIndex over random pages, memory budgets and appended link lines.
 #include <unistd.h>

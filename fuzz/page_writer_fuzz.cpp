@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the page writers: whatever name or address goes in, each line is one well-formed
 // element, its text and its href read back as what went in, and nothing from the input can
 // end the attribute, open a tag or give the link a scheme of its own.

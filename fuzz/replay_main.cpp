@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over stored inputs without libFuzzer, so that the seed corpus and every
 // input that once broke a property are checked by each ordinary build and its tests.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the shortcut reader with whole shortcut files: the address, the old link text, the
 // decoding of the text and the check for addresses that run code.
 #include <cstdint>

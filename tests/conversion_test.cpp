@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "site/conversion.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "site/page_search.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "site/shortcut_reader.h"
 
 #include <gtest/gtest.h>

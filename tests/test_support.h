@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary folders and small file helpers for tests of whole runs.
 #pragma once
 

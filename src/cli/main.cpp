@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // trevanto-convert: the conversion run from a shell, for scripts, cron and benchmarks.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion run: every immediate subfolder of the source folder becomes a section page
 // in the site folder, every shortcut in it a link; a menu page lists the sections. Pages are
 // only ever appended to, so a run over a grown collection adds just what is new.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one order in which folders and files are shown and converted.
 #pragma once
 

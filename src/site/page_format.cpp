@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "page_format.h"
 
 #include "text_encoding.h"

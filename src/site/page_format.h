@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lines of the pages the program writes, as Windows-1251 bytes without the line end.
 #pragma once
 

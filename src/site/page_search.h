@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding a text in a page that may be far larger than memory.
 #pragma once
 

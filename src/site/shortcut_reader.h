@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading one Internet shortcut file: its address, and the link text that earlier versions
 // of the program cut out of it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "site_error.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "site_files.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations on the site folder: appending whole lines, replacing files whole, and the
 // lock that keeps two runs apart.
 #pragma once

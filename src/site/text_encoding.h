@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between the encodings met in shortcut files and file names, and the
 // Windows-1251 bytes that pages are written in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One conversion run on a thread of its own, so the window keeps painting while it runs.
 #pragma once
 

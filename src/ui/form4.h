@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: the program's name and version and where to find its author. It holds
 // no state; while it is open the main window takes no input.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "list_controls.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three list controls of the main window: a drive list, a folder list and a file list
 // that is never shown. They list folders and files in the engine's one order, and report a
 // change through a plain callback that runs before the write returns, so a handler may write

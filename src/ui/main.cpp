@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // trevanto: turns a folder tree of Internet shortcuts into a framed HTML site.
 #include <QApplication>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every message the program shows goes through here, so that tests can answer the boxes and
 // read what they said, and so that a run with no display (cron, the offscreen platform)
 // writes its messages to the error stream instead of waiting for a click that never comes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "option_box.h"
 
 #include <QStyleOptionButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check box whose caption wraps inside the box, with the three states of an option:
 // 0 clear, 1 set, 2 grayed. A click sets or clears it; only code shows it grayed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the source side (Drive1, Dir, File, Label3) and the site side (Drive2,
 // DirS, FileS, Label4), the three options, Start and Exit, and the timer of the automatic
 // start. It owns the user's state for the life of the program and hands the engine plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shown while a long run goes on: shortcuts done of the total, the section at hand, and a
 // button that stops the run between two shortcuts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window layouts are drawn in twips: 1440 to the inch, 15 to a pixel at 96 dots per inch.
 // Qt scales pixels for other densities.
 #pragma once

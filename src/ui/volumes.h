@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives on a system without drive letters: every mounted volume a person would recognise
 // (the root, a separate home, removable media, network shares) is one drive, named by its
 // mount point. A folder lies on the volume with the longest mount point that prefixes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory and time under attack: a 1 GiB page, 100 000 shortcuts with one address, a shortcut
 // of 100 000 lines. Too heavy for every test run; run by hand:
 //   build/tests/faults/trevanto_bounds_tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fault_support.h"
 
 #include <fcntl.h>

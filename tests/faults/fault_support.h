@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for fault tests of whole runs: collections, the converter as a child process,
 // scratch mounts that can be made read-only or small, and checks that a site is whole.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults the fuzz targets found, kept as plain cases. Their inputs also stay in the seed
 // corpus, which the replay tests run.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs over collections that hold what no bookmark should: files that are not shortcuts
 // or cannot be read, names and addresses made to break the page. A bad bookmark is skipped
 // and named; nothing of it reaches the page as markup; the run and its re-run complete.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs killed with SIGKILL, and sites an earlier version left behind: what is on disk must
 // be whole lines, and a re-run must complete the site without writing any link twice.
 #include <gtest/gtest.h>

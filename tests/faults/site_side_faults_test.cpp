@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs whose site folder fails under them: read-only, removed, full, busy, or missing a
 // template. Each run must stop with a message that names the file and the reason, leave
 // whole lines only, and a re-run once the fault is gone must complete the site without a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: as drawn, and the main window disabled exactly while it is open.
 #include <QApplication>
 #include <QLabel>

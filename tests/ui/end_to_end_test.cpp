@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program, unattended: a prepared store in a temporary home, no display, and
 // nothing for a person to do.
 #include <QProcess>

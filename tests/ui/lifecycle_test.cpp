@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store, loading at start, the automatic start and the three ways to close.
 #include <QDir>
 #include <QFile>

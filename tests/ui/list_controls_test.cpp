@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The list controls on their own: what the chains of the main window rely on.
 #include <QSignalSpy>
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as drawn, and the chains that keep each side's lists in step.
 #include <QComboBox>
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start: the run goes off the window's thread and ends in the statistics, the close the user
 // asked for, or a message that says what failed.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window tests run on the offscreen platform unless the caller chose one, with a settings
 // store of their own: never the user's.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for window tests: a temporary tree whose folders A and B stand for two drives
 // beside the root, the settings store, and a user's clicks on the list controls.
 #pragma once

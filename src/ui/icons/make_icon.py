@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the program's icon, a framed page, in the 16 colours of the standard palette and
 writes it as XPM images of 32 x 32 and 16 x 16 pixels (C source that Qt reads directly)."""
 
