@@ -3,8 +3,6 @@
 // faster than reading every shortcut once and writing every page byte once; a re-run cannot
 // be faster than reading every shortcut and every page once.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,6 +16,7 @@
 
 #include "site/conversion.h"
 #include "site/folder_order.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -25,30 +24,14 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 fs::path workRoot() {
-  static const fs::path root = [] {
-    std::string pattern = (fs::temp_directory_path() / "trevanto-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return fs::path(pattern);
-  }();
-  return root;
+  static const trevanto::testing::TempFolder root;
+  return root.path();
 }
 
 fs::path programFolder() { return fs::canonical("/proc/self/exe").parent_path().parent_path() / "bin"; }
 
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readBytes(const fs::path& path) {
-  std::string bytes;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) std::abort();
-  char buffer[65536];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
-  ::close(fd);
-  return bytes;
-}
+using trevanto::testing::readFile;
+using trevanto::testing::writeFile;
 
 // A collection of `sections` folders with `perSection` shortcuts each, as Explorer writes them.
 struct Collection {
@@ -68,9 +51,9 @@ const Collection& collection(int sections, int perSection) {
     for (int i = 0; i < perSection; ++i) {
       const std::string id = std::to_string(s) + "-" + std::to_string(i);
       const fs::path file = folder / ("Bookmark number " + id + ".url");
-      writeBytes(file, "[DEFAULT]\r\nBASEURL=https://host" + id + ".example.com/articles/" + id +
-                           "\r\n[InternetShortcut]\r\nURL=https://host" + id + ".example.com/articles/" + id +
-                           "\r\nIDList=\r\nHotKey=0\r\nModified=C0D1E2F3A4B5DA01\r\nIconIndex=0\r\n");
+      writeFile(file, "[DEFAULT]\r\nBASEURL=https://host" + id + ".example.com/articles/" + id +
+                          "\r\n[InternetShortcut]\r\nURL=https://host" + id + ".example.com/articles/" + id +
+                          "\r\nIDList=\r\nHotKey=0\r\nModified=C0D1E2F3A4B5DA01\r\nIconIndex=0\r\n");
       c.shortcuts.push_back(file);
     }
   }
@@ -117,15 +100,15 @@ void BM_Collection(benchmark::State& state) {
   convert(c, site);
   std::vector<std::pair<fs::path, std::string>> pages;
   for (const auto& entry : fs::directory_iterator(site))
-    pages.emplace_back(entry.path().filename(), readBytes(entry.path()));
+    pages.emplace_back(entry.path().filename(), readFile(entry.path()));
 
   Figures f;
   f.shortcuts = c.count;
   for (auto _ : state) {
     freshFolder(floorSite);
     auto start = Clock::now();
-    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readBytes(file));
-    for (const auto& [name, bytes] : pages) writeBytes(floorSite / name, bytes);
+    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
+    for (const auto& [name, bytes] : pages) writeFile(floorSite / name, bytes);
     const double firstFloor = secondsSince(start);
 
     freshFolder(site);
@@ -134,8 +117,8 @@ void BM_Collection(benchmark::State& state) {
     const double firstRun = secondsSince(start);
 
     start = Clock::now();
-    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readBytes(file));
-    for (const auto& [name, bytes] : pages) benchmark::DoNotOptimize(readBytes(site / name));
+    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
+    for (const auto& [name, bytes] : pages) benchmark::DoNotOptimize(readFile(site / name));
     const double reFloor = secondsSince(start);
 
     start = Clock::now();
@@ -224,7 +207,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   if (figures.size() == 3) printSummary();
   benchmark::Shutdown();
-  std::error_code ignored;
-  fs::remove_all(workRoot(), ignored);
   return 0;
 }

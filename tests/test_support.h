@@ -2,31 +2,4 @@
 // Temporary folders and small file helpers for tests of whole runs.
 #pragma once
 
-#include <filesystem>
-#include <string>
-#include <string_view>
-
-namespace trevanto::testing {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder();
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
-
- private:
-  std::filesystem::path path_;
-};
-
-void writeFile(const std::filesystem::path& path, std::string_view bytes);
-std::string readFile(const std::filesystem::path& path);
-
-// A shortcut file as browsers write it: [InternetShortcut] and URL=, CR LF.
-std::string shortcutText(std::string_view address);
-void writeShortcut(const std::filesystem::path& folder, std::string_view name, std::string_view address);
-
-}  // namespace trevanto::testing
+#include "support/files.h"
