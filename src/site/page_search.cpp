@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
+#include "file_descriptor.h"
 #include "site_error.h"
 
 namespace trevanto::site {
@@ -15,28 +15,24 @@ namespace {
 
 constexpr std::string_view kHrefOpen = "href=\"";
 
+// A page read from its start in chunks.
 class ReadOnlyFile {
  public:
-  explicit ReadOnlyFile(const std::filesystem::path& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) throw SiteError("Не удалось открыть страницу", path_, systemReason(errno));
+  explicit ReadOnlyFile(const std::filesystem::path& path)
+      : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    if (!fd_) throw SiteError("Не удалось открыть страницу", path_, systemReason(errno));
   }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  ~ReadOnlyFile() { ::close(fd_); }
 
-  // Reads up to size bytes; 0 at the end of the file.
-  std::size_t read(char* into, std::size_t size) {
-    for (;;) {
-      const ssize_t got = ::read(fd_, into, size);
-      if (got >= 0) return static_cast<std::size_t>(got);
-      if (errno != EINTR) throw SiteError("Не удалось прочитать страницу", path_, systemReason(errno));
-    }
+  // The next size bytes; fewer only at the end of the page, none after it.
+  std::string read(std::size_t size) {
+    ReadResult read = readUpTo(fd_.get(), size);
+    if (read.error != 0) throw SiteError("Не удалось прочитать страницу", path_, systemReason(read.error));
+    return std::move(read.bytes);
   }
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace
@@ -46,19 +42,14 @@ bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat, std
   ReadOnlyFile page(NamePathS);
   if (Dat.empty()) return false;
   const std::size_t carry = Dat.size() - 1;
-  std::vector<char> window(carry + chunkBytes);
-  std::size_t held = 0;
+  std::string window;
   for (;;) {
-    const std::size_t got = page.read(window.data() + held, chunkBytes);
-    if (got == 0) return true;
-    held += got;
-    if (held >= Dat.size() && ::memmem(window.data(), held, Dat.data(), Dat.size()) != nullptr) {
-      return false;
-    }
+    const std::string chunk = page.read(chunkBytes);
+    if (chunk.empty()) return true;
+    window += chunk;
+    if (::memmem(window.data(), window.size(), Dat.data(), Dat.size()) != nullptr) return false;
     // Keep the tail that could still begin an occurrence.
-    const std::size_t keep = std::min(held, carry);
-    std::memmove(window.data(), window.data() + held - keep, keep);
-    held = keep;
+    window.erase(0, window.size() - std::min(window.size(), carry));
   }
 }
 
@@ -81,15 +72,13 @@ void PageLinkIndex::load(const std::filesystem::path& page, std::size_t chunkByt
 
   if (chunkBytes == 0) chunkBytes = 1;
   ReadOnlyFile file(page);
-  std::vector<char> chunk(chunkBytes);
   std::size_t matched = 0;
   bool collecting = false;
   std::string target;
   for (;;) {
-    const std::size_t got = file.read(chunk.data(), chunk.size());
-    if (got == 0) break;
-    for (std::size_t i = 0; i < got; ++i) {
-      const char c = chunk[i];
+    const std::string chunk = file.read(chunkBytes);
+    if (chunk.empty()) break;
+    for (const char c : chunk) {
       if (collecting && c == '"') {
         insert(target);
         target.clear();

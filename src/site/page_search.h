@@ -14,7 +14,7 @@ namespace trevanto::site {
 inline constexpr std::size_t kDefaultSearchChunk = 64 * 1024;
 
 // True when the page does not hold Dat, false when it does. Reads the page in chunks of
-// chunkBytes, carrying the last Dat.size() - 1 bytes over, so it needs chunkBytes + Dat.size()
+// chunkBytes, carrying the last Dat.size() - 1 bytes over, so it needs about 2 * chunkBytes + Dat.size()
 // bytes of memory whatever the page's size. Throws SiteError when the page cannot be read.
 bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat,
                std::size_t chunkBytes = kDefaultSearchChunk);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_descriptor.h"
 #include "site_error.h"
 #include "text_encoding.h"
 
@@ -198,14 +199,9 @@ bool isUnsafeAddress(std::string_view rawAddress) {
 
 ShortcutFile loadShortcutFile(const std::filesystem::path& path) {
   ShortcutFile result;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    result.problem = ShortcutFileProblem::Unreadable;
-    result.reason = systemReason(errno);
-    return result;
-  }
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
+  if (!fd || ::fstat(fd.get(), &info) != 0) {
     result.problem = ShortcutFileProblem::Unreadable;
     result.reason = systemReason(errno);
   } else if (!S_ISREG(info.st_mode)) {
@@ -213,27 +209,17 @@ ShortcutFile loadShortcutFile(const std::filesystem::path& path) {
   } else if (static_cast<std::uint64_t>(info.st_size) > kMaxShortcutBytes) {
     result.problem = ShortcutFileProblem::TooLarge;
   } else {
-    result.bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t filled = 0;
-    while (filled < result.bytes.size()) {
-      const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        result.problem = ShortcutFileProblem::Unreadable;
-        result.reason = systemReason(errno);
-        break;
-      }
-      if (got == 0) break;
-      filled += static_cast<std::size_t>(got);
-      // A file that grows while being read is read up to the limit only.
-      if (filled == result.bytes.size() && filled <= kMaxShortcutBytes) result.bytes.resize(kMaxShortcutBytes + 1);
-    }
-    if (result.problem == ShortcutFileProblem::None && filled > kMaxShortcutBytes) {
+    // A file that grows while being read is read up to the limit only.
+    ReadResult read = readUpTo(fd.get(), kMaxShortcutBytes + 1);
+    if (read.error != 0) {
+      result.problem = ShortcutFileProblem::Unreadable;
+      result.reason = systemReason(read.error);
+    } else if (read.bytes.size() > kMaxShortcutBytes) {
       result.problem = ShortcutFileProblem::TooLarge;
+    } else {
+      result.bytes = std::move(read.bytes);
     }
-    result.bytes.resize(result.problem == ShortcutFileProblem::None ? filled : 0);
   }
-  ::close(fd);
   return result;
 }
 

@@ -9,48 +9,33 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "file_descriptor.h"
+#include "page_format.h"
 #include "site_error.h"
 
 namespace trevanto::site {
 namespace {
 
-// Writes all bytes; returns 0 or the errno of the failure.
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (put == 0) return ENOSPC;
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return 0;
-}
-
 // Creates a file from the mkstemp pattern (which receives its name) holding bytes, readable by
 // all. Returns 0, the errno of a failed write (the file is there to remove), or -1 with errno
 // set when no file could be created.
 int writeTemporaryFile(std::string& pattern, std::string_view bytes) {
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return -1;
-  int error = writeAll(fd, bytes);
-  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  return error;
+  FileDescriptor fd(::mkstemp(pattern.data()));
+  if (!fd) return -1;
+  int error = writeAll(fd.get(), bytes);
+  if (error == 0 && ::fchmod(fd.get(), 0644) != 0) error = errno;
+  const int closeError = fd.close();
+  return error != 0 ? error : closeError;
 }
 
 }  // namespace
 
 PageAppender::PageAppender(const std::filesystem::path& page, std::size_t bufferBytes)
     : path_(page), bufferBytes_(bufferBytes) {
-  fd_ = ::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd_ < 0) throw SiteError("Не удалось открыть страницу для записи", path_, systemReason(errno));
+  fd_ = FileDescriptor(::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    const int error = errno;
-    ::close(fd_);
-    throw SiteError("Не удалось открыть страницу для записи", path_, systemReason(error));
+  if (!fd_ || ::fstat(fd_.get(), &info) != 0) {
+    throw SiteError("Не удалось открыть страницу для записи", path_, systemReason(errno));
   }
   size_ = static_cast<std::uint64_t>(info.st_size);
 }
@@ -61,21 +46,20 @@ PageAppender::~PageAppender() {
   } catch (const SiteError&) {
     // Reported by an explicit flush() where it matters; the page keeps whole lines either way.
   }
-  ::close(fd_);
 }
 
 void PageAppender::appendLine(std::string_view line) {
   pending_ += line;
-  pending_ += "\r\n";
+  pending_ += kLineEnd;
   if (pending_.size() >= bufferBytes_) flush();
 }
 
 void PageAppender::flush() {
   if (pending_.empty()) return;
-  if (const int error = writeAll(fd_, pending_); error != 0) {
+  if (const int error = writeAll(fd_.get(), pending_); error != 0) {
     pending_.clear();
     // Take back the part that did go out.
-    if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+    if (::ftruncate(fd_.get(), static_cast<off_t>(size_)) != 0) {
       // Nothing more can be done; the reason below still names the page.
     }
     throw SiteError("Не удалось дописать страницу", path_, systemReason(error));
@@ -84,7 +68,7 @@ void PageAppender::flush() {
   pending_.clear();
   // Lines written to a page that was removed meanwhile (with its folder, say) are lost.
   struct stat info {};
-  if (::fstat(fd_, &info) == 0 && info.st_nlink == 0) {
+  if (::fstat(fd_.get(), &info) == 0 && info.st_nlink == 0) {
     throw SiteError("Не удалось дописать страницу", path_, systemReason(ENOENT));
   }
 }
@@ -97,7 +81,7 @@ void appendLineTo(const std::filesystem::path& page, std::string_view line) {
 
 void createPageWithLine(const std::filesystem::path& page, std::string_view line) {
   std::string whole(line);
-  whole += "\r\n";
+  whole += kLineEnd;
   std::string temporary = (page.parent_path() / ".trevanto-page.XXXXXX").string();
   int error = writeTemporaryFile(temporary, whole);
   if (error == -1) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
@@ -112,27 +96,12 @@ void createPageWithLine(const std::filesystem::path& page, std::string_view line
 }
 
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw SiteError("Не удалось прочитать файл", path, systemReason(errno));
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      ::close(fd);
-      throw SiteError("Не удалось прочитать файл", path, systemReason(error));
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-    if (bytes.size() > limitBytes) {
-      ::close(fd);
-      throw SiteError("Не удалось прочитать файл", path, "файл слишком велик");
-    }
-  }
-  ::close(fd);
-  return bytes;
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) throw SiteError("Не удалось прочитать файл", path, systemReason(errno));
+  ReadResult read = readUpTo(fd.get(), limitBytes + 1);
+  if (read.error != 0) throw SiteError("Не удалось прочитать файл", path, systemReason(read.error));
+  if (read.bytes.size() > limitBytes) throw SiteError("Не удалось прочитать файл", path, "файл слишком велик");
+  return std::move(read.bytes);
 }
 
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
@@ -159,18 +128,15 @@ void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
 }
 
 SiteFolderLock::SiteFolderLock(const std::filesystem::path& siteFolder) {
-  fd_ = ::open(siteFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) throw SiteError("Папка сайта недоступна", siteFolder, systemReason(errno));
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+  fd_ = FileDescriptor(::open(siteFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd_) throw SiteError("Папка сайта недоступна", siteFolder, systemReason(errno));
+  if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
-    ::close(fd_);
     if (error == EWOULDBLOCK) {
       throw SiteError("Папка сайта занята", siteFolder, "в неё уже пишет другое преобразование");
     }
     throw SiteError("Папка сайта недоступна", siteFolder, systemReason(error));
   }
 }
-
-SiteFolderLock::~SiteFolderLock() { ::close(fd_); }
 
 }  // namespace trevanto::site

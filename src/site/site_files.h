@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "file_descriptor.h"
+
 namespace trevanto::site {
 
 // A page opened for appending (created empty when absent, never truncated). Lines are
@@ -27,7 +29,7 @@ class PageAppender {
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::uint64_t size_ = 0;
   std::size_t bufferBytes_;
   std::string pending_;
@@ -56,10 +58,9 @@ class SiteFolderLock {
   explicit SiteFolderLock(const std::filesystem::path& siteFolder);
   SiteFolderLock(const SiteFolderLock&) = delete;
   SiteFolderLock& operator=(const SiteFolderLock&) = delete;
-  ~SiteFolderLock();
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace trevanto::site

@@ -2,12 +2,13 @@
 #include "support/files.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+
+#include "site/file_descriptor.h"
 
 namespace trevanto::testing {
 
@@ -40,19 +41,9 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes) {
 
 std::string readFile(const std::filesystem::path& path) {
   // Plain read(2) calls: the benchmarks use this as their floor of reading a file.
-  std::string bytes;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return bytes;
-  char buffer[65536];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
-    if (got > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(got));
-    } else if (errno != EINTR) {
-      break;
-    }
-  }
-  ::close(fd);
-  return bytes;
+  const site::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return {};
+  return site::readUpTo(fd.get(), SIZE_MAX).bytes;
 }
 
 std::string shortcutText(std::string_view address) {
