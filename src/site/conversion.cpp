@@ -66,12 +66,6 @@ class ConversionRun {
     return std::move(report_);
   }
 
-  // The texts of the section and shortcut at hand, kept for the whole run.
-  std::string SectionName;
-  std::string LinkName;
-  std::string LinkText;
-  bool NewSectionPending = false;
-
  private:
   std::vector<Section> gatherSections() {
     std::vector<Section> sections;
@@ -185,7 +179,7 @@ class ConversionRun {
 
   // Returns false when the run was asked to stop.
   bool convertSection(Section& section) {
-    SectionName = section.SectionName;
+    const std::string& SectionName = section.SectionName;
     const std::string pageName = SectionName + std::string(kPageSuffix);
     const std::filesystem::path page = joinPath(request_.siteFolder, pageName);
     const bool pageExisted = siteFiles_.contains(pageName);
@@ -203,6 +197,7 @@ class ConversionRun {
       return added || claim->second == address;
     };
 
+    const std::string shownSectionName = displayName(SectionName);
     std::optional<PageAppender> appender;
     for (std::size_t position = 0; position < shortcuts.list.size(); ++position) {
       if (request_.stopRequested && request_.stopRequested()) {
@@ -210,27 +205,26 @@ class ConversionRun {
         report_.stopped = true;
         return false;
       }
-      if (request_.onProgress) request_.onProgress({done_, total_, displayName(SectionName)});
+      if (request_.onProgress) request_.onProgress({done_, total_, shownSectionName});
       ++done_;
       const Shortcut& shortcut = shortcuts.list[position];
-      LinkName = shortcut.fileName.substr(0, shortcut.fileName.size() - 4);
-      LinkText = shortcut.address;
+      const std::string_view LinkName = std::string_view(shortcut.fileName).substr(0, shortcut.fileName.size() - 4);
+      const std::string& LinkText = shortcut.address;
       if (const auto skipped = shortcuts.skipReasons.find(position); skipped != shortcuts.skipReasons.end()) {
-        report_.skipped.push_back({displayName(SectionName), displayName(LinkName), skipped->second});
+        report_.skipped.push_back({shownSectionName, displayName(LinkName), skipped->second});
         continue;
       }
       if (!siteFiles_.contains(pageName)) {
         // The menu entry and the templates go out before the page, and the page appears with
         // its header line: a page in the site folder always has its entry, and a run stopped
         // in between is completed by the next one.
-        NewSectionPending = true;
-        addToMenu();
+        addSectionToMenu(SectionName);
         createPageWithLine(page, sectionHeaderLine());
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
       }
       if (!index.complete() && appender) appender->flush();  // the page answers for itself: it must hold every line
-      if (index.holdsLinkTo(LinkText) || oldLinkAnswersFor(position, shortcut.address)) {
+      if (index.holdsLinkTo(LinkText) || oldLinkAnswersFor(position, LinkText)) {
         countOne(report_.RepeatCount);
         continue;
       }
@@ -240,30 +234,30 @@ class ConversionRun {
       countOne(report_.ConvertedCount);
       if (!siteFiles_.contains(kMenuPageName)) {
         appender->flush();  // the section's links stand in its page before the menu points to it
-        addToMenu();
+        ensureMenuPage();
       }
     }
     if (appender) appender->flush();
     return true;
   }
 
-  void addToMenu() {
-    const std::filesystem::path menu = joinPath(request_.siteFolder, kMenuPageName);
-    if (NewSectionPending) {
-      for (std::string_view name : kTemplateNames) templateText(name);  // a missing one stops the run here
-    }
-    if (!siteFiles_.contains(kMenuPageName)) {
-      createPageWithLine(menu, menuHeaderLine());
-      siteFiles_.insert(std::string(kMenuPageName));
-    }
-    if (!NewSectionPending) return;
+  // The menu page with its header line, created when the site folder has none.
+  void ensureMenuPage() {
+    if (siteFiles_.contains(kMenuPageName)) return;
+    createPageWithLine(joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine());
+    siteFiles_.insert(std::string(kMenuPageName));
+  }
+
+  // A new section's line in the menu, then the template pages copied beside it.
+  void addSectionToMenu(const std::string& SectionName) {
+    for (std::string_view name : kTemplateNames) templateText(name);  // a missing one stops the run here
+    ensureMenuPage();
     // A run stopped between a section's menu line and its page left the line behind.
     const std::string reference = fileReferenceForPage(SectionName + std::string(kPageSuffix));
     if (!menuLinks().holdsLinkTo(reference)) {
-      appendLineTo(menu, menuLine(SectionName));
+      appendLineTo(joinPath(request_.siteFolder, kMenuPageName), menuLine(SectionName));
       menuLinks().add(reference);
     }
-    NewSectionPending = false;
     for (std::string_view name : kTemplateNames) {
       makeFileHold(joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
