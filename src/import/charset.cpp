@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+#include "charset.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <array>
+#include <utility>
+
+#include "site/text_encoding.h"
+
+namespace trevanto::import {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Names browsers and old Mac exporters write that iconv spells otherwise.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kAliases = {{
+    {"x-mac-roman", "MACINTOSH"},
+    {"x-mac-cyrillic", "MAC-CYRILLIC"},
+    {"x-mac-ukrainian", "MACUKRAINIAN"},
+    {"x-mac-ce", "MAC-CENTRALEUROPE"},
+    {"x-mac-centraleurroman", "MAC-CENTRALEUROPE"},
+    {"x-mac-icelandic", "MAC-IS"},
+    {"x-user-defined", ""},
+    {"x-sjis", "SHIFT_JIS"},
+    {"x-cp1251", "CP1251"},
+}};
+
+class Converter {
+ public:
+  explicit Converter(const std::string& from) : handle_(::iconv_open("UTF-8", from.c_str())) {}
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  ~Converter() {
+    if (valid()) ::iconv_close(handle_);
+  }
+  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+  std::string convert(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    char buffer[16384];
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+      char* put = buffer;
+      std::size_t putLeft = sizeof buffer;
+      const std::size_t done = ::iconv(handle_, &in, &inLeft, &put, &putLeft);
+      out.append(buffer, static_cast<std::size_t>(put - buffer));
+      if (done != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+      // A byte that is not of the charset, or a sequence cut off at the end.
+      out += kReplacement;
+      ++in;
+      --inLeft;
+      ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* put = buffer;
+    std::size_t putLeft = sizeof buffer;
+    ::iconv(handle_, nullptr, nullptr, &put, &putLeft);
+    out.append(buffer, static_cast<std::size_t>(put - buffer));
+    return out;
+  }
+
+ private:
+  iconv_t handle_;
+};
+
+std::string trimmed(std::string_view name) {
+  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+  return std::string(name);
+}
+
+}  // namespace
+
+std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_view charset) {
+  std::string name = trimmed(charset);
+  // iconv reads "//" in a name as options, and an empty name as the locale's charset.
+  if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  for (const auto& [alias, iconvName] : kAliases) {
+    if (site::equalsIgnoringAsciiCase(name, alias)) name = iconvName;
+  }
+  if (name.empty()) return std::nullopt;
+  Converter converter(name);
+  if (!converter.valid()) return std::nullopt;
+  return converter.convert(bytes);
+}
+
+std::string validUtf8(std::string_view bytes) {
+  if (site::isValidUtf8(bytes)) return std::string(bytes);
+  Converter converter("UTF-8");
+  return converter.convert(bytes);
+}
+
+std::string htmlTextToUtf8(std::string_view bytes, std::string_view declaredCharset) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return validUtf8(bytes.substr(3));
+  if (bytes.starts_with("\xFF\xFE")) return convertToUtf8(bytes.substr(2), "UTF-16LE").value_or(std::string());
+  if (bytes.starts_with("\xFE\xFF")) return convertToUtf8(bytes.substr(2), "UTF-16BE").value_or(std::string());
+  const std::string charset = site::asciiLower(trimmed(declaredCharset));
+  // A file whose declaration could be read at all is not UTF-16 or UTF-32, whatever it says.
+  const bool saysUtf8 = charset == "utf-8" || charset == "utf8" || charset.starts_with("utf-16") ||
+                        charset.starts_with("utf-32") || charset.starts_with("ucs-");
+  if (!charset.empty() && !saysUtf8) {
+    if (auto converted = convertToUtf8(bytes, charset)) return std::move(*converted);
+  }
+  if (site::isValidUtf8(bytes)) return std::string(bytes);
+  if (saysUtf8) return validUtf8(bytes);
+  return convertToUtf8(bytes, "WINDOWS-1252").value_or(std::string());
+}
+
+}  // namespace trevanto::import

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+// The "Bookmarks" file of a Chromium-family browser's profile: JSON with the roots
+// "bookmark_bar", "other" and "synced", each a folder of "url" and "folder" nodes. Other roots
+// (a "trash" kept by some browsers) are not imported.
+#include <array>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "formats.h"
+
+namespace trevanto::import {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::array<std::string_view, 3> kRoots = {"bookmark_bar", "other", "synced"};
+
+std::string_view stringOf(const Json& node, const char* key) {
+  const auto found = node.find(key);
+  if (found == node.end() || !found->is_string()) return {};
+  return found->get_ref<const std::string&>();
+}
+
+// A separator some browsers keep as a node of its own.
+bool isSeparator(const Json& node) {
+  if (stringOf(node, "type") == "separator") return true;
+  const auto meta = node.find("meta_info");
+  return meta != node.end() && meta->is_object() && stringOf(*meta, "Separator") == "true";
+}
+
+// Keys that matter; the rest (dates, guids, icons, sync data) is dropped while parsing.
+bool isWantedKey(const std::string& key) {
+  static const std::array<std::string_view, 11> kWanted = {"roots",     "bookmark_bar", "other",  "synced",
+                                                           "children",  "name",         "type",   "url",
+                                                           "meta_info", "Separator",    "version"};
+  for (std::string_view wanted : kWanted) {
+    if (key == wanted) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void readChromiumBookmarks(std::string_view bytes, BookmarkSink& sink) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  const Json document = Json::parse(
+      bytes.begin(), bytes.end(),
+      [](int, Json::parse_event_t event, Json& parsed) {
+        return event != Json::parse_event_t::key || isWantedKey(parsed.get_ref<const std::string&>());
+      },
+      false);
+  if (document.is_discarded()) throw FormatError("не файл закладок: не читается как JSON");
+  const auto roots = document.is_object() ? document.find("roots") : document.end();
+  if (roots == document.end() || !roots->is_object())
+    throw FormatError("не файл закладок Chromium: нет раздела \"roots\"");
+
+  // Each level: the children being walked and how far; a folder level is closed at its end.
+  struct Level {
+    const Json* children;
+    std::size_t next;
+    bool folder;
+  };
+  std::vector<Level> levels;
+  for (std::string_view rootName : kRoots) {
+    const auto root = roots->find(std::string(rootName));
+    if (root == roots->end() || !root->is_object()) continue;
+    const auto children = root->find("children");
+    if (children == root->end() || !children->is_array()) continue;
+    levels.push_back({&*children, 0, false});
+    while (!levels.empty()) {
+      Level& level = levels.back();
+      if (level.next == level.children->size()) {
+        if (level.folder) sink.endFolder();
+        levels.pop_back();
+        continue;
+      }
+      const Json& node = (*level.children)[level.next++];
+      if (!node.is_object() || isSeparator(node)) continue;
+      const std::string_view type = stringOf(node, "type");
+      if (type == "folder") {
+        sink.beginFolder(stringOf(node, "name"));
+        const auto content = node.find("children");
+        if (content != node.end() && content->is_array()) {
+          levels.push_back({&*content, 0, true});
+        } else {
+          sink.endFolder();
+        }
+      } else if (type == "url") {
+        sink.bookmark(stringOf(node, "name"), stringOf(node, "url"));
+      }
+    }
+  }
+}
+
+}  // namespace trevanto::import

@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: MIT
+#include "importer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <unordered_map>
+
+#include "formats.h"
+#include "shortcut_writer.h"
+#include "site/shortcut_reader.h"
+#include "site/site_error.h"
+#include "site/text_encoding.h"
+
+namespace trevanto::import {
+namespace {
+
+// A bookmark read and checked, waiting to be written.
+struct Pending {
+  std::uint32_t section = 0;  // index into Collector::sections
+  std::string baseName;       // the shortcut's safe file name less ".url"
+  std::string address;        // a shortcutAddress
+};
+
+// Gathers the bookmarks of every input, deciding each one's section and file name as it comes.
+class Collector : public BookmarkSink {
+ public:
+  explicit Collector(std::string namedSection) : namedSection_(std::move(namedSection)) { enterSection(); }
+
+  void beginFolder(std::string_view title) override {
+    folders_.push_back(safeName(title));
+    enterSection();
+  }
+  void endFolder() override {
+    if (!folders_.empty()) folders_.pop_back();
+    enterSection();
+  }
+  void bookmark(std::string_view title, std::string_view rawAddress) override {
+    std::string address = shortcutAddress(rawAddress);
+    std::string baseName = shortcutBaseName(title, address);
+    // The address as the converter will read it from the shortcut.
+    const std::string converterAddress = site::readShortcutAddress(shortcutText(address));
+    if (converterAddress.empty()) return skip(baseName, "нет адреса");
+    if (site::asciiLower(converterAddress.substr(0, 6)) == "place:")
+      return skip(baseName, "умная папка или запрос (place:)");
+    if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
+    bookmarks.push_back({current_, std::move(baseName), std::move(address)});
+  }
+  void skipped(std::string_view title, std::string_view reason) override { skip(safeName(title), std::string(reason)); }
+  void passedOver() override { ++report.passedOver; }
+
+  // Forgets a partly read input's folders, so the next input starts at its top level.
+  void startInput() {
+    folders_.clear();
+    enterSection();
+  }
+
+  std::vector<std::string> sections;
+  std::vector<Pending> bookmarks;
+  ImportReport report;
+
+ private:
+  void skip(const std::string& name, std::string reason) {
+    report.skipped.push_back({sections[current_], name, std::move(reason)});
+  }
+  void enterSection() {
+    std::string name = sectionName(folders_, namedSection_);
+    const auto [found, added] = sectionIds_.emplace(name, static_cast<std::uint32_t>(sections.size()));
+    if (added) sections.push_back(std::move(name));
+    current_ = found->second;
+  }
+
+  std::string namedSection_;
+  std::vector<std::string> folders_;  // safe titles of the open folders
+  std::unordered_map<std::string, std::uint32_t> sectionIds_;
+  std::uint32_t current_ = 0;
+};
+
+// Reads one input given on the command line. Throws site::SiteError naming it.
+void readInput(const std::filesystem::path& input, Collector& collector) {
+  collector.startInput();
+  const int fd = ::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
+  struct stat info {};
+  std::string head(kHeadBytes, '\0');
+  ssize_t got = -1;
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISREG(info.st_mode)) {
+    do {
+      got = ::pread(fd, head.data(), head.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) error = errno;
+  }
+  ::close(fd);
+  if (error != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(error));
+  if (S_ISDIR(info.st_mode)) return readLinkFolder(input, collector);
+  if (!S_ISREG(info.st_mode)) throw site::SiteError("Не удалось прочитать", input, "не обычный файл и не папка");
+  head.resize(static_cast<std::size_t>(got));
+  for (const auto& reader : fileReaders()) {
+    if (reader->recognises(head)) return reader->read(input, collector);
+  }
+  throw site::SiteError("Неизвестный вид закладок", input,
+                        "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");
+}
+
+std::string countText(std::int64_t count) { return " " + std::to_string(count); }
+
+}  // namespace
+
+ImportReport runImport(const ImportRequest& request) {
+  std::string named = safeName(request.namedSection);
+  if (named.empty()) named = kDefaultSection;
+  Collector collector(sectionName({}, named));
+  try {
+    for (const std::filesystem::path& input : request.inputs) readInput(input, collector);
+  } catch (const std::exception& failure) {
+    collector.report.error = failure.what();
+    return std::move(collector.report);
+  }
+
+  ImportReport& report = collector.report;
+  try {
+    CollectionWriter writer(request.collection);
+    for (Pending& bookmark : collector.bookmarks) {
+      const auto outcome = writer.add(collector.sections[bookmark.section], bookmark.baseName, bookmark.address);
+      ++(outcome == AddOutcome::Added ? report.added : report.alreadyThere);
+      bookmark = {};  // its memory is no longer needed
+    }
+  } catch (const std::exception& failure) {
+    report.error = failure.what();
+  }
+  return std::move(report);
+}
+
+std::vector<std::string> importStatisticsLines(const ImportReport& report) {
+  std::vector<std::string> lines = {
+      "Добавлено ярлыков :" + countText(report.added),
+      "Уже были :" + countText(report.alreadyThere),
+  };
+  if (!report.skipped.empty()) {
+    lines.push_back("Пропущено :" + countText(static_cast<std::int64_t>(report.skipped.size())));
+    for (std::size_t i = 0; i < report.skipped.size() && i < kMaxSkippedNamed; ++i) {
+      const SkippedBookmark& skipped = report.skipped[i];
+      lines.push_back(skipped.section + " / " + skipped.title + " : " + skipped.reason);
+    }
+    if (report.skipped.size() > kMaxSkippedNamed) {
+      lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
+                      " .");
+    }
+  }
+  if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + countText(report.passedOver));
+  return lines;
+}
+
+}  // namespace trevanto::import

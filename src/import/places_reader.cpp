@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: MIT
+#include "places_reader.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "site/site_error.h"
+
+namespace trevanto::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kBookmark = 1;
+constexpr int kFolder = 2;
+
+// A folder of its own under the system's temporary folder, removed with its content.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    std::string pattern = (fs::temp_directory_path() / "trevanto-import-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      throw site::SiteError("Не удалось создать временную папку", pattern, site::systemReason(errno));
+    path_ = pattern;
+  }
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  ~PrivateFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+class Database {
+ public:
+  Database(const fs::path& path, const fs::path& shownAs) : shownAs_(shownAs) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) fail();
+  }
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+  ~Database() { sqlite3_close(db_); }
+
+  // Runs a query, calling row for every row.
+  template <typename Row>
+  void query(const std::string& sql, Row row) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) fail();
+    int status = SQLITE_ROW;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) row(statement);
+    sqlite3_finalize(statement);
+    if (status != SQLITE_DONE) fail();
+  }
+
+  bool hasTable(const std::string& name) {
+    bool found = false;
+    query("SELECT 1 FROM sqlite_master WHERE type='table' AND name='" + name + "'",
+          [&](sqlite3_stmt*) { found = true; });
+    return found;
+  }
+
+  bool hasColumn(const std::string& table, const std::string& column) {
+    bool found = false;
+    query("PRAGMA table_info(" + table + ")", [&](sqlite3_stmt* row) { found = found || text(row, 1) == column; });
+    return found;
+  }
+
+  std::optional<std::int64_t> folderId(const std::string& sql) {
+    std::optional<std::int64_t> id;
+    query(sql, [&](sqlite3_stmt* row) {
+      if (!id) id = sqlite3_column_int64(row, 0);
+    });
+    return id;
+  }
+
+  static std::string text(sqlite3_stmt* row, int column) {
+    const unsigned char* value = sqlite3_column_text(row, column);
+    return value != nullptr ? std::string(reinterpret_cast<const char*>(value),
+                                          static_cast<std::size_t>(sqlite3_column_bytes(row, column)))
+                            : std::string();
+  }
+
+ private:
+  [[noreturn]] void fail() {
+    throw site::SiteError("Не удалось прочитать базу закладок", shownAs_,
+                          db_ != nullptr ? sqlite3_errmsg(db_) : "sqlite не открыл файл");
+  }
+
+  sqlite3* db_ = nullptr;
+  fs::path shownAs_;
+};
+
+struct Entry {
+  std::int64_t id = 0;
+  std::int64_t parent = 0;
+  int type = 0;
+  std::string title;
+  std::string url;
+  bool visited = false;
+};
+
+void copyInto(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+  if (error) throw site::SiteError("Не удалось прочитать базу закладок", from, error.message());
+}
+
+}  // namespace
+
+void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
+  const PrivateFolder copy;
+  const fs::path database = copy.path() / "places.sqlite";
+  copyInto(path, database);
+  const fs::path wal = path.string() + "-wal";
+  if (std::error_code ignored; fs::is_regular_file(wal, ignored)) copyInto(wal, database.string() + "-wal");
+
+  Database db(database, path);
+  if (!db.hasTable("moz_bookmarks") || !db.hasTable("moz_places"))
+    throw site::SiteError("Неизвестный вид закладок", path, "база SQLite без таблиц закладок Firefox");
+
+  // The root, and the tags root whose entries repeat bookmarks: by guid, or in old files as
+  // moz_bookmarks_roots names them.
+  std::optional<std::int64_t> root, tags;
+  if (db.hasColumn("moz_bookmarks", "guid")) {
+    root = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='root________'");
+    tags = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='tags________'");
+  }
+  if (!root && db.hasTable("moz_bookmarks_roots")) {
+    root = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='places'");
+    tags = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='tags'");
+  }
+  if (!root) root = db.folderId("SELECT id FROM moz_bookmarks WHERE parent=0 AND type=2 ORDER BY id LIMIT 1");
+
+  std::vector<Entry> entries;
+  db.query(
+      "SELECT b.id, b.parent, b.type, b.title, p.url FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
+      "ORDER BY b.parent, b.position, b.id",
+      [&](sqlite3_stmt* row) {
+        entries.push_back({sqlite3_column_int64(row, 0), sqlite3_column_int64(row, 1), sqlite3_column_int(row, 2),
+                           Database::text(row, 3), Database::text(row, 4)});
+      });
+  std::unordered_map<std::int64_t, std::vector<std::size_t>> children;  // in position order
+  for (std::size_t i = 0; i < entries.size(); ++i) children[entries[i].parent].push_back(i);
+  std::unordered_map<std::int64_t, std::size_t> byId;
+  for (std::size_t i = 0; i < entries.size(); ++i) byId.emplace(entries[i].id, i);
+
+  const auto markVisited = [&](std::int64_t id) {
+    if (const auto self = byId.find(id); self != byId.end()) entries[self->second].visited = true;
+  };
+  // The tags root and everything under it are passed over.
+  if (tags) {
+    markVisited(*tags);
+    std::vector<std::int64_t> pending{*tags};
+    while (!pending.empty()) {
+      const auto found = children.find(pending.back());
+      pending.pop_back();
+      if (found == children.end()) continue;
+      for (std::size_t i : found->second) {
+        if (entries[i].visited) continue;
+        entries[i].visited = true;
+        if (entries[i].type == kFolder) pending.push_back(entries[i].id);
+      }
+    }
+  }
+  // From the root down, in position order. The root's own children are the root containers,
+  // reported as no folder.
+  if (root) {
+    markVisited(*root);
+    struct Level {
+      const std::vector<std::size_t>* list;
+      std::size_t next;
+      bool folder;
+    };
+    static const std::vector<std::size_t> kNone;
+    std::vector<Level> levels;
+    const auto open = [&](std::int64_t id, bool folder) {
+      const auto found = children.find(id);
+      levels.push_back({found != children.end() ? &found->second : &kNone, 0, folder});
+    };
+    open(*root, false);
+    while (!levels.empty()) {
+      Level& level = levels.back();
+      if (level.next == level.list->size()) {
+        if (level.folder) sink.endFolder();
+        levels.pop_back();
+        continue;
+      }
+      Entry& entry = entries[(*level.list)[level.next++]];
+      if (entry.visited) continue;  // the tags, or a loop in the folder chain
+      entry.visited = true;
+      if (entry.type == kFolder) {
+        const bool container = levels.size() == 1;
+        if (!container) sink.beginFolder(entry.title);
+        open(entry.id, !container);
+      } else if (entry.type == kBookmark) {
+        sink.bookmark(entry.title, entry.url);
+      }
+    }
+  }
+  // Bookmarks whose folder chain never reaches the root go to the top level.
+  for (Entry& entry : entries) {
+    if (!entry.visited && entry.type == kBookmark) {
+      entry.visited = true;
+      sink.bookmark(entry.title, entry.url);
+    }
+  }
+}
+
+}  // namespace trevanto::import

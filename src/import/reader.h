@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// The one small interface every bookmark reader stands behind: a reader recognises its format
+// by the first bytes of a file and pushes what it finds, in the order the source holds it, into
+// a sink.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace trevanto::import {
+
+// Receives one input's bookmarks. Titles and addresses are UTF-8, as the source holds them;
+// making them safe for a file system is the sink's business. Folders nest: every beginFolder
+// is closed by an endFolder. A browser's root containers (toolbar, menu, "other", unfiled,
+// mobile) and the top level of a file are never reported as folders.
+class BookmarkSink {
+ public:
+  virtual ~BookmarkSink() = default;
+  virtual void beginFolder(std::string_view title) = 0;
+  virtual void endFolder() = 0;
+  // A bookmark. An empty address is a bookmark without one, skipped and reported.
+  virtual void bookmark(std::string_view title, std::string_view address) = 0;
+  // Something the import passes over with a reason given to the user (an unreadable file).
+  virtual void skipped(std::string_view title, std::string_view reason) = 0;
+  // A file of no known kind inside a folder of link files: passed over and counted.
+  virtual void passedOver() = 0;
+};
+
+// How much of a file recognition looks at.
+inline constexpr std::size_t kHeadBytes = 4096;
+
+class Reader {
+ public:
+  virtual ~Reader() = default;
+  // Recognises the format by content only; head is up to kHeadBytes from the file's start.
+  virtual bool recognises(std::string_view head) const = 0;
+  // Reads the whole input. Throws site::SiteError naming the file when it cannot be read or
+  // turns out not to be of this format after all.
+  virtual void read(const std::filesystem::path& file, BookmarkSink& sink) const = 0;
+};
+
+}  // namespace trevanto::import

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "safe_names.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <array>
+#include <cstdint>
+
+#include "site/text_encoding.h"
+
+namespace trevanto::import {
+namespace {
+
+// Decodes one well-formed UTF-8 sequence at pos; returns its length, or 0 when malformed.
+std::size_t decodeAt(std::string_view s, std::size_t pos, char32_t& cp) {
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  std::size_t len = 0;
+  char32_t min = 0;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  if ((b0 & 0xE0) == 0xC0) {
+    len = 2, cp = b0 & 0x1Fu, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, cp = b0 & 0x0Fu, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, cp = b0 & 0x07u, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (pos + len > s.size()) return 0;
+  for (std::size_t i = 1; i < len; ++i) {
+    const auto b = static_cast<unsigned char>(s[pos + i]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3Fu);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  auto put = [&out](std::uint32_t v) { out.push_back(static_cast<char>(v)); };
+  const auto c = static_cast<std::uint32_t>(cp);
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6)), put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
+  }
+}
+
+bool isLineBreak(char32_t cp) { return cp == '\r' || cp == '\n' || cp == 0x85 || cp == 0x2028 || cp == 0x2029; }
+bool isControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+bool isForbidden(char32_t cp) {
+  return cp == '/' || cp == '\\' || cp == ':' || cp == '*' || cp == '?' || cp == '"' || cp == '<' || cp == '>' ||
+         cp == '|';
+}
+
+void trimEnd(std::string& name) {
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+}
+
+// The longest start of a UTF-8 text within maxCharacters characters and maxBytes bytes.
+std::string_view capped(std::string_view utf8, std::size_t maxCharacters, std::size_t maxBytes) {
+  std::size_t characters = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size() && characters < maxCharacters) {
+    char32_t cp = 0;
+    const std::size_t len = std::max<std::size_t>(decodeAt(utf8, pos, cp), 1);
+    if (pos + len > maxBytes) break;
+    pos += len;
+    ++characters;
+  }
+  return utf8.substr(0, pos);
+}
+
+std::size_t characterCount(std::string_view utf8) {
+  std::size_t count = 0;
+  for (char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+constexpr std::array<std::string_view, 24> kDeviceNames = {
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",   "COM8",
+    "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
+
+// Windows reserves a device name also with an extension after it ("nul.txt"), so the part
+// before the first dot decides.
+bool startsWithDeviceName(std::string_view name, std::size_t& stemLength) {
+  stemLength = std::min(name.find('.'), name.size());
+  const std::string_view stem = name.substr(0, stemLength);
+  for (std::string_view device : kDeviceNames) {
+    if (site::equalsIgnoringAsciiCase(stem, device)) return true;
+  }
+  return false;
+}
+
+constexpr std::array<std::string_view, 4> kSitePageNames = {"Frame1", "Frame2", "Frame3", "Index"};
+
+locale_t utf8Locale() {
+  static const locale_t locale = [] {
+    locale_t made = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return made != static_cast<locale_t>(nullptr) ? made : ::newlocale(LC_CTYPE_MASK, "C", nullptr);
+  }();
+  return locale;
+}
+
+}  // namespace
+
+std::string safeName(std::string_view title) {
+  std::string name;
+  name.reserve(title.size());
+  for (std::size_t pos = 0; pos < title.size();) {
+    char32_t cp = 0;
+    std::size_t len = decodeAt(title, pos, cp);
+    if (len == 0) {
+      name.push_back('_');
+      ++pos;
+      continue;
+    }
+    if (cp == '\r' && pos + 1 < title.size() && title[pos + 1] == '\n') ++len;  // CR LF is one break
+    pos += len;
+    if (isLineBreak(cp)) {
+      name.push_back(' ');
+    } else if (isControl(cp) || isForbidden(cp)) {
+      name.push_back('_');
+    } else {
+      appendUtf8(name, cp);
+    }
+  }
+  const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
+  name.erase(0, start);
+  trimEnd(name);
+  if (!name.empty() && name.front() == '.') name.front() = '_';  // a dot file or folder is hidden
+  if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) name.insert(stem, "_");
+  name.resize(capped(name, kMaxNameCharacters, kMaxNameBytes).size());
+  trimEnd(name);
+  return name;
+}
+
+std::string withSuffix(std::string_view safe, std::string_view suffix) {
+  const std::size_t suffixCharacters = characterCount(suffix);
+  std::string name(capped(safe, kMaxNameCharacters - std::min(suffixCharacters, kMaxNameCharacters),
+                          kMaxNameBytes - std::min(suffix.size(), kMaxNameBytes)));
+  name += suffix;
+  return name;
+}
+
+std::string hostOf(std::string_view address) {
+  const std::size_t colon = address.find(':');
+  if (colon == std::string_view::npos || address.substr(colon + 1, 2) != "//") return {};
+  std::string_view authority = address.substr(colon + 3);
+  authority = authority.substr(0, std::min(authority.find_first_of("/?#\\"), authority.size()));
+  if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  if (authority.starts_with('[')) return std::string(authority.substr(0, authority.find(']') + 1));
+  return std::string(authority.substr(0, authority.find(':')));
+}
+
+std::string shortcutBaseName(std::string_view title, std::string_view address) {
+  std::string name = safeName(title);
+  if (name.empty()) name = safeName(hostOf(address));
+  if (name.empty()) name = kDefaultTitle;
+  return name;
+}
+
+std::string sectionName(const std::vector<std::string>& safeFolderTitles, std::string_view namedSection) {
+  std::string joined;
+  for (const std::string& title : safeFolderTitles) {
+    if (title.empty()) continue;
+    if (!joined.empty()) joined += kFolderSeparator;
+    joined += title;
+  }
+  std::string name = joined.empty() ? std::string(namedSection) : safeName(joined);
+  for (std::string_view page : kSitePageNames) {
+    if (site::equalsIgnoringAsciiCase(name, page)) return withSuffix(name, " _");
+  }
+  return name;
+}
+
+std::string foldCase(std::string_view utf8) {
+  std::string key;
+  key.reserve(utf8.size());
+  const locale_t locale = utf8Locale();
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    char32_t cp = 0;
+    const std::size_t len = decodeAt(utf8, pos, cp);
+    if (len == 0) {
+      key.push_back(utf8[pos++]);
+      continue;
+    }
+    pos += len;
+    if (cp < 0x80) {
+      key.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp - 'A' + 'a' : cp));
+    } else {
+      appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), locale)));
+    }
+  }
+  return key;
+}
+
+}  // namespace trevanto::import

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+#include "shortcut_writer.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "safe_names.h"
+#include "site/folder_order.h"
+#include "site/shortcut_reader.h"
+#include "site/site_error.h"
+#include "site/text_encoding.h"
+
+namespace trevanto::import {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+bool isEdgeJunk(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (put == 0) return ENOSPC;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return 0;
+}
+
+// Puts the temporary file in place under name unless something stands there: 0, EEXIST, or
+// the errno of the failure.
+int placeWithoutReplacing(int dirFd, const char* temporary, const char* name) {
+  if (::renameat2(dirFd, temporary, dirFd, name, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  // A file system that cannot rename without replacing: a hard link cannot replace either.
+  if (::linkat(dirFd, temporary, dirFd, name, 0) == 0) {
+    ::unlinkat(dirFd, temporary, 0);
+    return 0;
+  }
+  if (errno == EEXIST) return EEXIST;
+  // Nor has hard links (FAT): look, then rename.
+  struct stat info {};
+  if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (::renameat(dirFd, temporary, dirFd, name) != 0) return errno;
+  return 0;
+}
+
+}  // namespace
+
+std::string shortcutAddress(std::string_view address) {
+  while (!address.empty() && isEdgeJunk(address.front())) address.remove_prefix(1);
+  while (!address.empty() && isEdgeJunk(address.back())) address.remove_suffix(1);
+  std::string out;
+  out.reserve(address.size());
+  for (char c : address) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\t' || c == '\r' || c == '\n') continue;
+    if (b <= 0x20 || b >= 0x7F) {
+      out.push_back('%');
+      out.push_back(kHexDigits[b >> 4]);
+      out.push_back(kHexDigits[b & 0x0F]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string shortcutText(std::string_view shortcutAddress) {
+  std::string text = "[InternetShortcut]\r\nURL=";
+  text += shortcutAddress;
+  text += "\r\n";
+  return text;
+}
+
+std::string pageAddressOf(std::string_view shortcutFileBytes) {
+  const std::string address = site::readShortcutAddress(shortcutFileBytes);
+  return address.empty() ? std::string() : site::addressForPage(address);
+}
+
+CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : collection_(collection) {
+  std::error_code error;
+  std::filesystem::create_directories(collection, error);
+  if (error) throw site::SiteError("Не удалось создать папку", collection, error.message());
+  fd_ = ::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) throw site::SiteError("Не удалось открыть папку", collection, site::systemReason(errno));
+  for (site::FolderEntry& entry : site::listFolder(collection)) {
+    std::string key = foldCase(entry.name);
+    topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
+  }
+}
+
+CollectionWriter::~CollectionWriter() {
+  for (auto& [key, section] : sections_) {
+    if (section.fd >= 0) ::close(section.fd);
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
+  const std::string key = foldCase(name);
+  if (auto found = sections_.find(key); found != sections_.end()) return found->second;
+  Section& made = sections_[key];
+  // A folder whose name differs only in letter case is the same section; a file that takes
+  // the name leaves the section a numbered name.
+  std::string folderName(name);
+  for (int number = 2;; ++number) {
+    const auto taken = topNames_.find(foldCase(folderName));
+    if (taken == topNames_.end() || taken->second.isFolder) break;
+    folderName = withSuffix(name, " (" + std::to_string(number) + ")");
+  }
+  const auto existing = topNames_.find(foldCase(folderName));
+  made.exists = existing != topNames_.end();
+  made.name = made.exists ? existing->second.name : folderName;
+  if (made.exists) {
+    const std::filesystem::path folder = site::joinPath(collection_, made.name);
+    for (const site::FolderEntry& entry : site::listFolder(folder)) {
+      made.names.insert(foldCase(entry.name));
+      if (entry.isFolder || !site::isShortcutName(entry.name)) continue;
+      const site::ShortcutFile file = site::loadShortcutFile(site::joinPath(folder, entry.name));
+      if (file.problem != site::ShortcutFileProblem::None) continue;
+      if (std::string address = pageAddressOf(file.bytes); !address.empty()) made.addresses.insert(std::move(address));
+    }
+  }
+  return made;
+}
+
+void CollectionWriter::openForWriting(Section& section) {
+  if (section.fd >= 0) return;
+  const std::filesystem::path folder = site::joinPath(collection_, section.name);
+  if (!section.exists) {
+    if (::mkdirat(fd_, section.name.c_str(), 0777) != 0 && errno != EEXIST)
+      throw site::SiteError("Не удалось создать папку раздела", folder, site::systemReason(errno));
+    section.exists = true;
+    topNames_.emplace(foldCase(section.name), TopEntry{section.name, true});
+  }
+  section.fd = ::openat(fd_, section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (section.fd < 0) throw site::SiteError("Не удалось открыть папку раздела", folder, site::systemReason(errno));
+}
+
+bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes) {
+  const auto fail = [&](int error) {
+    throw site::SiteError("Не удалось записать ярлык",
+                          site::joinPath(site::joinPath(collection_, section.name), fileName),
+                          site::systemReason(error));
+  };
+  std::string temporary;
+  int fd = -1;
+  for (;;) {
+    temporary = ".trevanto-import-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCounter_);
+    fd = ::openat(section.fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd >= 0) break;
+    if (errno != EEXIST) fail(errno);
+  }
+  int error = writeAll(fd, bytes);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) error = placeWithoutReplacing(section.fd, temporary.c_str(), fileName.c_str());
+  if (error != 0) ::unlinkat(section.fd, temporary.c_str(), 0);
+  if (error == EEXIST) return false;
+  if (error != 0) fail(error);
+  return true;
+}
+
+AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view baseName, std::string_view address) {
+  Section& target = section(sectionName);
+  const std::string text = shortcutText(address);
+  std::string pageAddress = pageAddressOf(text);
+  if (target.addresses.contains(pageAddress)) return AddOutcome::AlreadyThere;
+  openForWriting(target);
+  std::string name = std::string(baseName) + ".url";
+  for (int number = 2;; ++number) {
+    std::string key = foldCase(name);
+    if (!target.names.contains(key)) {
+      if (writeNew(target, name, text)) {
+        target.names.insert(std::move(key));
+        break;
+      }
+      target.names.insert(std::move(key));  // something appeared under that name meanwhile
+    }
+    name = withSuffix(baseName, " (" + std::to_string(number) + ")") + ".url";
+  }
+  target.addresses.insert(std::move(pageAddress));
+  return AddOutcome::Added;
+}
+
+}  // namespace trevanto::import

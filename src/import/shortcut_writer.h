@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Writing bookmarks into a collection of shortcut files: never overwriting, never deleting,
+// each shortcut whole or not at all.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace trevanto::import {
+
+// An address as it goes into a shortcut: trimmed of blanks and control characters at either
+// end, every tab, CR and LF inside dropped, and every other character outside printable ASCII
+// percent-encoded as UTF-8.
+std::string shortcutAddress(std::string_view address);
+
+// The whole shortcut file for an address already made a shortcutAddress.
+std::string shortcutText(std::string_view shortcutAddress);
+
+// The address a shortcut's text leads to, as the converter writes it into a page; two
+// shortcuts with the same key give the same link. Empty when the text holds no address.
+std::string pageAddressOf(std::string_view shortcutFileBytes);
+
+enum class AddOutcome { Added, AlreadyThere };
+
+// The collection (SOURCE): its sections are its immediate subfolders. Reads each section's
+// shortcuts once, when a bookmark first goes there.
+class CollectionWriter {
+ public:
+  // Creates the collection folder when absent. Throws site::SiteError.
+  explicit CollectionWriter(const std::filesystem::path& collection);
+  CollectionWriter(const CollectionWriter&) = delete;
+  CollectionWriter& operator=(const CollectionWriter&) = delete;
+  ~CollectionWriter();
+
+  // section: a safe section name; baseName: the safe file name less ".url"; address: a
+  // shortcutAddress. A shortcut of the section that leads to the same page address makes the
+  // bookmark AlreadyThere; a name taken (letter case aside) gets " (2)", " (3)" ... added.
+  // Throws site::SiteError naming the file; nothing half-written stays.
+  AddOutcome add(std::string_view section, std::string_view baseName, std::string_view address);
+
+ private:
+  struct Section {
+    std::string name;  // the folder's name as it stands
+    int fd = -1;       // opened when the first shortcut is written
+    bool exists = false;
+    std::unordered_set<std::string> addresses;  // page addresses of its shortcuts
+    std::unordered_set<std::string> names;      // folded names of everything in it
+  };
+  Section& section(std::string_view name);
+  void openForWriting(Section& section);
+  // Writes the file under a free name; returns false when the name turned out to be taken.
+  bool writeNew(Section& section, const std::string& fileName, std::string_view bytes);
+
+  std::filesystem::path collection_;
+  int fd_ = -1;
+  struct TopEntry {
+    std::string name;  // as it stands, letter case included
+    bool isFolder = false;
+  };
+  std::unordered_map<std::string, TopEntry> topNames_;  // by folded name
+  std::unordered_map<std::string, Section> sections_;   // by folded name
+  unsigned long temporaryCounter_ = 0;
+};
+
+}  // namespace trevanto::import
