@@ -135,8 +135,8 @@ std::string safeName(std::string_view title) {
   }
   const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
   name.erase(0, start);
-  trimEnd(name);
   if (!name.empty() && name.front() == '.') name.front() = '_';  // a dot file or folder is hidden
+  trimEnd(name);
   if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) name.insert(stem, "_");
   name.resize(capped(name, kMaxNameCharacters, kMaxNameBytes).size());
   trimEnd(name);
