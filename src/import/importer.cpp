@@ -3,13 +3,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <unordered_map>
 
 #include "formats.h"
 #include "shortcut_writer.h"
+#include "site/file_descriptor.h"
 #include "site/shortcut_reader.h"
 #include "site/site_error.h"
 #include "site/text_encoding.h"
@@ -81,27 +81,16 @@ class Collector : public BookmarkSink {
 // Reads one input given on the command line. Throws site::SiteError naming it.
 void readInput(const std::filesystem::path& input, Collector& collector) {
   collector.startInput();
-  const int fd = ::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
+  const site::FileDescriptor fd(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
   struct stat info {};
-  std::string head(kHeadBytes, '\0');
-  ssize_t got = -1;
-  int error = 0;
-  if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (S_ISREG(info.st_mode)) {
-    do {
-      got = ::pread(fd, head.data(), head.size(), 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) error = errno;
-  }
-  ::close(fd);
-  if (error != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(error));
+  if (::fstat(fd.get(), &info) != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
   if (S_ISDIR(info.st_mode)) return readLinkFolder(input, collector);
   if (!S_ISREG(info.st_mode)) throw site::SiteError("Не удалось прочитать", input, "не обычный файл и не папка");
-  head.resize(static_cast<std::size_t>(got));
+  const site::ReadResult head = site::readUpTo(fd.get(), kHeadBytes);
+  if (head.error != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(head.error));
   for (const auto& reader : fileReaders()) {
-    if (reader->recognises(head)) return reader->read(input, collector);
+    if (reader->recognises(head.bytes)) return reader->read(input, collector);
   }
   throw site::SiteError("Неизвестный вид закладок", input,
                         "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");

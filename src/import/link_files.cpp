@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <plist/plist.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <set>
@@ -13,6 +12,7 @@
 
 #include "formats.h"
 #include "places_reader.h"
+#include "site/file_descriptor.h"
 #include "site/folder_order.h"
 #include "site/shortcut_reader.h"
 #include "site/site_error.h"
@@ -242,24 +242,12 @@ constexpr std::size_t kMaxExportBytes = std::size_t{1} << 30;
 
 // An export file whole. Throws site::SiteError naming it.
 std::string readExport(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw site::SiteError("Не удалось прочитать", file, site::systemReason(errno));
-  std::string bytes;
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    const int error = got < 0 ? errno : 0;
-    if (got <= 0 || bytes.size() + static_cast<std::size_t>(got) > kMaxExportBytes) {
-      ::close(fd);
-      if (error != 0) throw site::SiteError("Не удалось прочитать", file, site::systemReason(error));
-      if (got > 0) throw site::SiteError("Не удалось прочитать", file, "файл больше 1 ГиБ");
-      return bytes;
-    }
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
+  const site::FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) throw site::SiteError("Не удалось прочитать", file, site::systemReason(errno));
+  site::ReadResult read = site::readUpTo(fd.get(), kMaxExportBytes + 1);
+  if (read.error != 0) throw site::SiteError("Не удалось прочитать", file, site::systemReason(read.error));
+  if (read.bytes.size() > kMaxExportBytes) throw site::SiteError("Не удалось прочитать", file, "файл больше 1 ГиБ");
+  return std::move(read.bytes);
 }
 
 class NetscapeReader : public Reader {

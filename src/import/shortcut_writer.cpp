@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "safe_names.h"
+#include "site/file_descriptor.h"
 #include "site/folder_order.h"
 #include "site/shortcut_reader.h"
 #include "site/site_error.h"
@@ -21,19 +22,6 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool isEdgeJunk(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (put == 0) return ENOSPC;
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return 0;
-}
 
 // Puts the temporary file in place under name unless something stands there: 0, EEXIST, or
 // the errno of the failure.
@@ -90,19 +78,12 @@ CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : co
   std::error_code error;
   std::filesystem::create_directories(collection, error);
   if (error) throw site::SiteError("Не удалось создать папку", collection, error.message());
-  fd_ = ::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) throw site::SiteError("Не удалось открыть папку", collection, site::systemReason(errno));
+  fd_ = site::FileDescriptor(::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd_) throw site::SiteError("Не удалось открыть папку", collection, site::systemReason(errno));
   for (site::FolderEntry& entry : site::listFolder(collection)) {
     std::string key = foldCase(entry.name);
     topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
   }
-}
-
-CollectionWriter::~CollectionWriter() {
-  for (auto& [key, section] : sections_) {
-    if (section.fd >= 0) ::close(section.fd);
-  }
-  if (fd_ >= 0) ::close(fd_);
 }
 
 CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
@@ -134,16 +115,16 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
 }
 
 void CollectionWriter::openForWriting(Section& section) {
-  if (section.fd >= 0) return;
+  if (section.fd) return;
   const std::filesystem::path folder = site::joinPath(collection_, section.name);
   if (!section.exists) {
-    if (::mkdirat(fd_, section.name.c_str(), 0777) != 0 && errno != EEXIST)
+    if (::mkdirat(fd_.get(), section.name.c_str(), 0777) != 0 && errno != EEXIST)
       throw site::SiteError("Не удалось создать папку раздела", folder, site::systemReason(errno));
     section.exists = true;
     topNames_.emplace(foldCase(section.name), TopEntry{section.name, true});
   }
-  section.fd = ::openat(fd_, section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (section.fd < 0) throw site::SiteError("Не удалось открыть папку раздела", folder, site::systemReason(errno));
+  section.fd = site::FileDescriptor(::openat(fd_.get(), section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!section.fd) throw site::SiteError("Не удалось открыть папку раздела", folder, site::systemReason(errno));
 }
 
 bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes) {
@@ -156,14 +137,15 @@ bool CollectionWriter::writeNew(Section& section, const std::string& fileName, s
   int fd = -1;
   for (;;) {
     temporary = ".trevanto-import-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCounter_);
-    fd = ::openat(section.fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    fd = ::openat(section.fd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd >= 0) break;
     if (errno != EEXIST) fail(errno);
   }
-  int error = writeAll(fd, bytes);
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0) error = placeWithoutReplacing(section.fd, temporary.c_str(), fileName.c_str());
-  if (error != 0) ::unlinkat(section.fd, temporary.c_str(), 0);
+  site::FileDescriptor file(fd);
+  int error = site::writeAll(fd, bytes);
+  if (const int closeError = file.close(); error == 0) error = closeError;
+  if (error == 0) error = placeWithoutReplacing(section.fd.get(), temporary.c_str(), fileName.c_str());
+  if (error != 0) ::unlinkat(section.fd.get(), temporary.c_str(), 0);
   if (error == EEXIST) return false;
   if (error != 0) fail(error);
   return true;

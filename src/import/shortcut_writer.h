@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "site/file_descriptor.h"
+
 namespace trevanto::import {
 
 // An address as it goes into a shortcut: trimmed of blanks and control characters at either
@@ -33,7 +35,6 @@ class CollectionWriter {
   explicit CollectionWriter(const std::filesystem::path& collection);
   CollectionWriter(const CollectionWriter&) = delete;
   CollectionWriter& operator=(const CollectionWriter&) = delete;
-  ~CollectionWriter();
 
   // section: a safe section name; baseName: the safe file name less ".url"; address: a
   // shortcutAddress. A shortcut of the section that leads to the same page address makes the
@@ -43,8 +44,8 @@ class CollectionWriter {
 
  private:
   struct Section {
-    std::string name;  // the folder's name as it stands
-    int fd = -1;       // opened when the first shortcut is written
+    std::string name;         // the folder's name as it stands
+    site::FileDescriptor fd;  // opened when the first shortcut is written
     bool exists = false;
     std::unordered_set<std::string> addresses;  // page addresses of its shortcuts
     std::unordered_set<std::string> names;      // folded names of everything in it
@@ -55,7 +56,7 @@ class CollectionWriter {
   bool writeNew(Section& section, const std::string& fileName, std::string_view bytes);
 
   std::filesystem::path collection_;
-  int fd_ = -1;
+  site::FileDescriptor fd_;
   struct TopEntry {
     std::string name;  // as it stands, letter case included
     bool isFolder = false;

@@ -189,6 +189,12 @@ TEST_F(ImportTest, badInputs_endTheImportWithNothingWritten) {
 }
 
 TEST_F(ImportTest, collectionThatCannotBeWritten_failsNamingTheFile) {
+  writeFile(collection(), "a file where the collection should be");
+  const ImportReport onFile = import({kFixtures / "chrome.html"});
+  EXPECT_TRUE(onFile.failed());
+  EXPECT_NE(onFile.error.find(collection().string()), std::string::npos) << onFile.error;
+  fs::remove(collection());
+
   if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
   fs::create_directories(collection() / "Закладки");
   fs::permissions(collection() / "Закладки", fs::perms::owner_read | fs::perms::owner_exec);
