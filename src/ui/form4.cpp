@@ -5,12 +5,20 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
 
 #include "twips.h"
 
 namespace trevanto::ui {
 
-Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, Qt::Dialog), mainWindow_(mainWindow) {
+// A dialog with a title and a close box only: no minimise button to hide it away from the main
+// window, which takes no input while it is open.
+constexpr Qt::WindowFlags kFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// Not a child widget: disabling the main window would disable it too.
+Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, kFlags), mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("Form4"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("About"));
@@ -40,6 +48,19 @@ Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, Qt::Dialog), mainWindow_(ma
   Command1->setAutoDefault(true);
   connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
   Command1->setFocus();
+
+  // The main window owns it at the window manager's level: it stays above that window and goes
+  // and comes back with it.
+  if (mainWindow_ != nullptr && mainWindow_->windowHandle() != nullptr) {
+    winId();
+    windowHandle()->setTransientParent(mainWindow_->windowHandle());
+  }
+}
+
+void Form4::bringToFront() {
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+  activateWindow();
 }
 
 void Form4::Command1_Click() {
@@ -52,6 +73,15 @@ void Form4::closeEvent(QCloseEvent* event) {
   // takes input again.
   if (mainWindow_) mainWindow_->setEnabled(true);
   event->accept();
+}
+
+void Form4::changeEvent(QEvent* event) {
+  // Minimised on its own it would leave a main window that takes no input and nothing to close:
+  // it comes straight back. With the main window it may go.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && mainWindow_ && !mainWindow_->isMinimized()) {
+    QTimer::singleShot(0, this, &Form4::bringToFront);
+  }
+  QWidget::changeEvent(event);
 }
 
 void Form4::keyPressEvent(QKeyEvent* event) {

@@ -16,12 +16,16 @@ inline constexpr char kWebAddress[] = "trevanto.example";
 
 class Form4 : public QWidget {
  public:
-  // Shown without an owner; closing it in any way enables mainWindow again and destroys it.
+  // Owned by mainWindow's window (shown above it, never minimised alone); closing it in any way
+  // enables mainWindow again and destroys it.
   explicit Form4(QWidget* mainWindow);
 
   void Command1_Click();
+  // Raises and activates it, back from minimised if it was.
+  void bringToFront();
 
  protected:
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

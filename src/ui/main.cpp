@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 // trevanto: turns a folder tree of Internet shortcuts into a framed HTML site.
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 
 #include "message_box.h"
 #include "osnova.h"
 
 int main(int argc, char** argv) {
+  // Messages in the user's language, the reasons the system gives included.
+  std::setlocale(LC_ALL, "");
   QApplication application(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Trevanto"));
 
   trevanto::ui::Osnova window;
   QApplication::setWindowIcon(window.windowIcon());

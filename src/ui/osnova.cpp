@@ -385,6 +385,16 @@ void Osnova::Ab_Click(int /*Index*/) {
     form4_->move(frameGeometry().center() - form4_->rect().center());
   }
   form4_->show();
+  form4_->bringToFront();
+}
+
+// The main window takes no input while About is open; when the window manager activates it (a
+// click on it, say), About comes to the front instead.
+void Osnova::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && form4_ && form4_->isVisible()) {
+    QTimer::singleShot(0, form4_.data(), &Form4::bringToFront);
+  }
 }
 
 void Osnova::closeAbout() {

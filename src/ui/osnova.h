@@ -67,6 +67,7 @@ class Osnova : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // Form_Unload
+  void changeEvent(QEvent* event) override;
 
  private:
   void setupControls();

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include "form4.h"
 #include "option_box.h"
@@ -83,6 +84,20 @@ TEST_F(AboutTest, theCloseBoxAndEscapeAlsoEnableTheMainWindow) {
   QTest::keyClick(about, Qt::Key_Escape);
   EXPECT_TRUE(window_->isEnabled());
   EXPECT_TRUE(destroyed(about));
+}
+
+TEST_F(AboutTest, theMainWindowOwnsAboutWhichStaysInFrontOfIt) {
+  QPointer<QWidget> about = openAbout();
+  ASSERT_NE(about->windowHandle(), nullptr);
+  EXPECT_EQ(about->windowHandle()->transientParent(), window_->windowHandle());
+  EXPECT_TRUE(about->isEnabled());  // the main window's disabling does not reach it
+  EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
+
+  about->showMinimized();  // alone: it comes back
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !about->isMinimized() && about->isVisible(); }));
+
+  window_->activateWindow();  // as a click on the disabled main window does
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about.data(); }));
 }
 
 TEST_F(AboutTest, closingTheMainWindowClosesTheAboutWindowToo) {
