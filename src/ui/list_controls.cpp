@@ -32,6 +32,17 @@ fs::path normalFolder(const fs::path& path) {
 
 QString displayName(const std::string& rawName) { return QString::fromStdString(site::fileNameToUtf8(rawName)); }
 
+// What the user does runs here: a failure ends in a message box over the window, once.
+bool reportFailures(QWidget* widget, const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const std::exception& failure) {
+    MessageBox::failure(widget->window(), QString::fromStdString(failure.what()));
+    return false;
+  }
+}
+
 // The entries of a folder list step in by their depth below the root.
 class IndentDelegate : public QStyledItemDelegate {
  public:
@@ -94,11 +105,9 @@ void DriveList::fill(const QString& selected) {
 }
 
 void DriveList::userChoseIndex() {
-  try {
+  reportFailures(this, [this] {
     if (onChange) onChange();
-  } catch (const std::exception& failure) {
-    MessageBox::failure(window(), QString::fromStdString(failure.what()));
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -208,19 +217,25 @@ void FolderList::rebuild() {
 
 void FolderList::userOpens(QListWidgetItem* item) {
   const fs::path path(item->data(kPathRole).toByteArray().toStdString());
-  try {
-    setFolder(path);
-  } catch (const std::exception& failure) {
-    MessageBox::failure(window(), QString::fromStdString(failure.what()));
-  }
+  userAction([this, path] { setFolder(path); });
 }
 
 void FolderList::userClicks() {
-  try {
+  userAction([this] {
     if (onClick) onClick();
-  } catch (const std::exception& failure) {
-    MessageBox::failure(window(), QString::fromStdString(failure.what()));
-  }
+  });
+}
+
+// Were the folder shown gone, every later click would fail the same way, the first click of a
+// double click included, and the list could never leave it: after the message the list moves
+// to the nearest folder above that still exists, and its chain runs from there.
+void FolderList::userAction(const std::function<void()>& action) {
+  if (reportFailures(this, action)) return;
+  std::error_code error;
+  if (fs::is_directory(shown_, error)) return;
+  fs::path above = shown_;
+  while (above.has_relative_path() && !fs::is_directory(above, error)) above = above.parent_path();
+  reportFailures(this, [this, above] { setFolder(above); });
 }
 
 // ---------------------------------------------------------------------------------------------

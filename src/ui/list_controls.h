@@ -5,7 +5,8 @@
 // the list again and the failure of a nested step reaches the code that started it.
 //
 // Writes from code throw trevanto::site::SiteError (a message naming the folder and the
-// reason) and leave the list where it got to. What the user does is reported in a message box.
+// reason) and leave the list where it got to. What the user does is reported in a message box;
+// a folder list whose folder has gone then moves up to the nearest folder that still exists.
 #pragma once
 
 #include <QComboBox>
@@ -73,6 +74,7 @@ class FolderList : public QListWidget {
   void rebuild();
   void userOpens(QListWidgetItem* item);
   void userClicks();
+  void userAction(const std::function<void()>& action);
 
   std::filesystem::path shown_;
   std::vector<std::string> subfolders_;

@@ -220,16 +220,34 @@ TEST_F(OsnovaTest, aDriveThatIsNotReadyIsReportedAndTheWindowStaysUsable) {
   EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
 }
 
-TEST_F(OsnovaTest, aShownFolderRemovedBehindTheWindowIsReportedOnTheNextClick) {
-  fs::create_directories(driveA_ / "start" / "inner");
-  Dir->setPath(qs(driveA_ / "start" / "inner"));
-  fs::remove(driveA_ / "start" / "inner");
-  clickEntry(Dir, "inner");
-  const QStringList shown = ui::MessageBox::takeShown();
-  ASSERT_EQ(shown.size(), 1);
-  EXPECT_TRUE(shown[0].contains(qs(driveA_ / "start" / "inner"))) << shown[0].toStdString();
-  openEntry(Dir, "start");
-  EXPECT_EQ(Dir->Path(), qs(driveA_ / "start"));
+TEST_F(OsnovaTest, aShownFolderRemovedBehindTheWindowIsReportedOnceAndTheListMovesUp) {
+  struct Side {
+    FolderList* list;
+    FileList* files;
+    QLabel* count;
+    const char* caption;
+  };
+  for (const Side& side :
+       {Side{Dir, File, Label3, "Кол. во (URL):  "}, Side{DirS, FileS, Label4, "Кол. во (HTML):  "}}) {
+    const fs::path removed = driveA_ / "start" / "inner";
+    fs::create_directories(removed / "deeper");
+    testing::writeFile(driveA_ / "start" / "page.url", "x");
+    side.list->setPath(qs(removed / "deeper"));
+    fs::remove_all(removed);
+
+    clickEntry(side.list, "deeper");
+    const QStringList shown = ui::MessageBox::takeShown();
+    ASSERT_EQ(shown.size(), 1) << shown.join('|').toStdString();
+    EXPECT_TRUE(shown[0].contains(qs(removed / "deeper"))) << shown[0].toStdString();
+    EXPECT_EQ(side.list->Path(), qs(driveA_ / "start"));  // the nearest folder above that exists
+    EXPECT_EQ(side.files->Path(), qs(driveA_ / "start"));
+    EXPECT_EQ(side.count->text(), QString(side.caption) + "1");
+
+    openEntry(side.list, "A");  // the next clicks work again
+    EXPECT_EQ(side.list->Path(), qs(driveA_));
+    EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+    fs::remove(driveA_ / "start" / "page.url");
+  }
 }
 
 }  // namespace
