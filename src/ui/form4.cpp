@@ -27,7 +27,7 @@ Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, kFlags), mainWindow_(mainWi
   setFont(standard);
   setFixedSize(twips(4380), twips(1005));
 
-  Label1 = new QLabel(QStringLiteral("Trevanto  V 1"), this);
+  Label1 = new QLabel(QLatin1String(kProgramName) + QStringLiteral("  V 1"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(twipsRect(120, 120, 4455, 375));
   QFont title(QStringLiteral("Arial"));

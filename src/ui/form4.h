@@ -6,13 +6,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "program.h"
+
 class QLabel;
 class QPushButton;
 
 namespace trevanto::ui {
-
-// A host of the reserved ".example" domain, so the address can never lead anywhere else.
-inline constexpr char kWebAddress[] = "trevanto.example";
 
 class Form4 : public QWidget {
  public:

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "program.h"
+
 namespace trevanto::ui {
 namespace {
 
@@ -49,7 +51,7 @@ void MessageBox::show(QWidget* parent, const QString& text, bool isFailure) {
     std::fflush(stderr);
     return;
   }
-  QMessageBox box(isFailure ? QMessageBox::Warning : QMessageBox::NoIcon, QStringLiteral("Trevanto"), lines,
+  QMessageBox box(isFailure ? QMessageBox::Warning : QMessageBox::NoIcon, QString::fromLatin1(kProgramName), lines,
                   QMessageBox::Ok, parent);
   box.setTextFormat(Qt::PlainText);
   box.button(QMessageBox::Ok)->setIcon(QIcon());

@@ -8,13 +8,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "program.h"
+
 namespace trevanto::ui {
 
 constexpr int kTextWidth = 320;
 
 ProgressWindow::ProgressWindow(std::function<void()> stop) : QWidget(nullptr, Qt::Dialog), stop_(std::move(stop)) {
   setObjectName(QStringLiteral("Progress"));
-  setWindowTitle(QStringLiteral("Trevanto"));
+  setWindowTitle(QString::fromLatin1(kProgramName));
   section_ = new QLabel(this);
   section_->setObjectName(QStringLiteral("ProgressSection"));
   section_->setTextFormat(Qt::PlainText);

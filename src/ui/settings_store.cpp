@@ -6,10 +6,10 @@
 #include <QSaveFile>
 #include <QSettings>
 
+#include "program.h"
+
 namespace trevanto::ui {
 namespace {
-
-const QString kGroup = QStringLiteral("Load Defaults");
 
 // Why the file cannot be written, as the system says it.
 QString writeFailureReason(const QString& fileName) {
@@ -25,8 +25,8 @@ QString writeFailureReason(const QString& fileName) {
 }  // namespace
 
 SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trevanto"),
-                                            QStringLiteral("Config"))) {
+    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                            QString::fromLatin1(kProgramName), QStringLiteral("Config"))) {
   settings_->setAtomicSyncRequired(true);
 }
 
@@ -53,7 +53,13 @@ QString SettingsStore::read(const QString& key, const QString& defaultValue) con
 
 void SettingsStore::write(const QString& key, const QString& value) {
   settings_->beginGroup(kGroup);
-  settings_->setValue(key.toUpper(), value);
+  const QString stored = key.toUpper();
+  // One entry per key: the same key in other letter case, put in by hand, would otherwise stay
+  // beside it and be read no more. Other keys stay as they are.
+  for (const QString& other : settings_->childKeys()) {
+    if (other != stored && other.compare(stored, Qt::CaseInsensitive) == 0) settings_->remove(other);
+  }
+  settings_->setValue(stored, value);
   settings_->endGroup();
 }
 

@@ -13,6 +13,9 @@ namespace trevanto::ui {
 
 class SettingsStore {
  public:
+  // The section the entries stand in.
+  static inline const QString kGroup = QStringLiteral("Load Defaults");
+
   SettingsStore();
   ~SettingsStore();
   SettingsStore(const SettingsStore&) = delete;

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QSettings>
 
+#include "settings_store.h"
 #include "ui_test_support.h"
 #include "volumes.h"
 
@@ -17,7 +18,7 @@ QString configFile(const testing::TempFolder& home) { return qs(home / ".config"
 int runUnattended(const testing::TempFolder& home, const std::map<QString, QString>& entries, QString* errors) {
   {
     QSettings store(configFile(home), QSettings::IniFormat);
-    store.beginGroup("Load Defaults");
+    store.beginGroup(ui::SettingsStore::kGroup);
     for (const auto& [key, value] : entries) store.setValue(key, value);
   }
   QProcess program;
@@ -62,7 +63,7 @@ TEST_F(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
   EXPECT_NE(testing::readFile(site_ / "News.html").find("http://news.example/"), std::string::npos);
 
   QSettings store(configFile(home_), QSettings::IniFormat);
-  store.beginGroup("Load Defaults");
+  store.beginGroup(ui::SettingsStore::kGroup);
   EXPECT_EQ(store.childKeys().size(), 7);
   for (const auto& [key, value] : entries_) EXPECT_EQ(store.value(key).toString(), value) << key.toStdString();
 }

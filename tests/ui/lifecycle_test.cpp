@@ -169,6 +169,26 @@ TEST_F(LifecycleTest, exitAndTheCloseBoxWriteTheSevenEntries) {
   EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
 }
 
+TEST_F(LifecycleTest, entriesWrittenByHandInOtherCaseAreReplacedAndOtherKeysStay) {
+  std::map<QString, QString> byHand;
+  for (const auto& [key, value] : validStore()) byHand[key.toLower()] = value;
+  byHand["Drive1"] = qs(driveA_);
+  byHand.erase("drive1");
+  byHand["check1"] = "0";
+  byHand["Note"] = "kept";
+  writeSettings(byHand);
+  auto window = makeWindow(true);
+  EXPECT_EQ(drive(window.get(), "Drive2"), qs(driveB_));  // read whatever the case
+  child<ui::OptionBox>(window.get(), "Check3")->setValue(0);
+  window->close();
+
+  auto expected = validStore();
+  expected["CHECK1"] = "0";
+  expected["CHECK3"] = "0";
+  expected["Note"] = "kept";
+  EXPECT_EQ(readSettings(), expected);  // one entry per key, as the program writes them
+}
+
 TEST_F(LifecycleTest, aSettingsWriteThatFailsIsReportedAndTheWindowStillCloses) {
   auto window = makeWindow(true);
   const QString folder = QFileInfo(settingsFile()).absolutePath();

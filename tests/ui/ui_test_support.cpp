@@ -5,14 +5,14 @@
 #include <QTest>
 
 #include "message_box.h"
+#include "settings_store.h"
 #include "volumes.h"
 
 namespace trevanto::uitest {
 namespace {
 
-QSettings store() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trevanto"), QStringLiteral("Config"));
-}
+// The program's store as a person editing the file sees it: keys as they are written.
+QSettings store() { return QSettings(ui::SettingsStore().fileName(), QSettings::IniFormat); }
 
 QListWidgetItem* entry(ui::FolderList* list, const QString& text) {
   const auto items = list->findItems(text, Qt::MatchExactly);
@@ -31,14 +31,14 @@ void removeSettings() { QFile::remove(settingsFile()); }
 
 void writeSettings(const std::map<QString, QString>& entries) {
   QSettings settings = store();
-  settings.beginGroup(QStringLiteral("Load Defaults"));
+  settings.beginGroup(ui::SettingsStore::kGroup);
   for (const auto& [key, value] : entries) settings.setValue(key, value);
   settings.endGroup();
 }
 
 std::map<QString, QString> readSettings() {
   QSettings settings = store();
-  settings.beginGroup(QStringLiteral("Load Defaults"));
+  settings.beginGroup(ui::SettingsStore::kGroup);
   std::map<QString, QString> entries;
   for (const QString& key : settings.childKeys()) entries[key] = settings.value(key).toString();
   return entries;
