@@ -11,6 +11,7 @@
 #include "folder_order.h"
 #include "page_format.h"
 #include "page_search.h"
+#include "shortcut_prefetch.h"
 #include "shortcut_reader.h"
 #include "site_error.h"
 #include "site_files.h"
@@ -57,12 +58,14 @@ class ConversionRun {
       SiteFolderLock lock(request_.siteFolder);
       for (auto& name : listFiles(request_.siteFolder, FilePattern::AllFiles)) siteFiles_.insert(std::move(name));
       std::vector<Section> sections = gatherSections();
+      prefetch_.emplace(readingPlan(sections));
       for (Section& section : sections) {
         if (!convertSection(section)) break;
       }
     } catch (const std::exception& failure) {
       report_.error = failure.what();
     }
+    prefetch_.reset();  // no read goes on after the run
     return std::move(report_);
   }
 
@@ -87,6 +90,18 @@ class ConversionRun {
       sections.push_back(std::move(section));
     }
     return sections;
+  }
+
+  // Every shortcut file the run will read, in the order it reads them, so that reads run ahead.
+  ReadingPlan readingPlan(const std::vector<Section>& sections) const {
+    ReadingPlan plan;
+    for (const Section& section : sections) {
+      plan.addFolder(joinPath(request_.sourceFolder, section.SectionName));
+      for (const FolderEntry& entry : section.entries) {
+        if (!entry.isFolder) plan.addFile(entry.name);
+      }
+    }
+    return plan;
   }
 
   // A section whose page would be one of the site's own pages, or a name too long for a
@@ -125,7 +140,7 @@ class ConversionRun {
         read.skipReasons[position] = "это папка, а не файл ярлыка";
         continue;
       }
-      const ShortcutFile file = loadShortcutFile(joinPath(folder, shortcut.fileName));
+      const ShortcutFile file = prefetch_->take(joinPath(folder, shortcut.fileName));
       if (std::string reason = problemOf(file); !reason.empty()) {
         read.skipReasons[position] = std::move(reason);
         continue;
@@ -294,6 +309,7 @@ class ConversionRun {
   std::unordered_map<std::string, std::string> templates_;
   PageLinkIndex menuLinks_;
   bool menuLinksLoaded_ = false;
+  std::optional<ShortcutPrefetch> prefetch_;
   std::int64_t done_ = 0;
   std::int64_t total_ = 0;
 };
