@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "site/read_ahead.h"
 
 namespace trevanto::bench {
 namespace {
@@ -123,7 +124,11 @@ void printRow(const char* name, const char* limit, const Figures* f, double firs
 }  // namespace
 
 int measureAgainstLimit(int argc, char** argv) {
-  if (argc != 6) return 2;
+  if (argc != 6 && argc != 8) return 2;
+  if (argc == 8) {  // by hand, to try other settings: reads in flight and window
+    trevanto::site::runReadAheadOptions().readsInFlight = std::stoul(argv[6]);
+    trevanto::site::runReadAheadOptions().window = std::stoul(argv[7]);
+  }
   const fs::path source = argv[2];
   const fs::path work = argv[4];
   const bool cold = std::string_view(argv[5]) == "cold";

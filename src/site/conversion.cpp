@@ -72,16 +72,20 @@ class ConversionRun {
  private:
   std::vector<Section> gatherSections() {
     std::vector<Section> sections;
-    for (auto& name : listSubfolders(request_.sourceFolder)) {
+    std::vector<std::string> names = listSubfolders(request_.sourceFolder);
+    std::vector<std::filesystem::path> folders;
+    for (const std::string& name : names) {
+      if (sectionNameProblem(name).empty()) folders.push_back(joinPath(request_.sourceFolder, name));
+    }
+    SectionListings listings(std::move(folders));
+    for (auto& name : names) {
       if (const std::string reason = sectionNameProblem(name); !reason.empty()) {
         skipSection(name, reason);
         continue;
       }
       Section section{std::move(name), {}};
       try {
-        for (auto& entry : listFolder(joinPath(request_.sourceFolder, section.SectionName))) {
-          if (isShortcutName(entry.name)) section.entries.push_back(std::move(entry));
-        }
+        section.entries = listings.take();
       } catch (const SiteError& unreadable) {
         skipSection(section.SectionName, "папка не читается: " + unreadable.reason());
         continue;

@@ -20,12 +20,63 @@ struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
+// The entry's type as its directory entry gives it; only a link, or a file system that gives
+// no types, costs a stat.
 bool entryIsFolder(const std::filesystem::path& folder, const dirent& entry) {
   if (entry.d_type == DT_DIR) return true;
   if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
   struct stat info {};
   const auto full = joinPath(folder, entry.d_name);
   return ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// What a listing keeps. Names are looked at first, so an entry passed over by its name (or by
+// a type its directory entry gives) costs nothing more.
+enum class Keep { Everything, Folders, Files, ShortcutFiles, Shortcuts };
+
+bool keptByName(Keep keep, std::string_view name) {
+  return (keep != Keep::ShortcutFiles && keep != Keep::Shortcuts) || isShortcutName(name);
+}
+
+bool keptByType(Keep keep, bool isFolder) {
+  switch (keep) {
+    case Keep::Folders:
+      return isFolder;
+    case Keep::Files:
+    case Keep::ShortcutFiles:
+      return !isFolder;
+    case Keep::Everything:
+    case Keep::Shortcuts:
+      break;
+  }
+  return true;
+}
+
+std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep keep) {
+  errno = 0;
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+  std::vector<FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == ".." || !keptByName(keep, name)) continue;
+    if (keep == Keep::Folders && entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
+      continue;
+    }
+    const bool isFolder = entryIsFolder(folder, *entry);
+    if (isFolder && name.starts_with('.')) continue;
+    if (!keptByType(keep, isFolder)) continue;
+    entries.push_back({std::string(name), isFolder});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return nameOrderLess(a.name, b.name); });
+  return entries;
 }
 
 }  // namespace
@@ -46,41 +97,22 @@ bool isShortcutName(std::string_view name) {
 }
 
 std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
-  errno = 0;
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
-  std::vector<FolderEntry> entries;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
-      break;
-    }
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const bool isFolder = entryIsFolder(folder, *entry);
-    if (isFolder && name.starts_with('.')) continue;
-    entries.push_back({std::string(name), isFolder});
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return nameOrderLess(a.name, b.name); });
-  return entries;
+  return listEntries(folder, Keep::Everything);
+}
+
+std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder) {
+  return listEntries(folder, Keep::Shortcuts);
 }
 
 std::vector<std::string> listSubfolders(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (auto& entry : listFolder(folder)) {
-    if (entry.isFolder) names.push_back(std::move(entry.name));
-  }
+  for (auto& entry : listEntries(folder, Keep::Folders)) names.push_back(std::move(entry.name));
   return names;
 }
 
 std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern) {
   std::vector<std::string> names;
-  for (auto& entry : listFolder(folder)) {
-    if (entry.isFolder) continue;
-    if (pattern == FilePattern::Shortcuts && !isShortcutName(entry.name)) continue;
+  for (auto& entry : listEntries(folder, pattern == FilePattern::Shortcuts ? Keep::ShortcutFiles : Keep::Files)) {
     names.push_back(std::move(entry.name));
   }
   return names;

@@ -25,6 +25,10 @@ struct FolderEntry {
 // cannot be listed.
 std::vector<FolderEntry> listFolder(const std::filesystem::path& folder);
 
+// The entries of a folder whose names end in ".url" (whatever the case), in name order;
+// folders among them are marked. Throws SiteError when the folder cannot be listed.
+std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder);
+
 // The immediate subfolders of a folder, in name order.
 std::vector<std::string> listSubfolders(const std::filesystem::path& folder);
 

@@ -44,4 +44,9 @@ ShortcutFile ShortcutPrefetch::take(const std::filesystem::path& path) {
   return reads_.take();
 }
 
+SectionListings::SectionListings(std::vector<std::filesystem::path> folders, const ReadAheadOptions& options)
+    : folders_(std::move(folders)),
+      listings_(
+          folders_.size(), [this](std::size_t position) { return listShortcutEntries(folders_[position]); }, options) {}
+
 }  // namespace trevanto::site

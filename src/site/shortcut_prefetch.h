@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "folder_order.h"
 #include "read_ahead.h"
 #include "shortcut_reader.h"
 
@@ -54,6 +55,20 @@ class ShortcutPrefetch {
  private:
   const ReadingPlan plan_;
   ReadAhead<ShortcutFile> reads_;
+};
+
+// The shortcut entries of the run's sections, listed ahead of the run like the files: on a
+// share or a cold disk each listing waits too. Held: what the run holds of its sections anyway.
+class SectionListings {
+ public:
+  explicit SectionListings(std::vector<std::filesystem::path> folders,
+                           const ReadAheadOptions& options = runReadAheadOptions());
+  // The next folder's listShortcutEntries(). Throws SiteError when it cannot be listed.
+  std::vector<FolderEntry> take() { return listings_.take(); }
+
+ private:
+  const std::vector<std::filesystem::path> folders_;
+  ReadAhead<std::vector<FolderEntry>> listings_;
 };
 
 }  // namespace trevanto::site
