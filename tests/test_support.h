@@ -2,4 +2,42 @@
 // Temporary folders and small file helpers for tests of whole runs.
 #pragma once
 
+#include <clocale>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 #include "support/files.h"
+
+namespace trevanto::testing {
+
+// The user's language for this process and the programs it starts (LC_ALL), until it goes.
+// usable() is false where the system lacks that locale.
+class LocaleScope {
+ public:
+  explicit LocaleScope(const char* name) {
+    const char* before = std::setlocale(LC_ALL, nullptr);
+    before_ = before != nullptr ? before : "C";
+    if (const char* variable = std::getenv("LC_ALL")) variable_ = variable;
+    usable_ = std::setlocale(LC_ALL, name) != nullptr;
+    if (usable_) ::setenv("LC_ALL", name, 1);
+  }
+  LocaleScope(const LocaleScope&) = delete;
+  LocaleScope& operator=(const LocaleScope&) = delete;
+  ~LocaleScope() {
+    std::setlocale(LC_ALL, before_.c_str());
+    if (variable_) {
+      ::setenv("LC_ALL", variable_->c_str(), 1);
+    } else {
+      ::unsetenv("LC_ALL");
+    }
+  }
+  bool usable() const { return usable_; }
+
+ private:
+  std::string before_;
+  std::optional<std::string> variable_;
+  bool usable_ = false;
+};
+
+}  // namespace trevanto::testing

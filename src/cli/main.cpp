@@ -2,6 +2,7 @@
 // trevanto-convert: the conversion run from a shell, for scripts, cron and benchmarks.
 #include <unistd.h>
 
+#include <clocale>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -33,6 +34,8 @@ std::filesystem::path programFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Messages in the user's language, the reasons the system gives included.
+  std::setlocale(LC_ALL, "");
   std::vector<std::string_view> positional;
   std::filesystem::path templates;
   for (int i = 1; i < argc; ++i) {

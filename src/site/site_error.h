@@ -20,7 +20,8 @@ class SiteError : public std::runtime_error {
   std::string reason_;
 };
 
-// The reason for an errno value, as the system words it.
+// The reason for an errno value, as the system words it in the user's language (the programs
+// set the locale from the environment at start-up).
 std::string systemReason(int errorNumber);
 
 }  // namespace trevanto::site

@@ -1,24 +1,39 @@
 // SPDX-License-Identifier: MIT
 #include "settings_store.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QSettings>
+#include <unistd.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "list_controls.h"
 #include "program.h"
+#include "site/site_error.h"
 
 namespace trevanto::ui {
 namespace {
 
-// Why the file cannot be written, as the system says it.
+QString systemText(int errorNumber) { return QString::fromLocal8Bit(site::systemReason(errorNumber)); }
+
+// Why the file cannot be written, as the system says it in the user's language.
 QString writeFailureReason(const QString& fileName) {
   const QFileInfo folder(QFileInfo(fileName).absolutePath());
   if (folder.exists() && !folder.isDir()) return QStringLiteral("на месте папки настроек лежит файл");
-  if (!QDir().mkpath(folder.absoluteFilePath())) return QStringLiteral("не удалось создать папку настроек");
-  QSaveFile probe(fileName);
-  if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
-  probe.cancelWriting();
+  std::error_code error;
+  std::filesystem::create_directories(toFsPath(folder.absoluteFilePath()), error);
+  if (error) return systemText(error.value());
+  if (QFileInfo(fileName).isDir()) return systemText(EISDIR);
+  // The store is written as a new file beside the old one, then renamed over it.
+  QByteArray probe = QFile::encodeName(fileName + QStringLiteral(".XXXXXX"));
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return systemText(errno);
+  ::close(fd);
+  ::unlink(probe.constData());
   return QStringLiteral("файл не удалось записать");
 }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <system_error>
 
 #include "fault_support.h"
 #include "test_support.h"
@@ -195,6 +196,21 @@ TEST(SiteSideFaults, twoRunsAtOnce_secondIsRefusedAndSiteIsWhole) {
   EXPECT_FALSE(after.failed()) << after.error;
   EXPECT_EQ(after.ConvertedCount, 0);
   EXPECT_EQ(after.RepeatCount, 10);
+}
+
+TEST(SiteSideFaults, theConverterGivesTheSystemsReasonInTheUsersLanguage) {
+  TempFolder temp;
+  makeCollection(temp / "src", 1, 1);
+  writeFile(temp / "site", "a file where the site folder belongs");
+  const std::string english = std::system_category().message(ENOTDIR);
+  LocaleScope russian("ru_RU.UTF-8");
+  if (!russian.usable()) GTEST_SKIP() << "the locale ru_RU.UTF-8 is not installed (scripts/install-deps adds it)";
+  const std::string reason = std::system_category().message(ENOTDIR);
+  if (reason == english) GTEST_SKIP() << "the system has no Russian messages";
+
+  const Outcome outcome = convertInChild(temp / "src", temp / "site", temp.path());
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.err.find(reason), std::string::npos) << outcome.err;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <system_error>
 
 #include "message_box.h"
 #include "option_box.h"
@@ -62,6 +64,26 @@ TEST(SettingsStoreTest, aFailedWriteNamesTheFileAndTheReason) {
   QFile::remove(folder);
   EXPECT_TRUE(failure.contains(store.fileName())) << failure.toStdString();
   EXPECT_TRUE(failure.contains("файл")) << failure.toStdString();
+}
+
+TEST(SettingsStoreTest, theReasonIsTheSystemsInTheUsersLanguage) {
+  const QString file = settingsFile();
+  QDir().mkpath(file);  // a folder where the file belongs
+  const std::string english = std::system_category().message(EISDIR);
+  QString failure;
+  std::string reason;
+  {
+    testing::LocaleScope russian("ru_RU.UTF-8");
+    if (russian.usable()) {
+      reason = std::system_category().message(EISDIR);
+      SettingsStore store;
+      store.write("CHECK1", "1");
+      failure = store.commit();
+    }
+  }
+  QDir(file).removeRecursively();
+  if (reason.empty() || reason == english) GTEST_SKIP() << "no Russian locale with system messages installed";
+  EXPECT_TRUE(failure.contains(QString::fromStdString(reason))) << failure.toStdString();
 }
 
 class LifecycleTest : public CollectionWindowTest {
