@@ -87,7 +87,15 @@ void DriveList::setDrive(const QString& designation) {
   if (onChange) onChange();
 }
 
-void DriveList::Refresh() { fill(Drive()); }
+void DriveList::Refresh() {
+  readVolumesAgain();
+  fill(Drive());
+}
+
+void DriveList::showPopup() {
+  Refresh();
+  QComboBox::showPopup();
+}
 
 void DriveList::fill(const QString& selected) {
   filling_ = true;

@@ -35,6 +35,9 @@ class DriveList : public QComboBox {
   // Reads the mounted volumes anew; the selected drive stays selected.
   void Refresh();
 
+  // Opening the list reads the volumes anew.
+  void showPopup() override;
+
   std::function<void()> onChange;
 
  private:

@@ -5,12 +5,18 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
+#include <optional>
 
 namespace trevanto::ui {
 namespace {
 
-VolumeProvider& provider() {
-  static VolumeProvider current;
+struct VolumeState {
+  VolumeProvider provider;
+  std::optional<QList<Volume>> known;  // as last read
+};
+
+VolumeState& state() {
+  static VolumeState current;
   return current;
 }
 
@@ -67,8 +73,16 @@ QList<Volume> mountedVolumes() {
   return volumes;
 }
 
-void setVolumeProvider(VolumeProvider newProvider) { provider() = std::move(newProvider); }
+void setVolumeProvider(VolumeProvider provider) {
+  state().provider = std::move(provider);
+  state().known.reset();
+}
 
-QList<Volume> currentVolumes() { return provider() ? provider()() : mountedVolumes(); }
+void readVolumesAgain() { state().known = state().provider ? state().provider() : mountedVolumes(); }
+
+QList<Volume> currentVolumes() {
+  if (!state().known) readVolumesAgain();
+  return *state().known;
+}
 
 }  // namespace trevanto::ui

@@ -26,10 +26,15 @@ QString volumeOf(const QString& folder, const QList<Volume>& volumes);
 // The volumes mounted now, root first, the rest by mount point.
 QList<Volume> mountedVolumes();
 
-// The volumes the drive lists offer. Tests put folders of their own in place of the mounted
-// volumes; an empty provider restores the real ones.
+// The volumes the drive lists offer, as last read. Reading them asks every mount point (one
+// hung network mount can take seconds), so they are read only on a drive list's Refresh and
+// when a drive list opens, never on the clicks of the chains.
+QList<Volume> currentVolumes();
+void readVolumesAgain();
+
+// Tests put folders of their own in place of the mounted volumes; an empty provider restores
+// the real ones.
 using VolumeProvider = std::function<QList<Volume>()>;
 void setVolumeProvider(VolumeProvider provider);
-QList<Volume> currentVolumes();
 
 }  // namespace trevanto::ui

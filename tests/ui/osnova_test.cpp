@@ -9,6 +9,7 @@
 #include "message_box.h"
 #include "option_box.h"
 #include "ui_test_support.h"
+#include "volumes.h"
 
 namespace trevanto::uitest {
 namespace {
@@ -218,6 +219,32 @@ TEST_F(OsnovaTest, aDriveThatIsNotReadyIsReportedAndTheWindowStaysUsable) {
   EXPECT_EQ(Dir->Path(), qs(driveA_ / "start"));
   EXPECT_EQ(Label3->text(), "Кол. во (URL):  0");
   EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+}
+
+TEST_F(OsnovaTest, theVolumesAreReadOnRefreshAndWhenADriveListOpensNeverPerClick) {
+  const QList<ui::Volume> volumes = ui::currentVolumes();
+  int reads = 0;
+  ui::setVolumeProvider([&] {
+    ++reads;
+    return volumes;
+  });
+  ui::currentVolumes();  // the one read after the provider changed
+  fs::create_directories(driveA_ / "start" / "inner");
+  fs::create_directories(driveB_ / "site");
+  clickEntry(Dir, "start");
+  openEntry(Dir, "inner");
+  openEntry(Dir, "A");
+  clickEntry(DirS, "start");
+  openEntry(DirS, "A");
+  EXPECT_EQ(Dir->Path(), qs(driveA_));
+  EXPECT_EQ(reads, 1);
+
+  Dir->setPath(qs(driveB_ / "site"));  // onto another drive: Drive1_Change refreshes the list once
+  EXPECT_EQ(Drive1->Drive(), qs(driveB_));
+  EXPECT_EQ(reads, 2);
+  Drive2->showPopup();
+  Drive2->hidePopup();
+  EXPECT_EQ(reads, 3);
 }
 
 TEST_F(OsnovaTest, aShownFolderRemovedBehindTheWindowIsReportedOnceAndTheListMovesUp) {
