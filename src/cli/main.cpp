@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "site/conversion.h"
+#include "site/template_folder.h"
 
 namespace {
 
@@ -21,14 +22,14 @@ void printUsage(std::ostream& out) {
   out << "Usage: trevanto-convert [--templates DIR] SOURCE SITE\n"
          "Converts the Internet shortcuts (*.url) in the subfolders of SOURCE into the framed\n"
          "HTML site in SITE, adding only the links and sections it does not hold yet.\n"
-         "The template pages are taken from beside this program unless --templates names a folder.\n";
-}
-
-std::filesystem::path programFolder() {
-  std::error_code error;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::filesystem::current_path();
-  return std::filesystem::canonical(self, error).parent_path();
+         "\n"
+         "  --templates DIR  take the template pages from DIR instead of the program's own\n"
+         "                   (../share/trevanto from its folder, or its folder in a build tree)\n"
+         "  -h, --help       print this help and exit\n"
+         "  --version        print the version and exit\n"
+         "\n"
+         "Exit status: 0 when done, 1 when the run failed (the reason on standard error),\n"
+         "2 on wrong usage.\n";
 }
 
 }  // namespace
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       printUsage(std::cout);
+      return kDone;
+    }
+    if (arg == "--version") {
+      std::cout << "trevanto-convert " TREVANTO_VERSION "\n";
       return kDone;
     }
     if (arg == "--templates") {
@@ -68,7 +73,8 @@ int main(int argc, char** argv) {
   trevanto::site::RunRequest request;
   request.sourceFolder = positional[0];
   request.siteFolder = positional[1];
-  request.programFolder = templates.empty() ? programFolder() : templates;
+  request.programFolder =
+      templates.empty() ? trevanto::site::templateFolder(trevanto::site::runningProgramFolder()) : templates;
   const trevanto::site::RunReport report = trevanto::site::runConversion(request);
 
   for (const std::string& line : trevanto::site::statisticsLines(report)) std::cout << line << "\n";

@@ -1,15 +1,92 @@
 // SPDX-License-Identifier: MIT
 // trevanto: turns a folder tree of Internet shortcuts into a framed HTML site.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
 #include "message_box.h"
 #include "osnova.h"
 
+namespace {
+
+constexpr int kWrongUsage = 2;
+
+const char kUsage[] =
+    "Usage: trevanto [--help] [--version] [Qt options]\n"
+    "Opens the window that turns the Internet shortcuts (*.url) in the subfolders of a source\n"
+    "folder into a framed HTML site. The folders and options are kept in\n"
+    "$XDG_CONFIG_HOME/Trevanto/Config.ini (normally ~/.config/Trevanto/Config.ini).\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "  -v, --version  print the version and exit\n"
+    "\n"
+    "Qt's own options (-platform, -style, -display ...) are accepted. Without a display the program\n"
+    "starts only when its settings make it convert and close by itself.\n"
+    "Exit status: 0 when closed normally, 1 when a run that closed the program failed, 2 on wrong\n"
+    "usage or when it cannot run without a display.\n";
+
+// Options the Qt application takes out of the command line itself. They are known here so that
+// the command line can be checked before the application (and its display) exists.
+void acceptQtOptions(QCommandLineParser& parser) {
+  const char* const withValue[] = {
+      "platform", "platformpluginpath", "platformtheme", "plugin",     "qwindowgeometry", "qwindowtitle", "qwindowicon",
+      "session",  "qmljsdebugger",      "style",         "stylesheet", "display",         "name"};
+  const char* const flags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
+  for (const char* name : withValue) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : flags) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+// Handles --help, --version and wrong usage without opening a window or reading the settings.
+// Returns the exit code when the program is to end here.
+std::optional<int> handleCommandLine(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+  parser.addOption(help);
+  parser.addOption(version);
+  acceptQtOptions(parser);
+
+  if (!parser.parse(arguments)) {
+    std::fprintf(stderr, "trevanto: %s\nTry 'trevanto --help'.\n", parser.errorText().toLocal8Bit().constData());
+    return kWrongUsage;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    std::fprintf(stderr, "trevanto: takes no arguments: %s\nTry 'trevanto --help'.\n",
+                 parser.positionalArguments().join(QLatin1Char(' ')).toLocal8Bit().constData());
+    return kWrongUsage;
+  }
+  if (parser.isSet(help)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::fputs("trevanto " TREVANTO_VERSION "\n", stdout);
+    return 0;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // Messages in the user's language, the reasons the system gives included.
   std::setlocale(LC_ALL, "");
+  if (const std::optional<int> exitCode = handleCommandLine(argc, argv)) return *exitCode;
+
   QApplication application(argc, argv);
 
   trevanto::ui::Osnova window;

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# --help, --version and wrong usage of the programs: they answer without a display, and the
+# window program neither opens its window nor touches the settings for them.
+# Usage: command_line_test.sh PROGRAM...
+set -euo pipefail
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+fail() { echo "command line test: $*" >&2; exit 1; }
+run() {  # run EXPECTED_STATUS PROGRAM ARGS...: prints the output, checks the status
+  local expected=$1 status=0
+  shift
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" "$@" 2>&1 || status=$?
+  [ "$status" = "$expected" ] || fail "$* ended with $status, not $expected"
+}
+
+for program in "$@"; do
+  name=$(basename "$program")
+  [ "$(run 0 "$program" --version)" = "$name 1.0.0" ] || fail "$name --version"
+  output=$(run 0 "$program" --help)
+  grep -qi "usage:.*$name" <<<"$output" || fail "$name --help prints no usage"
+  output=$(run 2 "$program" --no-such-option)
+  grep -q "no-such-option" <<<"$output" || fail "$name does not name the unknown option"
+done
+for program in "$@"; do
+  [ "$(basename "$program")" = trevanto ] || continue
+  run 0 "$program" -h >/dev/null
+  run 2 "$program" stray-argument >/dev/null
+  # Qt's own options are not unknown ones.
+  [ "$(run 0 "$program" -platform offscreen --version)" = "trevanto 1.0.0" ] || fail "trevanto -platform ... --version"
+done
+[ -z "$(ls -A "$config")" ] || fail "the settings were touched: $(ls -AR "$config")"
