@@ -16,3 +16,10 @@ if(TREVANTO_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(trevanto_sanitizers INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Hardened as distributions build programs: checked string and memory functions in optimised
+# builds, relocations read-only and bound at start-up. The sanitizers bring checks of their own.
+if(NOT TREVANTO_SANITIZE)
+  add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()

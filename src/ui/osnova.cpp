@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -11,13 +12,12 @@
 
 #include "conversion_job.h"
 #include "form4.h"
-#include "icons/trevanto_16.xpm"
-#include "icons/trevanto_32.xpm"
 #include "list_controls.h"
 #include "message_box.h"
 #include "option_box.h"
 #include "progress_window.h"
 #include "settings_store.h"
+#include "site/template_folder.h"
 #include "twips.h"
 #include "volumes.h"
 
@@ -63,12 +63,17 @@ Widget* place(Widget* widget, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-Osnova::Osnova(QWidget* parent) : QMainWindow(parent), programFolder_(QCoreApplication::applicationDirPath()) {
+Osnova::Osnova(QWidget* parent)
+    : QMainWindow(parent),
+      programFolder_(QFile::decodeName(
+          QByteArray::fromStdString(site::templateFolder(toFsPath(QCoreApplication::applicationDirPath())).native()))) {
   setObjectName(QStringLiteral("Osnova"));
   setWindowTitle(QStringLiteral("Основная форма"));
+  // The sizes drawn from the one icon source, data/icons/trevanto.svg.
   QIcon icon;
-  icon.addPixmap(QPixmap(trevanto_32));
-  icon.addPixmap(QPixmap(trevanto_16));
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/icons/%1/trevanto.png").arg(size), QSize(size, size));
+  }
   setWindowIcon(icon);
   setFont(arial(8.25));
 
