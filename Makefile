@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DTREVANTO_WERROR=ON
 endif
 
-.PHONY: all deps configure build test bench run demo fuzz install uninstall clean
+.PHONY: all deps configure build test bench run demo fuzz install uninstall package clean
 
 all: build
 
@@ -28,12 +28,13 @@ SANITIZER_OPTIONS = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=p
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVANTO_SANITIZE=ON \
-	  -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	  -DTREVANTO_BUILD_UI=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && $(SANITIZER_OPTIONS) ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_TESTS=OFF
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTREVANTO_BUILD_UI=OFF -DBUILD_TESTING=OFF \
+	  -DTREVANTO_BUILD_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_bench trevanto-convert trevanto_templates
 	$(BUILD)-bench/bench/trevanto_bench
 
@@ -42,7 +43,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps --fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVANTO_BUILD_FUZZ=ON \
-	  -DTREVANTO_SANITIZE=ON -DTREVANTO_BUILD_UI=OFF -DTREVANTO_BUILD_TESTS=OFF -DTREVANTO_BUILD_BENCH=OFF
+	  -DTREVANTO_SANITIZE=ON -DTREVANTO_BUILD_UI=OFF -DBUILD_TESTING=OFF
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target trevanto_fuzzers
 	fuzz/run $(BUILD)-fuzz $(FUZZ_SECONDS)
 
@@ -57,6 +58,10 @@ install: build
 
 uninstall:
 	scripts/uninstall $(BUILD)
+
+# The Debian package (trevanto_1.0.0_amd64.deb) in the build folder.
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize $(BUILD)-fuzz
