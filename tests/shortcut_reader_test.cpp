@@ -78,6 +78,12 @@ TEST(ShortcutAddress, wideCopyWinsAndFirstShortcutSectionCounts) {
   EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=http://a.example/x\r\n"
                                 "[InternetShortcut.W]\r\nURL=http://a.example/+BD-\r\n"),
             "http://a.example/x");
+  EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=http://a.example/x+y\r\n"
+                                "[InternetShortcut.W]\r\nURL=http://a.example/x+!y\r\n"),
+            "http://a.example/x+y");
+  EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=http://a.example/?\r\n"
+                                "[InternetShortcut.W]\r\nURL=http://a.example/+2D0-\r\n"),
+            "http://a.example/?");
   EXPECT_EQ(
       readShortcutAddress("[Other]\r\nURL=http://other.example/\r\n[InternetShortcut]\r\nURL=http://a.example/\r\n"
                           "[InternetShortcut]\r\nURL=http://second.example/\r\n"),
@@ -93,6 +99,9 @@ TEST(ShortcutAddress, fallsBackToAnyUrlLineButNeverBaseUrl) {
   EXPECT_EQ(readShortcutAddress("http://bare.example/\r\n"), "");
   EXPECT_EQ(readShortcutAddress("Just some notes, not a shortcut.\nURLs are nice.\n"), "");
   EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=\r\n"), "");
+  // The first URL line decides even when it is empty.
+  EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=\r\nURL=http://later.example/\r\n"), "");
+  EXPECT_EQ(readShortcutAddress("[InternetShortcut]\r\nURL=\"\"\r\nURL=http://later.example/\r\n"), "");
   EXPECT_EQ(readShortcutAddress(""), "");
 }
 

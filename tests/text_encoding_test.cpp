@@ -68,4 +68,9 @@ TEST(Utf7, decodesTheWideCopyOfAnAddress) {
   EXPECT_EQ(utf7ToUtf8("+2D3eAA-"), "\xF0\x9F\x98\x80");  // a surrogate pair
   EXPECT_EQ(utf7ToUtf8("+BD-"), std::nullopt);            // a cut-off code unit
   EXPECT_EQ(utf7ToUtf8("caf\xC3\xA9"), std::nullopt);
+  // A '+' that shifts nothing, and surrogates without their other half.
+  EXPECT_EQ(utf7ToUtf8("a+!b"), std::nullopt);
+  EXPECT_EQ(utf7ToUtf8("a+"), std::nullopt);
+  EXPECT_EQ(utf7ToUtf8("+2D0-x"), std::nullopt);
+  EXPECT_EQ(utf7ToUtf8("+3gA-"), std::nullopt);
 }

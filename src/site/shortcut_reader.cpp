@@ -118,8 +118,8 @@ std::string readShortcutAddress(std::string_view fileBytes) {
     if (!equalsIgnoringAsciiCase(trimBlanks(line.substr(0, equals)), "URL")) continue;
     std::string_view value = trimBlanks(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    if (value.empty()) continue;
 
+    // The first URL line decides, empty or not: a later one does not stand in for it.
     if (!fromAnyLine) fromAnyLine = std::string(value);
     if (section == Section::Shortcut && !fromShortcut) fromShortcut = std::string(value);
     if (section == Section::ShortcutW && !fromShortcutW) fromShortcutW = utf7ToUtf8(value).value_or(std::string());

@@ -111,7 +111,7 @@ int base64Value(char c) {
   return -1;
 }
 
-// Turns UTF-16 code units into UTF-8, pairing surrogates.
+// Turns UTF-16 code units into UTF-8, pairing surrogates; an unpaired one becomes U+FFFD.
 class Utf16Sink {
  public:
   explicit Utf16Sink(std::string& out) : out_(out) {}
@@ -122,25 +122,32 @@ class Utf16Sink {
         pendingHigh_ = 0;
         return;
       }
-      appendUtf8(out_, kReplacement);
+      unpaired();
       pendingHigh_ = 0;
     }
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       pendingHigh_ = unit;
     } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      appendUtf8(out_, kReplacement);
+      unpaired();
     } else {
       appendUtf8(out_, unit);
     }
   }
   void finish() {
-    if (pendingHigh_ != 0) appendUtf8(out_, kReplacement);
+    if (pendingHigh_ != 0) unpaired();
     pendingHigh_ = 0;
   }
+  bool sawUnpairedSurrogate() const { return sawUnpaired_; }
 
  private:
+  void unpaired() {
+    appendUtf8(out_, kReplacement);
+    sawUnpaired_ = true;
+  }
+
   std::string& out_;
   char32_t pendingHigh_ = 0;
+  bool sawUnpaired_ = false;
 };
 
 }  // namespace
@@ -203,6 +210,7 @@ std::optional<std::string> utf7ToUtf8(std::string_view text) {
       ++pos;
       continue;
     }
+    if (pos == text.size() || base64Value(text[pos]) < 0) return std::nullopt;  // a '+' that shifts nothing
     std::uint32_t bits = 0;
     int bitCount = 0;
     while (pos < text.size() && base64Value(text[pos]) >= 0) {
@@ -219,6 +227,7 @@ std::optional<std::string> utf7ToUtf8(std::string_view text) {
     if (pos < text.size() && text[pos] == '-') ++pos;
   }
   sink.finish();
+  if (sink.sawUnpairedSurrogate()) return std::nullopt;
   return out;
 }
 

@@ -19,7 +19,9 @@ bool hasNonAscii(std::string_view bytes);
 std::string windows1251ToUtf8(std::string_view bytes);
 // UTF-16 without its byte-order mark; an unpaired surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);
-// UTF-7 as written into the ".W" copy of a shortcut's address; nullopt when malformed.
+// UTF-7 as written into the ".W" copy of a shortcut's address; nullopt when malformed: a '+'
+// followed by neither a base64 character nor '-', a code unit cut off, an unpaired surrogate or
+// a byte outside ASCII.
 std::optional<std::string> utf7ToUtf8(std::string_view text);
 
 // Shortcut text to UTF-8: a byte-order mark (UTF-8, UTF-16 LE/BE) decides; without one,
