@@ -81,7 +81,6 @@ TEST_F(ConversionRunTest, sectionsAndLinksFollowTheNameOrderAndNamesAreEscaped) 
   writeFile(source() / "b" / "Beta.URL", "[InternetShortcut]\r\nURL=http://b.example/\xD0\xB3\r\n");
   writeShortcut(source() / "A & <B>", "Tom & Jerry", "http://t.example/");
   writeShortcut(source() / "\xD0\x9D\xD0\xBE\xD0\xB2", "\xD0\x81\xD0\xB6", "http://y.example/");
-  writeShortcut(source() / ".hidden", "x", "http://hidden.example/");
   writeShortcut(source(), "top-level", "http://ignored.example/");
   writeFile(source() / "b" / "notes.txt", "URL=http://ignored.example/");
 
@@ -94,6 +93,24 @@ TEST_F(ConversionRunTest, sectionsAndLinksFollowTheNameOrderAndNamesAreEscaped) 
   EXPECT_EQ(page("\xD0\x9D\xD0\xBE\xD0\xB2.html"), kSectionHeader + linkOf("http://y.example/", "\xA8\xE6"));
   EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("A & %3CB%3E.html", "A &amp; &lt;B&gt;") + menuOf("b.html", "b") +
                                      menuOf("%D0%9D%D0%BE%D0%B2.html", "\xCD\xEE\xE2"));
+}
+
+TEST_F(ConversionRunTest, dotFoldersAreSectionsLikeAnyOther) {
+  writeShortcut(source() / ".NET", "Docs", "http://dotnet.example/");
+  writeShortcut(source() / "Web", "Site", "http://web.example/");
+  writeFile(source() / ".git" / "config", "[core]\n");
+  writeShortcut(source() / ".git" / "objects", "deeper", "http://deeper.example/");
+  fs::create_directories(source() / "Web" / ".cache.url");
+
+  const RunReport report = run();
+  EXPECT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 2);
+  EXPECT_EQ(report.NewSectionCount, 2);
+  EXPECT_EQ(page(".NET.html"), kSectionHeader + linkOf("http://dotnet.example/", "Docs"));
+  EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf(".NET.html", ".NET") + menuOf("Web.html", "Web"));
+  EXPECT_FALSE(fs::exists(site() / ".git.html"));  // no shortcut at its top: nothing to write
+  ASSERT_EQ(report.skipped.size(), 1u);            // a folder named like a shortcut is named, dot or not
+  EXPECT_EQ(report.skipped[0].name, ".cache");
 }
 
 TEST_F(ConversionRunTest, reRunWritesNothingAndCountsRepeats) {

@@ -72,7 +72,7 @@ class ConversionRun {
  private:
   std::vector<Section> gatherSections() {
     std::vector<Section> sections;
-    std::vector<std::string> names = listSubfolders(request_.sourceFolder);
+    std::vector<std::string> names = listSubfolders(request_.sourceFolder, DotFolders::Listed);
     std::vector<std::filesystem::path> folders;
     for (const std::string& name : names) {
       if (sectionNameProblem(name).empty()) folders.push_back(joinPath(request_.sourceFolder, name));

@@ -52,7 +52,8 @@ bool keptByType(Keep keep, bool isFolder) {
   return true;
 }
 
-std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep keep) {
+std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep keep,
+                                     DotFolders dotFolders = DotFolders::LeftOut) {
   errno = 0;
   std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
   if (!dir) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
@@ -70,7 +71,7 @@ std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep k
       continue;
     }
     const bool isFolder = entryIsFolder(folder, *entry);
-    if (isFolder && name.starts_with('.')) continue;
+    if (isFolder && dotFolders == DotFolders::LeftOut && name.starts_with('.')) continue;
     if (!keptByType(keep, isFolder)) continue;
     entries.push_back({std::string(name), isFolder});
   }
@@ -96,17 +97,17 @@ bool isShortcutName(std::string_view name) {
   return name.size() >= 4 && equalsIgnoringAsciiCase(name.substr(name.size() - 4), ".url");
 }
 
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
-  return listEntries(folder, Keep::Everything);
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, DotFolders dotFolders) {
+  return listEntries(folder, Keep::Everything, dotFolders);
 }
 
 std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder) {
-  return listEntries(folder, Keep::Shortcuts);
+  return listEntries(folder, Keep::Shortcuts, DotFolders::Listed);
 }
 
-std::vector<std::string> listSubfolders(const std::filesystem::path& folder) {
+std::vector<std::string> listSubfolders(const std::filesystem::path& folder, DotFolders dotFolders) {
   std::vector<std::string> names;
-  for (auto& entry : listEntries(folder, Keep::Folders)) names.push_back(std::move(entry.name));
+  for (auto& entry : listEntries(folder, Keep::Folders, dotFolders)) names.push_back(std::move(entry.name));
   return names;
 }
 

@@ -20,17 +20,22 @@ struct FolderEntry {
   bool isFolder = false;  // a folder, or a link to one
 };
 
-// Every entry of the folder except "." and "..", in name order. Hidden folders (names
-// beginning with '.') are left out; hidden files are kept. Throws SiteError when the folder
-// cannot be listed.
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder);
+// Whether folders whose names begin with '.' are listed. The window leaves them out while
+// the user browses; a run converts them like any other (".NET" is an ordinary name elsewhere).
+enum class DotFolders { LeftOut, Listed };
 
-// The entries of a folder whose names end in ".url" (whatever the case), in name order;
-// folders among them are marked. Throws SiteError when the folder cannot be listed.
+// Every entry of the folder except "." and "..", in name order; hidden files are always kept.
+// Throws SiteError when the folder cannot be listed.
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, DotFolders dotFolders = DotFolders::LeftOut);
+
+// The entries of a folder whose names end in ".url" (whatever the case), in name order, as a
+// run sees them: folders among them, dot or not, are marked. Throws SiteError when the folder
+// cannot be listed.
 std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder);
 
 // The immediate subfolders of a folder, in name order.
-std::vector<std::string> listSubfolders(const std::filesystem::path& folder);
+std::vector<std::string> listSubfolders(const std::filesystem::path& folder,
+                                        DotFolders dotFolders = DotFolders::LeftOut);
 
 enum class FilePattern { AllFiles, Shortcuts };
 // The files of a folder (folders never), in name order; Shortcuts keeps "*.url" only.
