@@ -2,6 +2,7 @@
 #include "site/conversion.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -253,6 +254,29 @@ TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
 
   request.sourceFolder = source() / "gone";
   EXPECT_NE(runConversion(request).error.find("gone"), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, newFilesTakeTheModeTheUmaskGives) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  const mode_t before = ::umask(027);
+  const RunReport report = run();
+  ::umask(before);
+  ASSERT_EQ(report.error, "");
+  for (const auto& entry : fs::directory_iterator(site())) {
+    EXPECT_EQ(fs::status(entry.path()).permissions(), fs::perms(0640)) << entry.path();
+  }
+}
+
+TEST_F(ConversionRunTest, temporaryFilesAKilledRunLeftAreRemovedAndNothingElse) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  const std::vector<std::string> leftovers = {".trevanto-page.Ab12Cd", ".Frame1.html.x1Y2z3", ".Index.html.000000"};
+  const std::vector<std::string> kept = {".trevanto-page.html", ".Frame1.html.bak", ".Frame2.html.abcdef",
+                                         "trevanto-page.Ab12Cd", ".Frame3.html.a.html"};
+  for (const auto& name : leftovers) writeFile(site() / name, "half");
+  for (const auto& name : kept) writeFile(site() / name, "mine");
+  ASSERT_EQ(run().error, "");
+  for (const auto& name : leftovers) EXPECT_FALSE(fs::exists(site() / name)) << name;
+  for (const auto& name : kept) EXPECT_EQ(page(name), "mine") << name;
 }
 
 TEST_F(ConversionRunTest, secondRunOnTheSameSiteFolderIsRefused) {

@@ -56,7 +56,14 @@ class ConversionRun {
   RunReport run() {
     try {
       SiteFolderLock lock(request_.siteFolder);
-      for (auto& name : listFiles(request_.siteFolder, FilePattern::AllFiles)) siteFiles_.insert(std::move(name));
+      for (auto& name : listFiles(request_.siteFolder, FilePattern::AllFiles)) {
+        if (isLeftoverTemporaryFile(name)) {
+          std::error_code ignored;  // one that cannot go stays hidden and harms no page
+          std::filesystem::remove(joinPath(request_.siteFolder, name), ignored);
+          continue;
+        }
+        siteFiles_.insert(std::move(name));
+      }
       std::vector<Section> sections = gatherSections();
       prefetch_.emplace(readingPlan(sections));
       for (Section& section : sections) {

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <random>
 
 #include "file_descriptor.h"
 #include "page_format.h"
@@ -16,14 +16,43 @@
 namespace trevanto::site {
 namespace {
 
-// Creates a file from the mkstemp pattern (which receives its name) holding bytes, readable by
-// all. Returns 0, the errno of a failed write (the file is there to remove), or -1 with errno
-// set when no file could be created.
+constexpr std::string_view kNewPageTemporaryStem = "trevanto-page";
+constexpr std::string_view kUniqueSuffixPattern = "XXXXXX";
+constexpr std::string_view kUniqueCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// The name of a temporary file in folder that will become stem: ".stem.XXXXXX".
+std::string temporaryPattern(const std::filesystem::path& folder, std::string_view stem) {
+  std::string name = ".";
+  name += stem;
+  name += '.';
+  name += kUniqueSuffixPattern;
+  return (folder / name).string();
+}
+
+// Creates a new file from a pattern ending in XXXXXX, which receives the name taken. Unlike
+// mkstemp, the file takes the mode the user's umask (or the folder's default ACL) gives new
+// files, as a page appended to does.
+FileDescriptor createUniqueFile(std::string& pattern) {
+  static thread_local std::minstd_rand random(std::random_device{}());
+  std::uniform_int_distribution<std::size_t> pick(0, kUniqueCharacters.size() - 1);
+  const std::size_t at = pattern.size() - kUniqueSuffixPattern.size();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    for (std::size_t i = at; i < pattern.size(); ++i) pattern[i] = kUniqueCharacters[pick(random)];
+    FileDescriptor fd(::open(pattern.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
+    if (fd || errno != EEXIST) return fd;
+  }
+  return FileDescriptor();  // errno is EEXIST
+}
+
+// Creates a file from the pattern holding bytes, written through to the disk before it is
+// renamed or linked into place, so a power cut never leaves an empty or partial file under
+// the final name. Returns 0, the errno of a failed write (the file is there to remove), or -1
+// with errno set when no file could be created.
 int writeTemporaryFile(std::string& pattern, std::string_view bytes) {
-  FileDescriptor fd(::mkstemp(pattern.data()));
+  FileDescriptor fd = createUniqueFile(pattern);
   if (!fd) return -1;
   int error = writeAll(fd.get(), bytes);
-  if (error == 0 && ::fchmod(fd.get(), 0644) != 0) error = errno;
+  if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
   const int closeError = fd.close();
   return error != 0 ? error : closeError;
 }
@@ -32,7 +61,7 @@ int writeTemporaryFile(std::string& pattern, std::string_view bytes) {
 
 PageAppender::PageAppender(const std::filesystem::path& page, std::size_t bufferBytes)
     : path_(page), bufferBytes_(bufferBytes) {
-  fd_ = FileDescriptor(::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+  fd_ = FileDescriptor(::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
   struct stat info {};
   if (!fd_ || ::fstat(fd_.get(), &info) != 0) {
     throw SiteError("Не удалось открыть страницу для записи", path_, systemReason(errno));
@@ -82,7 +111,7 @@ void appendLineTo(const std::filesystem::path& page, std::string_view line) {
 void createPageWithLine(const std::filesystem::path& page, std::string_view line) {
   std::string whole(line);
   whole += kLineEnd;
-  std::string temporary = (page.parent_path() / ".trevanto-page.XXXXXX").string();
+  std::string temporary = temporaryPattern(page.parent_path(), kNewPageTemporaryStem);
   int error = writeTemporaryFile(temporary, whole);
   if (error == -1) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
   if (error == 0 && ::link(temporary.c_str(), page.c_str()) != 0 && errno != EEXIST) {
@@ -105,10 +134,7 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBy
 }
 
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
-  std::string hiddenName = ".";
-  hiddenName += path.filename().string();
-  hiddenName += ".XXXXXX";
-  std::string temporary = (path.parent_path() / hiddenName).string();
+  std::string temporary = temporaryPattern(path.parent_path(), path.filename().string());
   int error = writeTemporaryFile(temporary, bytes);
   if (error == -1) throw SiteError("Не удалось записать файл", path, systemReason(errno));
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
@@ -116,6 +142,18 @@ void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) 
     ::unlink(temporary.c_str());
     throw SiteError("Не удалось записать файл", path, systemReason(error));
   }
+}
+
+bool isLeftoverTemporaryFile(std::string_view name) {
+  const std::size_t suffix = kUniqueSuffixPattern.size();
+  if (name.size() < suffix + 3 || name.front() != '.' || name[name.size() - suffix - 1] != '.') return false;
+  if (name.substr(name.size() - suffix).find_first_not_of(kUniqueCharacters) != std::string_view::npos) return false;
+  const std::string_view stem = name.substr(1, name.size() - suffix - 2);
+  if (stem == kNewPageTemporaryStem) return true;
+  for (std::string_view templateName : kTemplateNames) {
+    if (stem == templateName) return true;
+  }
+  return false;
 }
 
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {

@@ -39,15 +39,21 @@ class PageAppender {
 void appendLineTo(const std::filesystem::path& page, std::string_view line);
 
 // Creates a page holding its first line, whole: the page appears with that line or not at
-// all, whatever stops the program meanwhile. A page that exists already is left as it is.
+// all, whatever stops the program meanwhile, and its line is on the disk before its name is.
+// A page that exists already is left as it is. New files take the mode the umask gives.
 void createPageWithLine(const std::filesystem::path& page, std::string_view line);
 
 // Reads a small file whole. Throws SiteError.
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes);
 
-// Replaces the file's content with bytes through a temporary file in the same folder and a
-// rename, so the file is either the old one or the new one, whole.
+// Replaces the file's content with bytes through a temporary file in the same folder, synced to
+// the disk, and a rename, so the file is either the old one or the new one, whole.
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes);
+
+// True for the name of a temporary file that creating a page or replacing a template leaves
+// behind when the program is killed in between: ".trevanto-page.XXXXXX", ".Frame1.html.XXXXXX"
+// and the like, XXXXXX being six letters or digits. A run removes them while it holds the lock.
+bool isLeftoverTemporaryFile(std::string_view name);
 
 // Leaves the file holding exactly bytes: replaced as above unless it already does.
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes);

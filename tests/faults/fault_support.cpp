@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "site/page_format.h"
+#include "site/site_files.h"
 #include "test_support.h"
 
 namespace trevanto::testing {
@@ -271,6 +272,9 @@ void expectCompleteSite(const std::filesystem::path& site, const Expected& expec
   for (std::string_view name : site::kTemplateNames) {
     EXPECT_TRUE(readFile(site / std::string(name)) == readFile(kTemplates / std::string(name)))
         << name << " is missing from the site or differs from its template";
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(site)) {
+    EXPECT_FALSE(site::isLeftoverTemporaryFile(entry.path().filename().string())) << entry.path() << " was left behind";
   }
 }
 
