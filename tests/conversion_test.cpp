@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "site/page_format.h"
 #include "site/site_files.h"

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
 // trevanto-convert: the conversion run from a shell, for scripts, cron and benchmarks.
-#include <unistd.h>
-
 #include <clocale>
 #include <filesystem>
 #include <iostream>

@@ -6,7 +6,7 @@
 namespace trevanto::site {
 
 SiteError::SiteError(const std::string& what, const std::filesystem::path& path, const std::string& reason)
-    : std::runtime_error(what + " \xC2\xAB" + path.string() + "\xC2\xBB: " + reason), path_(path), reason_(reason) {}
+    : std::runtime_error(what + " \xC2\xAB" + path.string() + "\xC2\xBB: " + reason), reason_(reason) {}
 
 std::string systemReason(int errorNumber) { return std::system_category().message(errorNumber); }
 

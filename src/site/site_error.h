@@ -12,11 +12,9 @@ namespace trevanto::site {
 class SiteError : public std::runtime_error {
  public:
   SiteError(const std::string& what, const std::filesystem::path& path, const std::string& reason);
-  const std::filesystem::path& path() const noexcept { return path_; }
   const std::string& reason() const noexcept { return reason_; }
 
  private:
-  std::filesystem::path path_;
   std::string reason_;
 };
 
