@@ -125,12 +125,9 @@ std::string withSchemeLettersLowered(std::string_view bytes) {
   while (i < out.size() && static_cast<unsigned char>(out[i]) <= 0x20) ++i;
   for (; i < out.size(); ++i) {
     const char c = out[i];
-    if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c - 'A' + 'a');
-    } else if (!trevanto::fuzz::isAsciiAlnum(c) && c != '+' && c != '-' && c != '.' && c != '\t' && c != '\r' &&
-               c != '\n') {
+    if (!trevanto::fuzz::isAsciiAlnum(c) && c != '+' && c != '-' && c != '.' && c != '\t' && c != '\r' && c != '\n')
       break;
-    }
+    out[i] = asciiLower(c);
   }
   return out;
 }

@@ -14,8 +14,6 @@
 namespace trevanto::site {
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -85,8 +83,8 @@ std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep k
 bool nameOrderLess(std::string_view a, std::string_view b) {
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const auto la = static_cast<unsigned char>(lowerAscii(a[i]));
-    const auto lb = static_cast<unsigned char>(lowerAscii(b[i]));
+    const auto la = static_cast<unsigned char>(asciiLower(a[i]));
+    const auto lb = static_cast<unsigned char>(asciiLower(b[i]));
     if (la != lb) return la < lb;
   }
   if (a.size() != b.size()) return a.size() < b.size();

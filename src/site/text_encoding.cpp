@@ -319,9 +319,7 @@ std::string fileReferenceForPage(std::string_view rawName) {
 
 std::string asciiLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : out) c = asciiLower(c);
   return out;
 }
 

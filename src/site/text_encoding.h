@@ -46,6 +46,7 @@ std::string addressForPage(std::string_view utf8);
 std::string fileReferenceForPage(std::string_view rawName);
 
 // Lower-cases ASCII letters only.
+constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string asciiLower(std::string_view text);
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
