@@ -60,10 +60,10 @@ TEST(Bounds, pageOfOneGibibyte_isSearchedInBoundedMemory) {
   WorkFolder work;
   const std::filesystem::path site = work.path() / "site";
   const std::filesystem::path page = site / "Big.html";
-  writeFile(page, site::sectionHeaderLine() + "\r\n");
+  writeFile(page, site::sectionHeaderLine() + std::string(site::kLineEnd));
   std::filesystem::resize_file(page, std::uintmax_t{1} << 30);  // a hole of zeros, then one link
   std::ofstream(page, std::ios::binary | std::ios::app)
-      << site::linkLine("http://example.org/at-the-end", "end") << "\r\n";
+      << site::linkLine("http://example.org/at-the-end", "end") << site::kLineEnd;
   writeShortcut(work.path() / "src/Big", "end", "http://example.org/at-the-end");
   writeShortcut(work.path() / "src/Big", "new", "http://example.org/new");
 

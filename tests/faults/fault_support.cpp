@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "site/page_format.h"
 #include "site/site_files.h"
 #include "test_support.h"
@@ -84,18 +85,12 @@ bool isMenuLine(std::string_view line, std::string* href = nullptr) {
 std::vector<std::string> linesOf(const std::string& bytes) {
   std::vector<std::string> lines;
   std::size_t start = 0;
-  for (std::size_t end = bytes.find("\r\n"); end != std::string::npos; end = bytes.find("\r\n", start)) {
+  for (std::size_t end = bytes.find(site::kLineEnd); end != std::string::npos;
+       end = bytes.find(site::kLineEnd, start)) {
     lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
+    start = end + site::kLineEnd.size();
   }
   return lines;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -203,7 +198,7 @@ void expectWholeLines(const std::filesystem::path& page, std::size_t from) {
   ASSERT_LE(from, bytes.size()) << page;
   const std::string tail = bytes.substr(from);
   if (tail.empty()) return;
-  EXPECT_TRUE(tail.ends_with("\r\n")) << page << " ends in the middle of a line";
+  EXPECT_TRUE(tail.ends_with(site::kLineEnd)) << page << " ends in the middle of a line";
   for (const std::string& line : linesOf(tail)) {
     const bool known =
         line == site::sectionHeaderLine() || line == site::menuHeaderLine() || isLinkLine(line) || isMenuLine(line);
@@ -228,25 +223,13 @@ std::vector<std::string> linkTargets(const std::filesystem::path& page) {
   return targets;
 }
 
-std::string pageOfMenuHref(std::string_view href) {
-  std::string out;
-  for (std::size_t i = 0; i < href.size(); ++i) {
-    if (href[i] == '%' && i + 2 < href.size() && hexValue(href[i + 1]) >= 0 && hexValue(href[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexValue(href[i + 1]) * 16 + hexValue(href[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(href[i]);
-    }
-  }
-  return out;
-}
-
 void expectCompleteSite(const std::filesystem::path& site, const Expected& expected) {
   for (const auto& [section, addresses] : expected) {
     const std::filesystem::path page = site / (section + ".html");
     ASSERT_TRUE(std::filesystem::is_regular_file(page)) << page;
     expectWholeLines(page);
-    EXPECT_TRUE(readFile(page).starts_with(site::sectionHeaderLine() + "\r\n")) << page << " lost its header line";
+    EXPECT_TRUE(readFile(page).starts_with(site::sectionHeaderLine() + std::string(site::kLineEnd)))
+        << page << " lost its header line";
     std::multiset<std::string> written;
     for (const std::string& target : linkTargets(page)) written.insert(target);
     for (const std::string& address : addresses) {
@@ -259,10 +242,11 @@ void expectCompleteSite(const std::filesystem::path& site, const Expected& expec
   if (expected.empty()) return;
   ASSERT_TRUE(std::filesystem::is_regular_file(menu));
   expectWholeLines(menu);
-  EXPECT_TRUE(readFile(menu).starts_with(site::menuHeaderLine() + "\r\n")) << "the menu lost its header line";
+  EXPECT_TRUE(readFile(menu).starts_with(site::menuHeaderLine() + std::string(site::kLineEnd)))
+      << "the menu lost its header line";
   std::multiset<std::string> listed;
   for (const std::string& line : linesOf(readFile(menu))) {
-    if (std::string href; isMenuLine(line, &href)) listed.insert(pageOfMenuHref(href));
+    if (std::string href; isMenuLine(line, &href)) listed.insert(fuzz::percentDecode(href));
   }
   for (const auto& [section, addresses] : expected) {
     EXPECT_EQ(listed.count(section + ".html"), 1u) << "menu entries for " << section;

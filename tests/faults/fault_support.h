@@ -105,7 +105,4 @@ std::vector<std::string> linkTargets(const std::filesystem::path& page);
 // the three templates. Pages hold whole lines only.
 void expectCompleteSite(const std::filesystem::path& site, const Expected& expected);
 
-// The page a menu line's href leads to, as a browser reads the reference.
-std::string pageOfMenuHref(std::string_view href);
-
 }  // namespace trevanto::testing

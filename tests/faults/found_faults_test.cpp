@@ -82,12 +82,12 @@ TEST(FoundFaults, runWritesMenuReferencesThatFindTheirPages) {
 TEST(FoundFaults, linkIndexStaysExactAfterAnAddressEndingInHref) {
   TempFolder temp;
   const std::filesystem::path page = temp / "page.html";
-  writeFile(page, sectionHeaderLine() + "\r\n");
+  writeFile(page, sectionHeaderLine() + std::string(kLineEnd));
   PageLinkIndex index;
   index.load(page);
   std::string written = readFile(page);
   for (const std::string address : {"http://example.org/?href=", "http://example.org/next"}) {
-    const std::string line = linkLine(address, "name") + "\r\n";
+    const std::string line = linkLine(address, "name") + std::string(kLineEnd);
     std::ofstream(page, std::ios::binary | std::ios::app) << line;
     written += line;
     index.add(address);

@@ -107,12 +107,12 @@ TEST(InterruptedRuns, oldPagesWithMultiLineHrefs_rerunAddsOnlyWhatIsNew) {
       {"href inside", "[InternetShortcut]\r\nURL=http://e.org/?a=href=\"x\"\r\nIconIndex=0\r\n",
        "http://e.org/?a=href=\"x\"\r\nIconIndex="},
   };
-  std::string page = site::sectionHeaderLine() + "\r\n";
+  std::string page = site::sectionHeaderLine() + std::string(site::kLineEnd);
   // Enough older links that the multi-line ones straddle the first read of the page.
   for (int i = 0; page.size() < 65536 - 40; ++i) {
     const std::string address = "http://filler.org/" + std::to_string(i);
     writeShortcut(section, "filler " + std::to_string(10000 + i), address);
-    page += site::linkLine(address, "filler " + std::to_string(10000 + i)) + "\r\n";
+    page += site::linkLine(address, "filler " + std::to_string(10000 + i)) + std::string(site::kLineEnd);
   }
   for (const OldLink& link : old) {
     writeFile(section / (link.name + ".url"), link.file);
@@ -134,8 +134,8 @@ TEST(InterruptedRuns, oldPagesWithMultiLineHrefs_rerunAddsOnlyWhatIsNew) {
   EXPECT_EQ(grown.ConvertedCount, 2);
   const std::string after = readFile(temp / "site/Old.html");
   ASSERT_TRUE(after.starts_with(page));
-  EXPECT_EQ(after.substr(page.size()),
-            site::linkLine("http://new.org/", "new") + "\r\n" + site::linkLine("http://a.org/", "prefix") + "\r\n");
+  EXPECT_EQ(after.substr(page.size()), site::linkLine("http://new.org/", "new") + std::string(site::kLineEnd) +
+                                           site::linkLine("http://a.org/", "prefix") + std::string(site::kLineEnd));
 
   const site::RunReport again = convert(temp / "src", temp / "site");
   EXPECT_EQ(again.ConvertedCount, 0);
