@@ -2,7 +2,6 @@
 #include "page_search.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
