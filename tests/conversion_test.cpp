@@ -281,6 +281,15 @@ TEST_F(ConversionRunTest, temporaryFilesAKilledRunLeftAreRemovedAndNothingElse) 
   for (const auto& name : kept) EXPECT_EQ(page(name), "mine") << name;
 }
 
+TEST_F(ConversionRunTest, pageLeftEmptyByAPowerCutGetsItsHeaderLineFirst) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  ASSERT_EQ(run().error, "");
+  writeFile(site() / "S.html", "");
+  writeShortcut(source() / "S", "b", "http://b.example/");
+  ASSERT_EQ(run().error, "");
+  EXPECT_EQ(page("S.html"), kSectionHeader + linkOf("http://a.example/", "a") + linkOf("http://b.example/", "b"));
+}
+
 TEST_F(ConversionRunTest, secondRunOnTheSameSiteFolderIsRefused) {
   writeShortcut(source() / "S", "a", "http://a.example/");
   SiteFolderLock held(site());

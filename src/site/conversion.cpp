@@ -211,6 +211,11 @@ class ConversionRun {
     const bool pageExisted = siteFiles_.contains(pageName);
     PageLinkIndex index;
     index.load(page);
+    // A page whose creation a power cut interrupted stands empty: its header line goes first.
+    std::error_code unknown;
+    if (pageExisted && std::filesystem::file_size(page, unknown) == 0 && !unknown) {
+      appendLineTo(page, sectionHeaderLine());
+    }
     const SectionShortcuts shortcuts = readShortcuts(section, index, pageExisted);
 
     // Old links already answered for, each with the address it answered for: one old link
@@ -245,7 +250,7 @@ class ConversionRun {
         // its header line: a page in the site folder always has its entry, and a run stopped
         // in between is completed by the next one.
         addSectionToMenu(SectionName);
-        createPageWithLine(page, sectionHeaderLine());
+        createPageWithLine(page, sectionHeaderLine(), Sync::No);
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
       }
@@ -270,7 +275,7 @@ class ConversionRun {
   // The menu page with its header line, created when the site folder has none.
   void ensureMenuPage() {
     if (siteFiles_.contains(kMenuPageName)) return;
-    createPageWithLine(joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine());
+    createPageWithLine(joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), Sync::BeforeNaming);
     siteFiles_.insert(std::string(kMenuPageName));
   }
 

@@ -44,15 +44,15 @@ FileDescriptor createUniqueFile(std::string& pattern) {
   return FileDescriptor();  // errno is EEXIST
 }
 
-// Creates a file from the pattern holding bytes, written through to the disk before it is
-// renamed or linked into place, so a power cut never leaves an empty or partial file under
-// the final name. Returns 0, the errno of a failed write (the file is there to remove), or -1
-// with errno set when no file could be created.
-int writeTemporaryFile(std::string& pattern, std::string_view bytes) {
+// Creates a file from the pattern holding bytes; synced, they are on the disk before the file
+// is renamed or linked into place, so a power cut never leaves it empty or partial under its
+// final name. Returns 0, the errno of a failed write (the file is there to remove), or -1 with
+// errno set when no file could be created.
+int writeTemporaryFile(std::string& pattern, std::string_view bytes, Sync sync) {
   FileDescriptor fd = createUniqueFile(pattern);
   if (!fd) return -1;
   int error = writeAll(fd.get(), bytes);
-  if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
+  if (error == 0 && sync == Sync::BeforeNaming && ::fsync(fd.get()) != 0) error = errno;
   const int closeError = fd.close();
   return error != 0 ? error : closeError;
 }
@@ -108,11 +108,11 @@ void appendLineTo(const std::filesystem::path& page, std::string_view line) {
   appender.flush();
 }
 
-void createPageWithLine(const std::filesystem::path& page, std::string_view line) {
+void createPageWithLine(const std::filesystem::path& page, std::string_view line, Sync sync) {
   std::string whole(line);
   whole += kLineEnd;
   std::string temporary = temporaryPattern(page.parent_path(), kNewPageTemporaryStem);
-  int error = writeTemporaryFile(temporary, whole);
+  int error = writeTemporaryFile(temporary, whole, sync);
   if (error == -1) throw SiteError("Не удалось создать страницу", page, systemReason(errno));
   if (error == 0 && ::link(temporary.c_str(), page.c_str()) != 0 && errno != EEXIST) {
     // A file system without hard links: the run holds the folder's lock, so a rename puts
@@ -135,7 +135,7 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBy
 
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
   std::string temporary = temporaryPattern(path.parent_path(), path.filename().string());
-  int error = writeTemporaryFile(temporary, bytes);
+  int error = writeTemporaryFile(temporary, bytes, Sync::BeforeNaming);
   if (error == -1) throw SiteError("Не удалось записать файл", path, systemReason(errno));
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
