@@ -4,7 +4,6 @@
 // whole lines only, and a re-run once the fault is gone must complete the site without a
 // duplicate.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <system_error>
