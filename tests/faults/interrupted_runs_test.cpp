@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -64,8 +65,14 @@ TEST(InterruptedRuns, converterKilledAtAnyMoment_rerunCompletesWithoutDuplicates
   const ScratchMount tmpfs(temp / "fs", "size=64m");
   const std::filesystem::path work = tmpfs.usable() ? temp / "fs" : temp.path();
   const Expected expected = makeCollection(work / "src", 150, 1);
-  std::filesystem::create_directories(work / "timed");
-  const double whole = convertInChild(work / "src", work / "timed", work).seconds;
+  // The fastest of three whole runs, so that on a busy machine the kills still fall inside runs.
+  double whole = 0;
+  for (int timed = 0; timed < 3; ++timed) {
+    const std::filesystem::path site = work / ("timed-" + std::to_string(timed));
+    std::filesystem::create_directories(site);
+    const double seconds = convertInChild(work / "src", site, work).seconds;
+    whole = timed == 0 ? seconds : std::min(whole, seconds);
+  }
 
   constexpr int kAttempts = 20;
   int killedMidRun = 0;
