@@ -51,10 +51,7 @@ const Collection& collection(int sections, int perSection) {
 }
 
 site::RunReport convert(const fs::path& source, const fs::path& site) {
-  site::RunRequest request;
-  request.sourceFolder = source;
-  request.siteFolder = site;
-  request.programFolder = programFolder();
+  site::RunRequest request(source, site, programFolder());
   auto report = site::runConversion(request);
   if (report.failed()) {
     std::cerr << report.error << "\n";

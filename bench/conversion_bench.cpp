@@ -140,10 +140,7 @@ void printSummary() {
 int main(int argc, char** argv) {
   using namespace trevanto::bench;
   if (argc == 4 && argv[1] == kPeakMemoryMode) {
-    trevanto::site::RunRequest request;
-    request.sourceFolder = argv[2];
-    request.siteFolder = argv[3];
-    request.programFolder = programFolder();
+    trevanto::site::RunRequest request(argv[2], argv[3], programFolder());
     if (trevanto::site::runConversion(request).failed()) return 1;
     std::printf("%.1f\n", ownPeakMemoryMiB());
     return 0;

@@ -50,10 +50,7 @@ class ConversionRunTest : public ::testing::Test {
   }
 
   RunReport run() {
-    RunRequest request;
-    request.sourceFolder = source();
-    request.siteFolder = site();
-    request.programFolder = TREVANTO_TEMPLATES_DIR;
+    RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
     return runConversion(request);
   }
 
@@ -236,10 +233,7 @@ TEST_F(ConversionRunTest, badShortcutsAreSkippedAndReportedWhileTheRunGoesOn) {
 
 TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
   writeShortcut(source() / "S", "a", "http://a.example/");
-  RunRequest request;
-  request.sourceFolder = source();
-  request.siteFolder = site() / "missing";
-  request.programFolder = TREVANTO_TEMPLATES_DIR;
+  RunRequest request(source(), site() / "missing", TREVANTO_TEMPLATES_DIR);
   RunReport report = runConversion(request);
   EXPECT_NE(report.error.find((site() / "missing").string()), std::string::npos) << report.error;
 
@@ -301,10 +295,7 @@ TEST_F(ConversionRunTest, secondRunOnTheSameSiteFolderIsRefused) {
 TEST_F(ConversionRunTest, progressIsReportedAndAStopComesBetweenTwoShortcuts) {
   for (int i = 0; i < 5; ++i)
     writeShortcut(source() / "S", "n" + std::to_string(i), "http://" + std::to_string(i) + ".example/");
-  RunRequest request;
-  request.sourceFolder = source();
-  request.siteFolder = site();
-  request.programFolder = TREVANTO_TEMPLATES_DIR;
+  RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
   std::vector<std::int64_t> seen;
   request.onProgress = [&seen](const RunProgress& progress) {
     EXPECT_EQ(progress.total, 5);

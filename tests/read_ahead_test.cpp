@@ -132,10 +132,7 @@ class ReadingAheadRun : public ::testing::Test {
   Outcome run(const std::string& site, const ReadAheadOptions& options, int stopAfter = -1) {
     runReadAheadOptions() = options;
     Outcome outcome;
-    RunRequest request;
-    request.sourceFolder = temp_ / "source";
-    request.siteFolder = temp_ / site;
-    request.programFolder = TREVANTO_TEMPLATES_DIR;
+    RunRequest request(temp_ / "source", temp_ / site, TREVANTO_TEMPLATES_DIR);
     fs::create_directories(request.siteFolder);
     request.onProgress = [&outcome](const RunProgress& progress) {
       outcome.progress.push_back(std::to_string(progress.done) + "/" + std::to_string(progress.total) + " " +

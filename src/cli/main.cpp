@@ -68,11 +68,9 @@ int main(int argc, char** argv) {
     return kWrongUsage;
   }
 
-  trevanto::site::RunRequest request;
-  request.sourceFolder = positional[0];
-  request.siteFolder = positional[1];
-  request.programFolder =
-      templates.empty() ? trevanto::site::templateFolder(trevanto::site::runningProgramFolder()) : templates;
+  const trevanto::site::RunRequest request(
+      positional[0], positional[1],
+      templates.empty() ? trevanto::site::templateFolder(trevanto::site::runningProgramFolder()) : templates);
   const trevanto::site::RunReport report = trevanto::site::runConversion(request);
 
   for (const std::string& line : trevanto::site::statisticsLines(report)) std::cout << line << "\n";

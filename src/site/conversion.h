@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trevanto::site {
@@ -36,6 +37,10 @@ struct RunReport {
 };
 
 struct RunRequest {
+  RunRequest() = default;
+  RunRequest(std::filesystem::path source, std::filesystem::path site, std::filesystem::path program)
+      : sourceFolder(std::move(source)), siteFolder(std::move(site)), programFolder(std::move(program)) {}
+
   std::filesystem::path sourceFolder;
   std::filesystem::path siteFolder;
   std::filesystem::path programFolder;                 // holds the template pages

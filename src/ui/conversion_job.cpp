@@ -5,13 +5,18 @@
 
 namespace trevanto::ui {
 
-ConversionJob::ConversionJob(site::RunRequest request, QObject* parent)
-    : QObject(parent), request_(std::move(request)) {
-  request_.onProgress = [this](const site::RunProgress& progress) {
-    const std::lock_guard lock(mutex_);
-    progress_ = progress;
+ConversionJob::ConversionJob(site::RunRequest request) : request_(std::move(request)) {
+  // The request's own callbacks, if any, run besides the job's.
+  request_.onProgress = [this, also = std::move(request_.onProgress)](const site::RunProgress& progress) {
+    {
+      const std::lock_guard lock(mutex_);
+      progress_ = progress;
+    }
+    if (also) also(progress);
   };
-  request_.stopRequested = [this] { return stop_.load(); };
+  request_.stopRequested = [this, also = std::move(request_.stopRequested)] {
+    return stop_.load() || (also && also());
+  };
 }
 
 ConversionJob::~ConversionJob() {

@@ -16,14 +16,14 @@ class ConversionJob : public QObject {
   Q_OBJECT
 
  public:
-  ConversionJob(site::RunRequest request, QObject* parent = nullptr);
+  // The request's own progress and stop callbacks, if any, are called besides the job's.
+  explicit ConversionJob(site::RunRequest request);
   // Asks the run to stop and waits for it.
   ~ConversionJob() override;
 
   void start();
   // The run stops before its next shortcut; everything written so far stays whole.
   void requestStop() { stop_ = true; }
-  bool stopRequested() const { return stop_; }
   site::RunProgress progress() const;
   // The report, once finished() has been emitted.
   site::RunReport takeReport();

@@ -50,7 +50,8 @@ Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, kFlags), mainWindow_(mainWi
   Command1->setFocus();
 
   // The main window owns it at the window manager's level: it stays above that window and goes
-  // and comes back with it.
+  // and comes back with it; and it goes when the main window is destroyed.
+  if (mainWindow_ != nullptr) connect(mainWindow_, &QObject::destroyed, this, [this] { delete this; });
   if (mainWindow_ != nullptr && mainWindow_->windowHandle() != nullptr) {
     winId();
     windowHandle()->setTransientParent(mainWindow_->windowHandle());

@@ -10,12 +10,11 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "conversion_job.h"
 #include "form4.h"
 #include "list_controls.h"
 #include "message_box.h"
 #include "option_box.h"
-#include "progress_window.h"
+#include "run_controller.h"
 #include "settings_store.h"
 #include "site/template_folder.h"
 #include "twips.h"
@@ -88,23 +87,14 @@ Osnova::Osnova(QWidget* parent)
   Timer1->setInterval(2000);
   connect(Timer1, &QTimer::timeout, this, &Osnova::Timer1_Timer);
 
-  progressDelayTimer_ = new QTimer(this);
-  progressDelayTimer_->setSingleShot(true);
-  connect(progressDelayTimer_, &QTimer::timeout, this, &Osnova::showProgress);
-  progressTicker_ = new QTimer(this);
-  progressTicker_->setInterval(100);
-  connect(progressTicker_, &QTimer::timeout, this, [this] {
-    if (job_ && progress_) progress_->showProgress(job_->progress());
-  });
+  run_ = new RunController(this);
+  connect(run_, &RunController::finished, this, &Osnova::runEnded);
 
   setFixedSize(twips(7830), twips(2760) + menuBar()->sizeHint().height());
   Dir->setFocus();
 }
 
-Osnova::~Osnova() {
-  job_.reset();
-  delete form4_.data();
-}
+Osnova::~Osnova() = default;
 
 void Osnova::setupControls() {
   auto* client = new QWidget(this);
@@ -219,64 +209,31 @@ void Osnova::followDriveOfFolder(DriveList* drive, FolderList* folder) {
 // ---------------------------------------------------------------------------------------------
 // The conversion run.
 
-bool Osnova::isRunning() const { return job_ != nullptr || finishing_; }
+bool Osnova::isRunning() const {
+  return run_->state() == RunController::State::Running || run_->state() == RunController::State::Finishing;
+}
 
 bool Osnova::runsUnattended() const { return Timer1->isActive() && Check2->Value() == 1; }
 
-void Osnova::Command1_Click() {
-  if (isRunning() || closing_) return;
-  startRun();
-}
+void Osnova::setProgressDelay(int milliseconds) { run_->setProgressDelay(milliseconds); }
 
-void Osnova::startRun() {
+void Osnova::Command1_Click() {
+  if (run_->state() != RunController::State::Idle) return;
   Command1->setEnabled(false);
   setInputBlocked(true);
-
-  site::RunRequest request;
-  request.sourceFolder = Dir->folder();
-  request.siteFolder = DirS->folder();
-  request.programFolder = toFsPath(programFolder_);
-  job_ = std::make_unique<ConversionJob>(std::move(request), this);
-  connect(job_.get(), &ConversionJob::finished, this, &Osnova::finishRun);
-  job_->start();
-  if (progressDelay_ <= 0) {
-    showProgress();
-  } else {
-    progressDelayTimer_->start(progressDelay_);
-  }
+  run_->start(site::RunRequest(Dir->folder(), DirS->folder(), toFsPath(programFolder_)));
 }
 
-void Osnova::showProgress() {
-  if (!job_) return;
-  if (!progress_) {
-    progress_ = std::make_unique<ProgressWindow>([this] {
-      if (job_) job_->requestStop();
-    });
-  }
-  progress_->showProgress(job_->progress());
-  progress_->adjustSize();
-  progress_->move(frameGeometry().center() - progress_->rect().center());
-  progress_->show();
-  progressTicker_->start();
-}
-
-void Osnova::finishRun() {
-  progressDelayTimer_->stop();
-  progressTicker_->stop();
-  progress_.reset();
-  const site::RunReport report = job_->takeReport();
-  job_.release()->deleteLater();
-
-  finishing_ = true;
+// The run has returned: its statistics or what failed, then the close when one was asked for
+// or Check2 is set.
+void Osnova::runEnded(const site::RunReport& report) {
   const QString statistics = QString::fromStdString(site::statisticsMessage(report));
   if (report.failed()) {
     MessageBox::failure(this, QString::fromStdString(report.error) + QStringLiteral("\n\n") + statistics);
-  } else if (!closeRequested_ && Check3->Value() != 1) {
+  } else if (run_->state() != RunController::State::Closing && Check3->Value() != 1) {
     MessageBox::information(this, statistics);
   }
-  finishing_ = false;
-
-  if (closeRequested_ || Check2->Value() == 1) {
+  if (run_->state() == RunController::State::Closing || Check2->Value() == 1) {
     if (report.failed()) exitCode_ = 1;
     emit runFinished();
     Command2_Click();
@@ -285,10 +242,7 @@ void Osnova::finishRun() {
   setInputBlocked(false);
   Command1->setEnabled(true);
   emit runFinished();
-  if (autoRunWaiting_) {
-    autoRunWaiting_ = false;
-    QTimer::singleShot(0, this, &Osnova::Command1_Click);
-  }
+  if (run_->takeQueuedStart()) QTimer::singleShot(0, this, &Osnova::Command1_Click);
 }
 
 // While a run goes on the window paints but takes no input, its menu included.
@@ -325,46 +279,44 @@ void Osnova::Form_Load() {
 
 void Osnova::Timer1_Timer() {
   Timer1->stop();
-  if (closing_) return;
   // Two runs never overlap: this one starts when the run going now has returned.
   if (isRunning()) {
-    autoRunWaiting_ = true;
+    run_->queueStart();
     return;
   }
   Command1_Click();
 }
 
 void Osnova::Command2_Click() {
-  if (job_) {
-    closeRequested_ = true;
-    job_->requestStop();
-    return;
-  }
-  if (!closing_) {
-    saveSettings();
-    closing_ = true;
-    Timer1->stop();
-  }
+  if (!mayClose()) return;
   close();
   closeAbout();
 }
 
 // Form_Unload: every close of the window saves the settings and closes the About window.
-// A close during a run stops the run first and completes when it has returned.
 void Osnova::closeEvent(QCloseEvent* event) {
-  if (!closing_) {
-    if (isRunning()) {
-      event->ignore();
-      closeRequested_ = true;
-      if (job_) job_->requestStop();
-      return;
-    }
-    saveSettings();
-    closing_ = true;
-    Timer1->stop();
+  if (!mayClose()) {
+    event->ignore();
+    return;
   }
   closeAbout();
   event->accept();
+}
+
+// The first close saves the settings. A close during a run stops the run first and completes
+// when it has returned.
+bool Osnova::mayClose() {
+  switch (run_->requestClose()) {
+    case RunController::Close::AfterRun:
+      return false;
+    case RunController::Close::Now:
+      Timer1->stop();
+      saveSettings();
+      return true;
+    case RunController::Close::Already:
+      return true;
+  }
+  return true;
 }
 
 void Osnova::saveSettings() {

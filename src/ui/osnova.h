@@ -8,7 +8,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <memory>
+
+#include "site/conversion.h"
 
 class QLabel;
 class QPushButton;
@@ -16,13 +17,12 @@ class QTimer;
 
 namespace trevanto::ui {
 
-class ConversionJob;
 class DriveList;
 class FileList;
 class FolderList;
 class Form4;
 class OptionBox;
-class ProgressWindow;
+class RunController;
 
 class Osnova : public QMainWindow {
   Q_OBJECT
@@ -44,7 +44,7 @@ class Osnova : public QMainWindow {
   void DirS_Click();
   void FileS_Click();
 
-  // Start: runs the conversion from Dir into DirS; returns at once, the run ends in runFinished.
+  // Start: runs the conversion from Dir into DirS; returns at once, the run ends in runEnded.
   void Command1_Click();
   // Exit: saves the settings and closes both windows.
   void Command2_Click();
@@ -57,7 +57,7 @@ class Osnova : public QMainWindow {
   // Where the template pages are; the program's own folder unless a test says otherwise.
   void setProgramFolder(const QString& folder) { programFolder_ = folder; }
   // How long a run goes before the progress window shows.
-  void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
+  void setProgressDelay(int milliseconds);
   // Non-zero when the program closed after a run that failed.
   int exitCode() const { return exitCode_; }
 
@@ -76,9 +76,8 @@ class Osnova : public QMainWindow {
   void wireControls();
 
   void followDriveOfFolder(DriveList* drive, FolderList* folder);
-  void startRun();
-  void showProgress();
-  void finishRun();
+  void runEnded(const site::RunReport& report);
+  bool mayClose();
   void setInputBlocked(bool blocked);
   void saveSettings();
   void closeAbout();
@@ -102,16 +101,8 @@ class Osnova : public QMainWindow {
   QPointer<Form4> form4_;
 
   QString programFolder_;
-  std::unique_ptr<ConversionJob> job_;
-  std::unique_ptr<ProgressWindow> progress_;
-  QTimer* progressDelayTimer_ = nullptr;
-  QTimer* progressTicker_ = nullptr;
-  int progressDelay_ = 1000;
+  RunController* run_ = nullptr;
   QPointer<QWidget> focusBeforeRun_;
-  bool finishing_ = false;       // the statistics and the close of a run are under way
-  bool autoRunWaiting_ = false;  // Timer1 fell due while a run was going
-  bool closeRequested_ = false;  // a close waits for the run to stop
-  bool closing_ = false;
   int exitCode_ = 0;
 };
 

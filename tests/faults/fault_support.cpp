@@ -99,10 +99,7 @@ bool runningAsRoot() { return ::geteuid() == 0; }
 
 site::RunReport convert(const std::filesystem::path& source, const std::filesystem::path& site,
                         const std::filesystem::path& templates) {
-  site::RunRequest request;
-  request.sourceFolder = source;
-  request.siteFolder = site;
-  request.programFolder = templates;
+  site::RunRequest request(source, site, templates);
   return site::runConversion(request);
 }
 

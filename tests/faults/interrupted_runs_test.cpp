@@ -22,10 +22,7 @@ void runKilledBefore(std::int64_t killAt, const std::filesystem::path& source, c
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    site::RunRequest request;
-    request.sourceFolder = source;
-    request.siteFolder = site;
-    request.programFolder = kTemplates;
+    site::RunRequest request(source, site, kTemplates);
     request.onProgress = [killAt](const site::RunProgress& progress) {
       if (progress.done == killAt) ::raise(SIGKILL);
     };

@@ -84,10 +84,7 @@ TEST(SiteSideFaults, siteFolderRemovedDuringRun_stopsWithMessageThenRerunComplet
     SCOPED_TRACE("site folder removed before shortcut " + std::to_string(removeAt));
     const std::filesystem::path site = temp / ("site-" + std::to_string(removeAt));
     std::filesystem::create_directories(site);
-    site::RunRequest request;
-    request.sourceFolder = temp / "src";
-    request.siteFolder = site;
-    request.programFolder = kTemplates;
+    site::RunRequest request(temp / "src", site, kTemplates);
     request.onProgress = [&](const site::RunProgress& progress) {
       if (progress.done == removeAt) std::filesystem::remove_all(site);
     };
@@ -170,10 +167,7 @@ TEST(SiteSideFaults, twoRunsAtOnce_secondIsRefusedAndSiteIsWhole) {
 
   site::RunReport inProcess;
   Outcome otherProgram;
-  site::RunRequest request;
-  request.sourceFolder = temp / "src";
-  request.siteFolder = temp / "site";
-  request.programFolder = kTemplates;
+  site::RunRequest request(temp / "src", temp / "site", kTemplates);
   request.onProgress = [&](const site::RunProgress& progress) {
     if (progress.done != 3) return;
     inProcess = convert(temp / "src", temp / "site");

@@ -205,10 +205,7 @@ TEST_F(ImportTest, collectionThatCannotBeWritten_failsNamingTheFile) {
 
 TEST_F(ImportTest, importedThenConverted_linksOnPagesAndNoRepeatsAfterwards) {
   ASSERT_FALSE(import({kFixtures / "Bookmarks", kFixtures / "links"}).failed());
-  trevanto::site::RunRequest run;
-  run.sourceFolder = collection();
-  run.siteFolder = root_ / "site";
-  run.programFolder = TREVANTO_TEMPLATES_DIR;
+  trevanto::site::RunRequest run(collection(), root_ / "site", TREVANTO_TEMPLATES_DIR);
   fs::create_directories(run.siteFolder);
   const trevanto::site::RunReport converted = trevanto::site::runConversion(run);
   ASSERT_FALSE(converted.failed()) << converted.error;

@@ -9,6 +9,7 @@
 
 #include "message_box.h"
 #include "option_box.h"
+#include "run_controller.h"
 #include "ui_test_support.h"
 
 namespace trevanto::uitest {
@@ -123,35 +124,66 @@ TEST_F(RunTest, aFailingRunWithCheck2SavesClosesAndEndsWithAFailureCode) {
 }
 
 TEST_F(RunTest, theProgressWindowCountsAndItsButtonStopsTheRunBetweenTwoShortcuts) {
-  addShortcuts(3000);
+  addShortcuts(3);
   window_->setProgressDelay(0);
+  auto* run = child<ui::RunController>(window_.get(), "Run");
+  HeldRun held(window_.get());
   QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
   QTest::mouseClick(Command1, Qt::LeftButton);
+  ASSERT_TRUE(held.waitUntilHeld());
+  EXPECT_EQ(run->state(), ui::RunController::State::Running);
   QWidget* progress = topLevel("Progress");
   ASSERT_NE(progress, nullptr);
   EXPECT_TRUE(child<QLabel>(progress, "ProgressCount")->text().startsWith("Обработано ярлыков: "));
   QTest::mouseClick(child<QPushButton>(progress, "ProgressStop"), Qt::LeftButton);
+  held.release();  // the shortcut at hand is finished, the next is not begun
   ASSERT_TRUE(finished.wait(60000));
 
   EXPECT_EQ(topLevel("Progress"), nullptr);
+  EXPECT_EQ(run->state(), ui::RunController::State::Idle);
   const QString statistics = ui::MessageBox::takeShown().value(0);
+  EXPECT_TRUE(statistics.startsWith("Было конвертировано : 1 ссылок.")) << statistics.toStdString();
   EXPECT_TRUE(statistics.endsWith("Преобразование остановлено.")) << statistics.toStdString();
-  const std::string page = testing::readFile(site_ / "Many.html");
-  EXPECT_TRUE(page.empty() || page.ends_with("\r\n"));
   EXPECT_TRUE(Command1->isEnabled());
 }
 
-TEST_F(RunTest, closingTheWindowDuringARunStopsTheRunThenSavesAndCloses) {
-  addShortcuts(3000);
+TEST_F(RunTest, theReportIsHandledInFinishingAndStartIsRefusedUntilIdle) {
+  auto* run = child<ui::RunController>(window_.get(), "Run");
+  std::vector<ui::RunController::State> during;
+  QObject::connect(run, &ui::RunController::finished, run, [&] { during.push_back(run->state()); });
+  HeldRun held(window_.get());
   QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
   QTest::mouseClick(Command1, Qt::LeftButton);
-  EXPECT_FALSE(window_->close());  // waits for the run
+  ASSERT_TRUE(held.waitUntilHeld());
+  EXPECT_FALSE(run->start(site::RunRequest(source_, site_, TREVANTO_TEMPLATES_DIR)));
+  window_->Command1_Click();  // a second press does nothing while the run goes
+  held.release();
   ASSERT_TRUE(finished.wait(60000));
+  EXPECT_EQ(during, std::vector{ui::RunController::State::Finishing});
+  EXPECT_EQ(run->state(), ui::RunController::State::Idle);
+  EXPECT_EQ(finished.size(), 1);
+  EXPECT_EQ(ui::MessageBox::takeShown().size(), 1);
+}
+
+TEST_F(RunTest, closingTheWindowDuringARunStopsTheRunThenSavesAndCloses) {
+  addShortcuts(3);
+  auto* run = child<ui::RunController>(window_.get(), "Run");
+  HeldRun held(window_.get());
+  QSignalSpy finished(window_.get(), &ui::Osnova::runFinished);
+  QTest::mouseClick(Command1, Qt::LeftButton);
+  ASSERT_TRUE(held.waitUntilHeld());
+  EXPECT_FALSE(window_->close());  // waits for the run
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(run->state(), ui::RunController::State::Closing);
+  EXPECT_TRUE(readSettings().empty());  // saved when the close completes
+  held.release();
+  ASSERT_TRUE(finished.wait(60000));
+
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
   EXPECT_EQ(readSettings().at("DIR"), qs(source_));
-  const std::string page = testing::readFile(site_ / "Many.html");
-  EXPECT_TRUE(page.empty() || page.ends_with("\r\n"));
+  EXPECT_EQ(testing::readFile(site_ / "Many.html").find("/1\""), std::string::npos);   // stopped after one
+  EXPECT_FALSE(run->start(site::RunRequest(source_, site_, TREVANTO_TEMPLATES_DIR)));  // no run after a close
 }
 
 }  // namespace

@@ -65,6 +65,29 @@ void chooseDrive(ui::DriveList* list, const QString& designation) {
   list->setCurrentIndex(index);
 }
 
+HeldRun::HeldRun(ui::Osnova* window) : run_(child<ui::RunController>(window, "Run")) {
+  if (run_) {
+    run_->setHooks(
+        [gate = gate_](const site::RunProgress&) {
+          if (!gate->held.exchange(true)) gate->open.acquire();
+        },
+        {});
+  }
+}
+
+HeldRun::~HeldRun() {
+  release();
+  if (run_) run_->setHooks({}, {});
+}
+
+bool HeldRun::waitUntilHeld() {
+  return QTest::qWaitFor([this] { return gate_->held.load(); }, 60000);
+}
+
+void HeldRun::release() {
+  if (!gate_->released.exchange(true)) gate_->open.release();
+}
+
 void WindowTest::SetUp() {
   driveA_ = temp_ / "A";
   driveB_ = temp_ / "B";

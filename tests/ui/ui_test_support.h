@@ -5,15 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
+#include <semaphore>
 
 #include "list_controls.h"
 #include "osnova.h"
+#include "run_controller.h"
 #include "test_support.h"
 
 // Failures print texts as texts.
@@ -42,6 +46,30 @@ std::map<QString, QString> readSettings();
 void clickEntry(ui::FolderList* list, const QString& text);
 void openEntry(ui::FolderList* list, const QString& text);
 void chooseDrive(ui::DriveList* list, const QString& designation);
+
+// Holds the window's next run before its first shortcut, on the run's own thread, until
+// released (at the latest when it goes): what happens meanwhile does not depend on timing.
+class HeldRun {
+ public:
+  explicit HeldRun(ui::Osnova* window);
+  HeldRun(const HeldRun&) = delete;
+  HeldRun& operator=(const HeldRun&) = delete;
+  ~HeldRun();
+
+  // True once the run waits; the window's events are handled meanwhile.
+  bool waitUntilHeld();
+  void release();
+
+ private:
+  // Shared with the run, which may outlast this.
+  struct Gate {
+    std::binary_semaphore open{0};
+    std::atomic<bool> held = false;
+    std::atomic<bool> released = false;
+  };
+  QPointer<ui::RunController> run_;
+  std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
+};
 
 class WindowTest : public ::testing::Test {
  protected:
