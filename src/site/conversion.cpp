@@ -23,15 +23,6 @@ namespace {
 constexpr std::size_t kMaxTemplateBytes = 16 * 1024 * 1024;
 constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
 
-// A name as the user reads it: UTF-8, control characters shown as '?'.
-std::string displayName(std::string_view raw) {
-  std::string name = fileNameToUtf8(raw);
-  for (char& c : name) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return name;
-}
-
 void countOne(std::int32_t& counter) {
   if (counter == INT32_MAX)
     throw std::overflow_error("Счётчик ссылок переполнен: слишком много ярлыков для одного запуска");
@@ -329,12 +320,6 @@ class ConversionRun {
   std::int64_t done_ = 0;
   std::int64_t total_ = 0;
 };
-
-std::string countText(std::int64_t count) {
-  std::string text = " ";
-  text += std::to_string(count);
-  return text;
-}
 
 }  // namespace
 

@@ -248,6 +248,16 @@ std::string fileNameToUtf8(std::string_view rawName) {
   return windows1251ToUtf8(rawName);
 }
 
+std::string displayName(std::string_view rawName) {
+  std::string name = fileNameToUtf8(rawName);
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return name;
+}
+
+std::string countText(std::int64_t count) { return " " + std::to_string(count); }
+
 std::string htmlTextWindows1251(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

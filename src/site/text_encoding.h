@@ -3,6 +3,7 @@
 // Windows-1251 bytes that pages are written in.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,12 @@ std::string decodeShortcutText(std::string_view bytes);
 // A name from the file system as UTF-8: valid UTF-8 is kept, anything else is taken as
 // Windows-1251 bytes (names copied from old disks).
 std::string fileNameToUtf8(std::string_view rawName);
+// A name as the user reads it, in lists and messages: fileNameToUtf8, control characters
+// shown as '?'.
+std::string displayName(std::string_view rawName);
+
+// A number as shown to the user: a blank in the sign position, then the digits, no grouping.
+std::string countText(std::int64_t count);
 
 // Text for a page, in Windows-1251: '&', '<', '>' and '"' as character references,
 // control characters and characters Windows-1251 cannot hold as "&#N;".

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "fonts.h"
 #include "twips.h"
 
 namespace trevanto::ui {
@@ -22,18 +23,13 @@ Form4::Form4(QWidget* mainWindow) : QWidget(nullptr, kFlags), mainWindow_(mainWi
   setObjectName(QStringLiteral("Form4"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("About"));
-  QFont standard(QStringLiteral("Arial"));
-  standard.setPointSizeF(8.25);
-  setFont(standard);
+  setFont(arial(8.25));
   setFixedSize(twips(4380), twips(1005));
 
   Label1 = new QLabel(QLatin1String(kProgramName) + QStringLiteral("  V 1"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(twipsRect(120, 120, 4455, 375));
-  QFont title(QStringLiteral("Arial"));
-  title.setPointSizeF(15.75);
-  title.setBold(true);
-  Label1->setFont(title);
+  Label1->setFont(arial(15.75, true));
   QPalette red = Label1->palette();
   red.setColor(QPalette::WindowText, QColor(255, 0, 0));
   Label1->setPalette(red);

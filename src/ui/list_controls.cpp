@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "list_controls.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -30,7 +29,7 @@ fs::path normalFolder(const fs::path& path) {
   return normal;
 }
 
-QString displayName(const std::string& rawName) { return QString::fromStdString(site::fileNameToUtf8(rawName)); }
+QString itemText(const std::string& rawName) { return QString::fromStdString(site::displayName(rawName)); }
 
 // What the user does runs here: a failure ends in a message box over the window, once.
 bool reportFailures(QWidget* widget, const std::function<void()>& action) {
@@ -214,9 +213,9 @@ void FolderList::rebuild() {
     ancestor /= part;
     if (part.empty()) continue;
     const bool isRoot = ancestor == ancestor.root_path();
-    current = add(open, isRoot ? fromFsPath(ancestor) : displayName(part.native()), ancestor, level++);
+    current = add(open, isRoot ? fromFsPath(ancestor) : itemText(part.native()), ancestor, level++);
   }
-  for (const std::string& name : subfolders_) add(closed, displayName(name), site::joinPath(shown_, name), level);
+  for (const std::string& name : subfolders_) add(closed, itemText(name), site::joinPath(shown_, name), level);
   if (current != nullptr) {
     setCurrentItem(current);
     scrollToItem(current);

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QHash>
 #include <QListWidget>
-#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
@@ -92,7 +91,6 @@ class FileList : public QWidget {
   QString Path() const { return path_; }
   void setPath(const QString& path) { path_ = path; }
   // "*.url" lists shortcut files only; any other pattern lists every file.
-  QString Pattern() const { return pattern_; }
   void setPattern(const QString& pattern) { pattern_ = pattern; }
   // Reads the folder anew; throws when it cannot be read.
   void Refresh();

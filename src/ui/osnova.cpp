@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "fonts.h"
 #include "form4.h"
 #include "list_controls.h"
 #include "message_box.h"
@@ -17,6 +18,7 @@
 #include "run_controller.h"
 #include "settings_store.h"
 #include "site/template_folder.h"
+#include "site/text_encoding.h"
 #include "twips.h"
 #include "volumes.h"
 
@@ -26,14 +28,8 @@ namespace {
 const QString kUrlCaption = QStringLiteral("Кол. во (URL): ");
 const QString kHtmlCaption = QStringLiteral("Кол. во (HTML): ");
 
-// A count as numbers are shown: a blank in the sign position, then the digits.
-QString countText(const QString& caption, int count) { return caption + ' ' + QString::number(count); }
-
-QFont arial(qreal pointSize, bool bold = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSizeF(pointSize);
-  font.setBold(bold);
-  return font;
+QString countLabel(const QString& caption, int count) {
+  return caption + QString::fromStdString(site::countText(count));
 }
 
 struct LoadStepFailed {};
@@ -173,7 +169,7 @@ void Osnova::Dir_Click() {
 void Osnova::File_Click() {
   File->setPath(Dir->Path());
   File->Refresh();
-  Label3->setText(countText(kUrlCaption, File->ListCount()));
+  Label3->setText(countLabel(kUrlCaption, File->ListCount()));
   Label3->repaint();
 }
 
@@ -195,7 +191,7 @@ void Osnova::DirS_Click() {
 void Osnova::FileS_Click() {
   FileS->setPath(DirS->Path());
   FileS->Refresh();
-  Label4->setText(countText(kHtmlCaption, FileS->ListCount()));
+  Label4->setText(countLabel(kHtmlCaption, FileS->ListCount()));
   Label4->repaint();
 }
 
@@ -293,14 +289,19 @@ void Osnova::Command2_Click() {
   closeAbout();
 }
 
-// Form_Unload: every close of the window saves the settings and closes the About window.
-void Osnova::closeEvent(QCloseEvent* event) {
-  if (!mayClose()) {
-    event->ignore();
-    return;
-  }
+// Every close of the window saves the settings and closes the About window.
+bool Osnova::Form_Unload() {
+  if (!mayClose()) return false;
   closeAbout();
-  event->accept();
+  return true;
+}
+
+void Osnova::closeEvent(QCloseEvent* event) {
+  if (Form_Unload()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 // The first close saves the settings. A close during a run stops the run first and completes

@@ -50,6 +50,9 @@ class Osnova : public QMainWindow {
   void Command2_Click();
   void Timer1_Timer();
   void Ab_Click(int Index);
+  // Closing the main window (its close box, the system, close()): false while a run has to
+  // stop first; the close then completes when the run has returned.
+  bool Form_Unload();
 
   bool isRunning() const;
   // Loading armed the automatic start and the window closes when that run ends.
@@ -66,7 +69,7 @@ class Osnova : public QMainWindow {
   void runFinished();
 
  protected:
-  void closeEvent(QCloseEvent* event) override;  // Form_Unload
+  void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
