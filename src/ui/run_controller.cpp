@@ -32,8 +32,8 @@ void RunController::setHooks(std::function<void(const site::RunProgress&)> progr
 
 bool RunController::start(site::RunRequest request) {
   if (state_ != State::Idle) return false;
-  request.onProgress = progressHook_;
-  request.stopRequested = stopHook_;
+  if (progressHook_) request.onProgress = progressHook_;
+  if (stopHook_) request.stopRequested = stopHook_;
   job_ = std::make_unique<ConversionJob>(std::move(request));
   // Queued, so the job is no longer emitting when jobReturned() destroys it.
   connect(job_.get(), &ConversionJob::finished, this, &RunController::jobReturned, Qt::QueuedConnection);
