@@ -39,7 +39,7 @@ class PageAppender {
 void appendLineTo(const std::filesystem::path& page, std::string_view line);
 
 // Whether a new file's bytes are synced to the disk before it takes its name. A sync costs a
-// disk flush (about 1.5 ms on the bench's disk), too dear for every new section page.
+// disk flush (1.5 to 6 ms a file measured by the bench), too dear for every new section page.
 enum class Sync { BeforeNaming, No };
 
 // Creates a page holding its first line, whole: the page appears with that line or not at
