@@ -5,8 +5,10 @@
 // every exporter's soup keeps.
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <optional>
@@ -59,15 +61,6 @@ std::optional<std::string> attribute(const xmlNode* node, std::string_view name)
   return std::nullopt;
 }
 
-std::string textOf(const xmlNode* node) {
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = content != nullptr ? reinterpret_cast<const char*>(content) : "";
-  xmlFree(content);
-  return text;
-}
-
-bool isTrue(const std::optional<std::string>& value) { return value && site::equalsIgnoringAsciiCase(*value, "true"); }
-
 // Calls enter for every node in document order and leave after its children; enter returns
 // false to pass over a node's children. Iterative, so deep nesting cannot exhaust the stack.
 template <typename Enter, typename Leave>
@@ -93,27 +86,6 @@ void walk(xmlNode* root, Enter enter, Leave leave) {
 bool hasNetscapeDoctype(std::string_view text) {
   const std::string head = site::asciiLower(text.substr(0, kDoctypeWithin));
   return head.find("<!doctype netscape-bookmark-file-1>") != std::string::npos;
-}
-
-// A <DL> that holds <DT><H3> folders or <DT><A HREF> links, as files without the DOCTYPE line
-// have it; a page of plain links has no such list.
-bool hasBookmarkList(xmlNode* root) {
-  bool found = false;
-  int openLists = 0;
-  walk(
-      root,
-      [&](xmlNode* node) {
-        if (found) return false;
-        if (isElement(node, "dl")) ++openLists;
-        const bool inItem = node->parent != nullptr && isElement(node->parent, "dt");
-        if (openLists > 0 && inItem && (isElement(node, "h3") || (isElement(node, "a") && attribute(node, "href"))))
-          found = true;
-        return true;
-      },
-      [&](xmlNode* node) {
-        if (isElement(node, "dl")) --openLists;
-      });
-  return found;
 }
 
 }  // namespace
@@ -146,52 +118,188 @@ std::string declaredHtmlCharset(std::string_view bytes) {
   return charset;
 }
 
+namespace {
+
+// Follows the parser's element events (the soup closed as the HTML parser closes it) and
+// tells the sink. Without the DOCTYPE line, nothing reaches the sink until a <DT><H3> or
+// <DT><A HREF> inside a <DL> shows the file to be a bookmark file.
+class BookmarkEvents {
+ public:
+  BookmarkEvents(BookmarkSink& sink, bool proven) : sink_(sink), proven_(proven) {}
+
+  void start(std::string_view name, const xmlChar** attributes) {
+    const bool inItem = !open_.empty() && open_.back() == "dt";
+    open_.emplace_back(site::asciiLower(name));
+    const std::string& element = open_.back();
+    if (element == "dl") {
+      const bool folder = pendingFolder_ && !pendingFolder_->rootContainer;
+      if (folder) emit({Event::Begin, std::move(pendingFolder_->title), {}});
+      lists_.push_back(folder);
+      pendingFolder_.reset();
+    } else if (element == "h3") {
+      prove(inItem);
+      finishLink();
+      // The toolbar and "other" folders of browsers' exports are root containers.
+      folderTitle_ = FolderTitle{
+          {}, isTrue(attributes, "personal_toolbar_folder") || isTrue(attributes, "unfiled_bookmarks_folder")};
+      pendingFolder_.reset();
+    } else if (element == "a") {
+      const std::optional<std::string> href = attribute(attributes, "href");
+      if (href) prove(inItem);
+      finishLink();
+      pendingFolder_.reset();  // a folder without a <DL> is empty
+      link_ = Link{href.value_or(std::string()), {}};
+    }
+  }
+
+  // Closes the element and every element opened inside it and left open.
+  void end(std::string_view name) {
+    const std::string element = site::asciiLower(name);
+    if (std::find(open_.begin(), open_.end(), element) == open_.end()) return;
+    for (;;) {
+      const std::string closed = std::move(open_.back());
+      open_.pop_back();
+      close(closed);
+      if (closed == element) return;
+    }
+  }
+
+  void text(std::string_view characters) {
+    if (link_) {
+      link_->title += characters;
+    } else if (folderTitle_) {
+      folderTitle_->title += characters;
+    }
+  }
+
+  // Returns false when the file never showed itself a bookmark file.
+  bool finish() {
+    finishLink();
+    while (!lists_.empty()) {
+      if (lists_.back()) emit({Event::End, {}, {}});
+      lists_.pop_back();
+    }
+    return proven_;
+  }
+
+ private:
+  struct Event {
+    enum Kind { Begin, End, Bookmark } kind;
+    std::string title;
+    std::string address;
+  };
+  struct FolderTitle {
+    std::string title;
+    bool rootContainer = false;
+  };
+  struct Link {
+    std::string address;
+    std::string title;
+  };
+
+  void close(const std::string& element) {
+    if (element == "a") {
+      finishLink();
+    } else if (element == "h3" && folderTitle_) {
+      pendingFolder_ = std::move(folderTitle_);
+      folderTitle_.reset();
+    } else if (element == "dl" && !lists_.empty()) {
+      if (lists_.back()) emit({Event::End, {}, {}});
+      lists_.pop_back();
+    }
+  }
+
+  static std::optional<std::string> attribute(const xmlChar** attributes, std::string_view name) {
+    for (const xmlChar** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
+      if (site::equalsIgnoringAsciiCase(reinterpret_cast<const char*>(a[0]), name))
+        return a[1] != nullptr ? reinterpret_cast<const char*>(a[1]) : "";
+    }
+    return std::nullopt;
+  }
+  static bool isTrue(const xmlChar** attributes, std::string_view name) {
+    const auto value = attribute(attributes, name);
+    return value && site::equalsIgnoringAsciiCase(*value, "true");
+  }
+
+  void finishLink() {
+    if (!link_) return;
+    Link done = std::move(*link_);
+    link_.reset();
+    emit({Event::Bookmark, std::move(done.title), std::move(done.address)});
+  }
+
+  void prove(bool inItem) {
+    if (proven_ || !inItem || lists_.empty()) return;
+    proven_ = true;
+    for (Event& event : held_) deliver(event);
+    held_.clear();
+  }
+
+  void emit(Event event) {
+    if (proven_) {
+      deliver(event);
+    } else {
+      held_.push_back(std::move(event));
+    }
+  }
+
+  void deliver(const Event& event) {
+    switch (event.kind) {
+      case Event::Begin:
+        sink_.beginFolder(event.title);
+        break;
+      case Event::End:
+        sink_.endFolder();
+        break;
+      case Event::Bookmark:
+        sink_.bookmark(event.title, event.address);
+        break;
+    }
+  }
+
+  BookmarkSink& sink_;
+  bool proven_;
+  std::vector<Event> held_;
+  std::vector<std::string> open_;             // the open elements, lower case
+  std::vector<bool> lists_;                   // one per open <DL>: true when it is a folder told to the sink
+  std::optional<FolderTitle> folderTitle_;    // an <H3> being read
+  std::optional<FolderTitle> pendingFolder_;  // an <H3> read, waiting for its <DL>
+  std::optional<Link> link_;                  // an <A> being read
+};
+
+BookmarkEvents& eventsOf(void* context) {
+  return *static_cast<BookmarkEvents*>(static_cast<htmlParserCtxtPtr>(context)->_private);
+}
+
+}  // namespace
+
 void readNetscapeBookmarks(std::string_view bytes, BookmarkSink& sink) {
   const bool hasBom =
       bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
   const std::string text = htmlTextToUtf8(bytes, hasBom ? std::string() : declaredHtmlCharset(bytes));
-  const bool doctype = hasNetscapeDoctype(text);
-  const Doc doc = parseHtml(text, "UTF-8");
-  xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-  if (root == nullptr || (!doctype && !hasBookmarkList(root)))
-    throw FormatError("не файл закладок: нет ни строки NETSCAPE-Bookmark-file-1, ни списка <DL> папок и ссылок");
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) throw FormatError("файл слишком велик");
+  BookmarkEvents events(sink, hasNetscapeDoctype(text));
 
-  // A folder's title waits for the <DL> that holds its content.
-  struct PendingFolder {
-    std::string title;
-    bool rootContainer = false;
+  xmlInitParser();
+  const std::unique_ptr<htmlParserCtxt, decltype(&htmlFreeParserCtxt)> context(
+      htmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())), &htmlFreeParserCtxt);
+  if (!context) throw FormatError("не хватило памяти для разбора");
+  htmlSAXHandler handler{};
+  handler.startElement = [](void* ctx, const xmlChar* name, const xmlChar** attributes) {
+    eventsOf(ctx).start(reinterpret_cast<const char*>(name), attributes);
   };
-  std::optional<PendingFolder> pending;
-  std::vector<bool> lists;  // one per open <DL>: true when it is a folder reported to the sink
-  walk(
-      root,
-      [&](xmlNode* node) {
-        if (node->type != XML_ELEMENT_NODE) return false;
-        if (isElement(node, "dl")) {
-          const bool folder = pending && !pending->rootContainer;
-          if (folder) sink.beginFolder(pending->title);
-          lists.push_back(folder);
-          pending.reset();
-          return true;
-        }
-        if (isElement(node, "h3")) {
-          // The toolbar and "other" folders of browsers' exports are root containers.
-          pending = PendingFolder{textOf(node), isTrue(attribute(node, "personal_toolbar_folder")) ||
-                                                    isTrue(attribute(node, "unfiled_bookmarks_folder"))};
-          return false;
-        }
-        if (isElement(node, "a")) {
-          pending.reset();  // a folder without a <DL> is empty
-          sink.bookmark(textOf(node), attribute(node, "href").value_or(std::string()));
-          return false;
-        }
-        return true;
-      },
-      [&](xmlNode* node) {
-        if (!isElement(node, "dl") || lists.empty()) return;
-        if (lists.back()) sink.endFolder();
-        lists.pop_back();
-      });
+  handler.endElement = [](void* ctx, const xmlChar* name) { eventsOf(ctx).end(reinterpret_cast<const char*>(name)); };
+  handler.characters = [](void* ctx, const xmlChar* characters, int length) {
+    eventsOf(ctx).text(std::string_view(reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)));
+  };
+  *context->sax = handler;
+  context->userData = context.get();
+  context->_private = &events;
+  htmlCtxtUseOptions(context.get(), kParseOptions);
+  xmlSwitchEncoding(context.get(), XML_CHAR_ENCODING_UTF8);
+  htmlParseDocument(context.get());
+  if (!events.finish())
+    throw FormatError("не файл закладок: нет ни строки NETSCAPE-Bookmark-file-1, ни списка <DL> папок и ссылок");
 }
 
 }  // namespace trevanto::import
