@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   trevanto::fuzz::CheckingSink sink;
   try {
-    trevanto::import::readNetscapeBookmarks(std::string_view(reinterpret_cast<const char*>(data), size), sink);
+    trevanto::import::readNetscapeBookmarks(std::string(reinterpret_cast<const char*>(data), size), sink);
   } catch (const trevanto::import::FormatError&) {
     return 0;
   }

@@ -93,10 +93,11 @@ std::string validUtf8(std::string_view bytes) {
   return converter.convert(bytes);
 }
 
-std::string htmlTextToUtf8(std::string_view bytes, std::string_view declaredCharset) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return validUtf8(bytes.substr(3));
-  if (bytes.starts_with("\xFF\xFE")) return convertToUtf8(bytes.substr(2), "UTF-16LE").value_or(std::string());
-  if (bytes.starts_with("\xFE\xFF")) return convertToUtf8(bytes.substr(2), "UTF-16BE").value_or(std::string());
+std::string htmlTextToUtf8(std::string bytes, std::string_view declaredCharset) {
+  const std::string_view view = bytes;
+  if (view.starts_with("\xEF\xBB\xBF")) return validUtf8(view.substr(3));
+  if (view.starts_with("\xFF\xFE")) return convertToUtf8(view.substr(2), "UTF-16LE").value_or(std::string());
+  if (view.starts_with("\xFE\xFF")) return convertToUtf8(view.substr(2), "UTF-16BE").value_or(std::string());
   const std::string charset = site::asciiLower(trimmed(declaredCharset));
   // A file whose declaration could be read at all is not UTF-16 or UTF-32, whatever it says.
   const bool saysUtf8 = charset == "utf-8" || charset == "utf8" || charset.starts_with("utf-16") ||
@@ -104,7 +105,7 @@ std::string htmlTextToUtf8(std::string_view bytes, std::string_view declaredChar
   if (!charset.empty() && !saysUtf8) {
     if (auto converted = convertToUtf8(bytes, charset)) return std::move(*converted);
   }
-  if (site::isValidUtf8(bytes)) return std::string(bytes);
+  if (site::isValidUtf8(bytes)) return bytes;
   if (saysUtf8) return validUtf8(bytes);
   return convertToUtf8(bytes, "WINDOWS-1252").value_or(std::string());
 }

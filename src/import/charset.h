@@ -19,6 +19,6 @@ std::string validUtf8(std::string_view bytes);
 // The text of an HTML file as UTF-8: a byte-order mark decides, then the declared charset,
 // else UTF-8; a charset that is unknown or not a charset at all reads as UTF-8 when the bytes
 // are valid UTF-8, else as Windows-1252. declaredCharset is empty when none was declared.
-std::string htmlTextToUtf8(std::string_view bytes, std::string_view declaredCharset);
+std::string htmlTextToUtf8(std::string bytes, std::string_view declaredCharset);
 
 }  // namespace trevanto::import

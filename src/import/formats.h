@@ -19,7 +19,7 @@ class FormatError : public std::runtime_error {
 };
 
 // A Netscape bookmark file: the export of every browser and of most bookmark services.
-void readNetscapeBookmarks(std::string_view bytes, BookmarkSink& sink);
+void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink);
 // The charset a Netscape file's META declares, or empty.
 std::string declaredHtmlCharset(std::string_view bytes);
 

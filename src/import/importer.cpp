@@ -96,7 +96,11 @@ void readInput(const std::filesystem::path& input, Collector& collector) {
                         "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");
 }
 
-std::string countText(std::int64_t count) { return " " + std::to_string(count); }
+std::string countText(std::int64_t count) {
+  std::string text = " ";
+  text += std::to_string(count);
+  return text;
+}
 
 }  // namespace
 

@@ -259,9 +259,8 @@ class NetscapeReader : public Reader {
     return first != std::string_view::npos && head[first] == '<';
   }
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
-    const std::string bytes = readExport(file);
     try {
-      readNetscapeBookmarks(bytes, sink);
+      readNetscapeBookmarks(readExport(file), sink);
     } catch (const FormatError& notThis) {
       throw site::SiteError("Неизвестный вид закладок", file, notThis.what());
     }

@@ -273,10 +273,11 @@ BookmarkEvents& eventsOf(void* context) {
 
 }  // namespace
 
-void readNetscapeBookmarks(std::string_view bytes, BookmarkSink& sink) {
-  const bool hasBom =
-      bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
-  const std::string text = htmlTextToUtf8(bytes, hasBom ? std::string() : declaredHtmlCharset(bytes));
+void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
+  const std::string_view view = bytes;
+  const bool hasBom = view.starts_with("\xEF\xBB\xBF") || view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF");
+  const std::string declared = hasBom ? std::string() : declaredHtmlCharset(bytes);
+  const std::string text = htmlTextToUtf8(std::move(bytes), declared);
   if (text.size() > static_cast<std::size_t>(INT_MAX)) throw FormatError("файл слишком велик");
   BookmarkEvents events(sink, hasNetscapeDoctype(text));
 

@@ -137,7 +137,9 @@ std::string safeName(std::string_view title) {
   name.erase(0, start);
   if (!name.empty() && name.front() == '.') name.front() = '_';  // a dot file or folder is hidden
   trimEnd(name);
-  if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) name.insert(stem, "_");
+  if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) {
+    name = name.substr(0, stem) + '_' + name.substr(stem);
+  }
   name.resize(capped(name, kMaxNameCharacters, kMaxNameBytes).size());
   trimEnd(name);
   return name;

@@ -133,14 +133,18 @@ bool CollectionWriter::writeNew(Section& section, const std::string& fileName, s
                           site::joinPath(site::joinPath(collection_, section.name), fileName),
                           site::systemReason(error));
   };
-  std::string temporary;
+  // One temporary name, used again for every shortcut: a new name for each costs the file
+  // system far more than the write itself. Taken (by a run that was killed, say), another.
   int fd = -1;
   for (;;) {
-    temporary = ".trevanto-import-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCounter_);
+    const std::string& temporary = temporaryName();
     fd = ::openat(section.fd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd >= 0) break;
     if (errno != EEXIST) fail(errno);
+    ++temporaryCounter_;
+    temporaryName_.clear();
   }
+  const std::string& temporary = temporaryName_;
   site::FileDescriptor file(fd);
   int error = site::writeAll(fd, bytes);
   if (const int closeError = file.close(); error == 0) error = closeError;
@@ -149,6 +153,19 @@ bool CollectionWriter::writeNew(Section& section, const std::string& fileName, s
   if (error == EEXIST) return false;
   if (error != 0) fail(error);
   return true;
+}
+
+const std::string& CollectionWriter::temporaryName() {
+  if (temporaryName_.empty()) {
+    temporaryName_ = ".trevanto-import-";
+    temporaryName_ += std::to_string(::getpid());
+    if (temporaryCounter_ > 0) {
+      temporaryName_ += '-';
+      temporaryName_ += std::to_string(temporaryCounter_);
+    }
+    temporaryName_ += ".tmp";
+  }
+  return temporaryName_;
 }
 
 AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view baseName, std::string_view address) {

@@ -63,6 +63,8 @@ class CollectionWriter {
   };
   std::unordered_map<std::string, TopEntry> topNames_;  // by folded name
   std::unordered_map<std::string, Section> sections_;   // by folded name
+  const std::string& temporaryName();
+  std::string temporaryName_;  // the temporary file's name in every section folder
   unsigned long temporaryCounter_ = 0;
 };
 
