@@ -18,7 +18,7 @@ restore() {
 trap restore EXIT
 fail() { echo "install test: $*" >&2; exit 1; }
 
-cmake --install "$build" --prefix "$work/first" >/dev/null
+"${CMAKE_COMMAND:-cmake}" --install "$build" --prefix "$work/first" >/dev/null
 mv "$work/first" "$work/moved"
 prefix="$work/moved"
 
