@@ -74,3 +74,20 @@ TEST(Utf7, decodesTheWideCopyOfAnAddress) {
   EXPECT_EQ(utf7ToUtf8("+2D0-x"), std::nullopt);
   EXPECT_EQ(utf7ToUtf8("+3gA-"), std::nullopt);
 }
+
+TEST(PageTextToUtf8, readsPageTextAsABrowserShowsIt) {
+  // Whatever htmlTextWindows1251 writes comes back as it was.
+  const std::string name = "Tom & Jerry <b>\"x\"</b> \xD0\x81\xD0\xB6 \xE6\xBC\xA2 \xF0\x9F\x98\x80";
+  EXPECT_EQ(pageTextToUtf8(htmlTextWindows1251(name)), name);
+  EXPECT_EQ(pageTextToUtf8("&#x401;&#1025&nbsp;&hellip;"), "\xD0\x81\xD0\x81\xC2\xA0\xE2\x80\xA6");
+  // Texts that only look like references stay as they are; references to no character do not.
+  EXPECT_EQ(pageTextToUtf8("AT&T &amp &unknown; &# &#x;"), "AT&T &amp &unknown; &# &#x;");
+  EXPECT_EQ(pageTextToUtf8("&#0;&#xD800;&#99999999;"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(JavaScriptString, isAsciiAndCannotEndTheStringOrTheScript) {
+  EXPECT_EQ(javaScriptString("a\"b\\c</script>"), "\"a\\\"b\\\\c\\u003C/script>\"");
+  EXPECT_EQ(javaScriptString("\n\x7F\xD0\x81\xE2\x80\xA8\xF0\x9F\x98\x80"),
+            "\"\\u000A\\u007F\\u0401\\u2028\\uD83D\\uDE00\"");
+  EXPECT_EQ(javaScriptString("\xFF"), "\"\\uFFFD\"");  // not UTF-8
+}

@@ -14,6 +14,7 @@
 #include "shortcut_prefetch.h"
 #include "shortcut_reader.h"
 #include "site_error.h"
+#include "site_export.h"
 #include "site_files.h"
 #include "text_encoding.h"
 
@@ -59,6 +60,9 @@ class ConversionRun {
       prefetch_.emplace(readingPlan(sections));
       for (Section& section : sections) {
         if (!convertSection(section)) break;
+      }
+      if (!report_.stopped && request_.writeExport) {
+        report_.exportProblem = writeSiteExport(request_.siteFolder, request_.programFolder);
       }
     } catch (const std::exception& failure) {
       report_.error = failure.what();
@@ -347,6 +351,7 @@ std::vector<std::string> statisticsLines(const RunReport& report) {
                     " .");
   }
   if (report.stopped) lines.push_back("Преобразование остановлено.");
+  if (!report.exportProblem.empty()) lines.push_back("Экспорт не записан: " + report.exportProblem);
   return lines;
 }
 

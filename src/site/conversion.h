@@ -33,6 +33,8 @@ struct RunReport {
   std::vector<SkippedShortcut> skipped;
   bool stopped = false;  // stopped on request between two shortcuts
   std::string error;     // what stopped the run, naming the file and the reason; empty when it completed
+  // What kept a completed run from rewriting export/ (the run's pages are whole), or empty.
+  std::string exportProblem;
   bool failed() const { return !error.empty(); }
 };
 
@@ -46,6 +48,7 @@ struct RunRequest {
   std::filesystem::path programFolder;                 // holds the template pages
   std::function<void(const RunProgress&)> onProgress;  // called before each shortcut
   std::function<bool()> stopRequested;                 // asked before each shortcut
+  bool writeExport = true;                             // export/ rebuilt from the pages at the end
 };
 
 RunReport runConversion(const RunRequest& request);

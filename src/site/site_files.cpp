@@ -156,6 +156,60 @@ bool isLeftoverTemporaryFile(std::string_view name) {
   return false;
 }
 
+bool isTemporaryFileFor(std::string_view name, std::string_view finalName) {
+  const std::size_t suffix = kUniqueSuffixPattern.size();
+  return name.size() == finalName.size() + suffix + 2 && name.front() == '.' &&
+         name.substr(1, finalName.size()) == finalName && name[finalName.size() + 1] == '.' &&
+         name.substr(name.size() - suffix).find_first_not_of(kUniqueCharacters) == std::string_view::npos;
+}
+
+FileReplacement::FileReplacement(const std::filesystem::path& path, std::size_t bufferBytes)
+    : path_(path), bufferBytes_(bufferBytes) {
+  temporary_ = temporaryPattern(path.parent_path(), path.filename().string());
+  fd_ = createUniqueFile(temporary_);
+  if (!fd_) throw SiteError("Не удалось записать файл", path_, systemReason(errno));
+}
+
+FileReplacement::~FileReplacement() {
+  if (fd_) {
+    fd_.close();
+    ::unlink(temporary_.c_str());
+  }
+}
+
+void FileReplacement::write(std::string_view bytes) {
+  if (!fd_) throw SiteError("Не удалось записать файл", path_, systemReason(EBADF));
+  if (pending_.empty() && bytes.size() >= bufferBytes_) {
+    if (const int error = writeAll(fd_.get(), bytes); error != 0) fail(error);
+    return;
+  }
+  pending_ += bytes;
+  if (pending_.size() >= bufferBytes_) writePending();
+}
+
+void FileReplacement::commit() {
+  if (!fd_) throw SiteError("Не удалось записать файл", path_, systemReason(EBADF));
+  writePending();
+  int error = ::fsync(fd_.get()) != 0 ? errno : 0;
+  if (const int closeError = fd_.close(); error == 0) error = closeError;
+  if (error == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary_.c_str());
+    throw SiteError("Не удалось записать файл", path_, systemReason(error));
+  }
+}
+
+void FileReplacement::writePending() {
+  if (const int error = writeAll(fd_.get(), pending_); error != 0) fail(error);
+  pending_.clear();
+}
+
+void FileReplacement::fail(int error) {
+  fd_.close();
+  ::unlink(temporary_.c_str());
+  throw SiteError("Не удалось записать файл", path_, systemReason(error));
+}
+
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
   try {
     if (readWholeFile(path, bytes.size()) == bytes) return;

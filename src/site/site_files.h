@@ -59,6 +59,36 @@ void replaceFileWith(const std::filesystem::path& path, std::string_view bytes);
 // and the like, XXXXXX being six letters or digits. A run removes them while it holds the lock.
 bool isLeftoverTemporaryFile(std::string_view name);
 
+// True for the name of the temporary file that replacing finalName leaves behind when the program
+// is killed in between: ".finalName.XXXXXX".
+bool isTemporaryFileFor(std::string_view name, std::string_view finalName);
+
+// A file replaced whole, its new content written piece by piece: the pieces go to a hidden
+// temporary file beside it (".NAME.XXXXXX"), and commit() syncs it and renames it over the file,
+// so the file is either the old one or the new one, whole. Without a commit the temporary file
+// is removed and the file stays as it was.
+class FileReplacement {
+ public:
+  explicit FileReplacement(const std::filesystem::path& path, std::size_t bufferBytes = 256 * 1024);
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  ~FileReplacement();
+
+  // Throws SiteError naming the file.
+  void write(std::string_view bytes);
+  void commit();
+
+ private:
+  void writePending();
+  [[noreturn]] void fail(int error);
+
+  std::filesystem::path path_;
+  std::string temporary_;
+  FileDescriptor fd_;
+  std::size_t bufferBytes_;
+  std::string pending_;
+};
+
 // Leaves the file holding exactly bytes: replaced as above unless it already does.
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes);
 

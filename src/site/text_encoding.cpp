@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -324,6 +325,87 @@ std::string fileReferenceForPage(std::string_view rawName) {
       out.push_back(c);
     }
   }
+  return out;
+}
+
+std::string pageTextToUtf8(std::string_view windows1251) {
+  static constexpr std::pair<std::string_view, char32_t> kNamed[] = {
+      {"amp;", '&'},      {"lt;", '<'},       {"gt;", '>'},        {"quot;", '"'},      {"apos;", '\''},
+      {"nbsp;", 0x00A0},  {"copy;", 0x00A9},  {"reg;", 0x00AE},    {"laquo;", 0x00AB},  {"raquo;", 0x00BB},
+      {"ndash;", 0x2013}, {"mdash;", 0x2014}, {"hellip;", 0x2026}, {"euro;", 0x20AC},   {"trade;", 0x2122},
+      {"deg;", 0x00B0},   {"sect;", 0x00A7},  {"bull;", 0x2022},   {"numero;", 0x2116},
+  };
+  const std::string text = windows1251ToUtf8(windows1251);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] != '&') {
+      out.push_back(text[i++]);
+      continue;
+    }
+    std::size_t next = i + 1;
+    std::optional<char32_t> code;
+    if (next < text.size() && text[next] == '#') {
+      ++next;
+      const bool hex = next < text.size() && (text[next] == 'x' || text[next] == 'X');
+      if (hex) ++next;
+      const std::size_t digits = next;
+      std::uint32_t value = 0;
+      for (; next < text.size(); ++next) {
+        const char c = text[next];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0) break;
+        value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit), 0x110000);
+      }
+      if (next > digits) {
+        if (next < text.size() && text[next] == ';') ++next;
+        const bool none = value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF);
+        code = none ? kReplacement : static_cast<char32_t>(value);
+      }
+    } else {
+      for (const auto& [name, character] : kNamed) {
+        if (std::string_view(text).substr(next).starts_with(name)) {
+          code = character;
+          next += name.size();
+          break;
+        }
+      }
+    }
+    if (code) {
+      appendUtf8(out, *code);
+      i = next;
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
+}
+
+std::string javaScriptString(std::string_view utf8) {
+  std::string out = "\"";
+  out.reserve(utf8.size() + 2);
+  const auto appendEscape = [&out](std::uint32_t unit) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHexDigits[(unit >> shift) & 0x0F]);
+  };
+  forEachCodePoint(utf8, [&](char32_t cp, std::string_view) {
+    const auto c = static_cast<std::uint32_t>(cp);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c >= 0x10000) {
+      appendEscape(0xD800 + ((c - 0x10000) >> 10));
+      appendEscape(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else if (c < 0x20 || c >= 0x7F || c == '<') {
+      appendEscape(c);
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  });
+  out.push_back('"');
   return out;
 }
 

@@ -52,6 +52,14 @@ std::string addressForPage(std::string_view utf8);
 // characters and bytes over 127, which are percent-encoded.
 std::string fileReferenceForPage(std::string_view rawName);
 
+// Text of a page as a browser shows it, as UTF-8: Windows-1251 bytes, with numeric character
+// references and the common named ones decoded. A reference to no character gives U+FFFD.
+std::string pageTextToUtf8(std::string_view windows1251);
+
+// A JavaScript string literal in double quotes, all ASCII: '"', '\\', '<', control and
+// non-ASCII characters as \u escapes (outside the BMP as surrogate pairs).
+std::string javaScriptString(std::string_view utf8);
+
 // Lower-cases ASCII letters only.
 constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string asciiLower(std::string_view text);

@@ -16,8 +16,9 @@ namespace {
 
 std::string snapshot(const std::filesystem::path& folder) {
   std::string all;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    all += entry.path().filename().string() + "\n" + readFile(entry.path()) + "\n";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    all += entry.path().string() + "\n" + readFile(entry.path()) + "\n";
   }
   return all;
 }

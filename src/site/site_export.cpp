@@ -1,0 +1,352 @@
+// SPDX-License-Identifier: MIT
+#include "site_export.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+
+#include "file_descriptor.h"
+#include "folder_order.h"
+#include "page_format.h"
+#include "shortcut_reader.h"
+#include "site_error.h"
+#include "site_files.h"
+#include "text_encoding.h"
+
+namespace trevanto::site {
+namespace {
+
+constexpr std::string_view kLinkStart = "<a href=\"";
+constexpr std::string_view kLinkTarget = "\" target=index>";
+constexpr std::string_view kLinkEnd = "</a><br>";
+constexpr std::string_view kMenuTarget = "target=Frame3>";
+constexpr std::string_view kMenuEnd = "</a><br />";
+constexpr std::size_t kMaxMenuLineBytes = 64 * 1024;
+constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
+
+std::string_view withoutCarriageReturn(std::string_view line) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
+// Calls onLine(line, cut) for every line of the file, without its line feed; a line longer than
+// maxLine comes cut to its first maxLine bytes. Memory stays within maxLine and one chunk.
+template <typename OnLine>
+void forEachLine(const std::filesystem::path& path, std::size_t maxLine, OnLine onLine) {
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) throw SiteError("Не удалось открыть страницу", path, systemReason(errno));
+  std::string line;
+  bool cut = false;
+  for (;;) {
+    const ReadResult chunk = readUpTo(fd.get(), 64 * 1024);
+    if (chunk.error != 0) throw SiteError("Не удалось прочитать страницу", path, systemReason(chunk.error));
+    if (chunk.bytes.empty()) break;
+    std::string_view rest = chunk.bytes;
+    while (!rest.empty()) {
+      const std::size_t end = rest.find('\n');
+      const std::string_view piece = rest.substr(0, end);
+      const std::size_t room = maxLine - line.size();
+      if (piece.size() > room) cut = true;
+      line.append(piece.substr(0, std::min(room, piece.size())));
+      if (end == std::string_view::npos) break;
+      onLine(std::string_view(line), cut);
+      line.clear();
+      cut = false;
+      rest.remove_prefix(end + 1);
+    }
+  }
+  if (!line.empty() || cut) onLine(std::string_view(line), cut);
+}
+
+// Control characters (C0, DEL and C1) as blanks: a name stays on one line of the bookmark file.
+std::string withoutControls(std::string text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (b < 0x20 || b == 0x7F) {
+      out.push_back(' ');
+    } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080..U+009F
+      out.push_back(' ');
+      ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+// The href as a browser follows it: tabs and line breaks are dropped anywhere, blanks and control
+// characters at either end.
+std::string addressFromPage(std::string_view href) {
+  std::string kept;
+  kept.reserve(href.size());
+  for (char c : href) {
+    if (c != '\t' && c != '\r' && c != '\n') kept.push_back(c);
+  }
+  std::string_view trimmed = kept;
+  while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20) trimmed.remove_prefix(1);
+  while (!trimmed.empty() && static_cast<unsigned char>(trimmed.back()) <= 0x20) trimmed.remove_suffix(1);
+  return addressForPage(windows1251ToUtf8(trimmed));
+}
+
+// Text for the bookmark file, UTF-8: '&', '<', '>' and '"' as character references.
+std::string htmlText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The page a menu reference names: the reference with its percent-encoded bytes decoded.
+std::string percentDecoded(std::string_view reference) {
+  const auto hexValue = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(reference.size());
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    if (reference[i] == '%' && i + 2 < reference.size() && hexValue(reference[i + 1]) >= 0 &&
+        hexValue(reference[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(hexValue(reference[i + 1]) * 16 + hexValue(reference[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(reference[i]);
+    }
+  }
+  return out;
+}
+
+bool isSectionPageName(std::string_view name) {
+  if (name.size() <= kPageSuffix.size() || !name.ends_with(kPageSuffix)) return false;
+  if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return false;
+  if (name == kMenuPageName) return false;
+  for (std::string_view templateName : kTemplateNames) {
+    if (name == templateName) return false;
+  }
+  return true;
+}
+
+bool isRegularFile(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The page of a menu reference: as the current version writes it, percent-encoded, or as
+// earlier versions wrote it, the name as it is.
+std::string pageOfReference(const std::filesystem::path& siteFolder, std::string_view reference) {
+  for (const std::string& name : {percentDecoded(reference), std::string(reference)}) {
+    if (isSectionPageName(name) && isRegularFile(joinPath(siteFolder, name))) return name;
+  }
+  return {};
+}
+
+// The bookmark file: a folder per section, a bookmark per link, one to a line, as browsers
+// write and read it.
+class BookmarkFile {
+ public:
+  explicit BookmarkFile(const std::filesystem::path& path) : file_(path) {
+    file_.write(
+        "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+        "<!-- The links of the site's pages, rewritten by every completed run: changes made here are lost. -->\n"
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+        "<TITLE>\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8</TITLE>\n"
+        "<H1>\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8</H1>\n"
+        "<DL><p>\n");
+  }
+  void beginSection(std::string_view name) { file_.write("    <DT><H3>" + htmlText(name) + "</H3>\n    <DL><p>\n"); }
+  void link(const PageLink& link) {
+    file_.write("        <DT><A HREF=\"" + htmlText(link.address) + "\">" + htmlText(link.name) + "</A>\n");
+  }
+  void endSection() { file_.write("    </DL><p>\n"); }
+  void commit() {
+    file_.write("</DL><p>\n");
+    file_.commit();
+  }
+
+ private:
+  FileReplacement file_;
+};
+
+// The search data: one array per section, its name and then name and address of each link.
+class SearchData {
+ public:
+  explicit SearchData(const std::filesystem::path& path) : file_(path) {
+    file_.write(
+        "// The links of the site's pages for the start page's search, rewritten by every completed run.\n"
+        "var trevantoSearchData = [\n");
+  }
+  void beginSection(std::string_view name) { file_.write("[" + javaScriptString(name)); }
+  void link(const PageLink& link) {
+    file_.write(",\n" + javaScriptString(link.name) + "," + javaScriptString(link.address));
+  }
+  void endSection() { file_.write("],\n"); }
+  void commit() {
+    file_.write("];\n");
+    file_.commit();
+  }
+
+ private:
+  FileReplacement file_;
+};
+
+// The temporary files an export killed before its renames left behind; the run holds the lock.
+void removeLeftovers(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    const std::string name = entry.path().filename().string();
+    for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName}) {
+      if (isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+    }
+  }
+}
+
+}  // namespace
+
+void LinkLineReader::readLine(std::string_view line, bool cut) {
+  if (cut) {  // no link line of the program's: it ends the one still open, if any
+    held_.clear();
+    heldBytes_ = 0;
+    return;
+  }
+  if (held_.empty() && !line.starts_with(kLinkStart)) return;
+  held_.emplace_back(line);
+  heldBytes_ += line.size() + 1;
+  resolve();
+}
+
+void LinkLineReader::resolve() {
+  // The href runs to the first quote after <a href=". Lines held before the newest hold none,
+  // so none of them begins a link line of its own either.
+  const std::string& newest = held_.back();
+  const std::size_t quote = newest.find('"', held_.size() == 1 ? kLinkStart.size() : 0);
+  if (quote == std::string::npos) {
+    if (heldBytes_ > kMaxLinkLineBytes) finish();
+    return;
+  }
+  const std::string_view rest = withoutCarriageReturn(std::string_view(newest).substr(quote));
+  if (rest.starts_with(kLinkTarget) && rest.size() >= kLinkTarget.size() + kLinkEnd.size() &&
+      rest.ends_with(kLinkEnd)) {
+    std::string href = held_.front().substr(kLinkStart.size());
+    for (std::size_t i = 1; i < held_.size(); ++i) (href += '\n') += held_[i];
+    href.resize(href.size() - (newest.size() - quote));
+    const std::string_view name = rest.substr(kLinkTarget.size(), rest.size() - kLinkTarget.size() - kLinkEnd.size());
+    PageLink link{withoutControls(pageTextToUtf8(name)), addressFromPage(href)};
+    if (!link.address.empty() && !isUnsafeAddress(href)) onLink_(link);
+    finish();
+    return;
+  }
+  // Not a link line; the newest line may still begin one.
+  std::string again = held_.size() > 1 ? std::move(held_.back()) : std::string();
+  finish();
+  if (!again.empty()) readLine(again);
+}
+
+void LinkLineReader::finish() {
+  held_.clear();
+  heldBytes_ = 0;
+}
+
+void readLinkLines(const std::filesystem::path& page, const std::function<void(const PageLink&)>& onLink) {
+  LinkLineReader reader(onLink);
+  forEachLine(page, LinkLineReader::kMaxLinkLineBytes,
+              [&reader](std::string_view line, bool cut) { reader.readLine(line, cut); });
+  reader.finish();
+}
+
+std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder) {
+  std::vector<MenuSection> sections;
+  const std::filesystem::path menu = joinPath(siteFolder, kMenuPageName);
+  if (!isRegularFile(menu)) return sections;
+  std::set<std::string, std::less<>> seen;
+  forEachLine(menu, kMaxMenuLineBytes, [&](std::string_view line, bool cut) {
+    line = withoutCarriageReturn(line);
+    if (cut || !line.starts_with(kLinkStart) || !line.ends_with(kMenuEnd)) return;
+    const std::size_t quote = line.find('"', kLinkStart.size());
+    if (quote == std::string_view::npos) return;
+    std::size_t target = quote + 1;
+    while (target < line.size() && line[target] == ' ') ++target;
+    if (line.substr(target, kMenuTarget.size()) != kMenuTarget) return;
+    const std::size_t nameStart = target + kMenuTarget.size();
+    if (nameStart + kMenuEnd.size() > line.size()) return;
+    std::string pageName = pageOfReference(siteFolder, line.substr(kLinkStart.size(), quote - kLinkStart.size()));
+    if (pageName.empty() || seen.contains(pageName)) return;
+    seen.insert(pageName);
+    std::string name =
+        withoutControls(pageTextToUtf8(line.substr(nameStart, line.size() - kMenuEnd.size() - nameStart)));
+    if (name.empty()) name = fileNameToUtf8(std::string_view(pageName).substr(0, pageName.size() - kPageSuffix.size()));
+    sections.push_back({std::move(name), std::move(pageName)});
+  });
+  return sections;
+}
+
+std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder) {
+  const std::filesystem::path folder = joinPath(siteFolder, kExportFolderName);
+  try {
+    struct stat info {};
+    const bool folderExists = ::stat(folder.c_str(), &info) == 0;
+    if (!folderExists && errno != ENOENT) throw SiteError("Папка экспорта недоступна", folder, systemReason(errno));
+    if (folderExists && !S_ISDIR(info.st_mode)) {
+      throw SiteError("Папка экспорта занята файлом", folder, "это файл, а не папка");
+    }
+    if (!folderExists && !isRegularFile(joinPath(siteFolder, kMenuPageName))) return {};
+
+    const std::filesystem::path scriptTemplate = joinPath(programFolder, kSearchScriptName);
+    std::string script;
+    try {
+      script = readWholeFile(scriptTemplate, kMaxScriptBytes);
+    } catch (const SiteError& missing) {
+      throw SiteError("Не найден шаблон", scriptTemplate, missing.reason());
+    }
+    if (!folderExists && ::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+      throw SiteError("Не удалось создать папку экспорта", folder, systemReason(errno));
+    }
+
+    removeLeftovers(folder);
+    BookmarkFile bookmarks(joinPath(folder, kBookmarksFileName));
+    SearchData searchData(joinPath(folder, kSearchDataFileName));
+    for (const MenuSection& section : menuSections(siteFolder)) {
+      bookmarks.beginSection(section.name);
+      searchData.beginSection(section.name);
+      readLinkLines(joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
+        bookmarks.link(link);
+        searchData.link(link);
+      });
+      bookmarks.endSection();
+      searchData.endSection();
+    }
+    makeFileHold(joinPath(folder, kSearchScriptName), script);
+    searchData.commit();
+    bookmarks.commit();
+  } catch (const SiteError& problem) {
+    return problem.what();
+  }
+  return {};
+}
+
+}  // namespace trevanto::site

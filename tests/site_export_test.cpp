@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: MIT
+// export/bookmarks.html read back with a real HTML parser, over pages of this version and of
+// earlier ones; the export beside runs that complete, stop or fail.
+#include "site/site_export.h"
+
+#include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/tree.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "site/conversion.h"
+#include "site/page_format.h"
+#include "site/text_encoding.h"
+#include "test_support.h"
+
+using namespace trevanto::site;
+using trevanto::testing::readFile;
+using trevanto::testing::TempFolder;
+using trevanto::testing::writeFile;
+using trevanto::testing::writeShortcut;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Link {
+  std::string name, href;
+  bool operator==(const Link&) const = default;
+};
+struct Folder {
+  std::string name;
+  std::vector<Link> links;
+  bool operator==(const Folder&) const = default;
+};
+void PrintTo(const Link& link, std::ostream* out) { *out << "{" << link.name << " -> " << link.href << "}"; }
+void PrintTo(const Folder& folder, std::ostream* out) {
+  *out << folder.name << ": ";
+  for (const Link& link : folder.links) PrintTo(link, out);
+}
+
+std::string textOf(xmlNode* node) {
+  xmlChar* text = xmlNodeGetContent(node);
+  std::string out = text ? reinterpret_cast<const char*>(text) : "";
+  xmlFree(text);
+  return out;
+}
+
+// The folders and bookmarks of a bookmark file, in document order, as an HTML parser reads it.
+std::vector<Folder> parseBookmarks(const std::string& bytes) {
+  htmlDocPtr doc = htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "bookmarks.html", "UTF-8",
+                                  HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+  EXPECT_NE(doc, nullptr);
+  std::vector<Folder> folders;
+  const auto walk = [&folders](auto& self, xmlNode* node) -> void {
+    for (; node != nullptr; node = node->next) {
+      if (node->type == XML_ELEMENT_NODE) {
+        const std::string tag = reinterpret_cast<const char*>(node->name);
+        if (tag == "h3") {
+          folders.push_back({textOf(node), {}});
+        } else if (tag == "a") {
+          xmlChar* href = xmlGetProp(node, reinterpret_cast<const xmlChar*>("href"));
+          EXPECT_FALSE(folders.empty()) << "a bookmark outside any folder";
+          if (!folders.empty()) folders.back().links.push_back({textOf(node), reinterpret_cast<const char*>(href)});
+          xmlFree(href);
+        }
+      }
+      self(self, node->children);
+    }
+  };
+  if (doc != nullptr) walk(walk, xmlDocGetRootElement(doc));
+  xmlFreeDoc(doc);
+  return folders;
+}
+
+const std::string kHeader = sectionHeaderLine() + "\r\n";
+std::string linkOf(const std::string& href, const std::string& name) {
+  return "<a href=\"" + href + "\" target=index>" + name + "</a><br>\r\n";
+}
+std::string menuOf(const std::string& reference, const std::string& name) {
+  return "<a href=\"" + reference + "\"target=Frame3>" + name + "</a><br />\r\n";
+}
+
+class SiteExportTest : public ::testing::Test {
+ protected:
+  fs::path source() const { return root_ / "source"; }
+  fs::path site() const { return root_ / "site"; }
+  std::string exported(std::string_view name) const { return readFile(site() / "export" / std::string(name)); }
+  std::vector<Folder> bookmarks() const { return parseBookmarks(exported(kBookmarksFileName)); }
+
+  void SetUp() override {
+    fs::create_directories(source());
+    fs::create_directories(site());
+  }
+
+  RunReport run(bool writeExport = true, std::function<bool()> stop = {}) {
+    RunRequest request;
+    request.sourceFolder = source();
+    request.siteFolder = site();
+    request.programFolder = TREVANTO_TEMPLATES_DIR;
+    request.writeExport = writeExport;
+    request.stopRequested = std::move(stop);
+    return runConversion(request);
+  }
+
+  TempFolder root_;
+};
+
+}  // namespace
+
+TEST_F(SiteExportTest, pagesOfThisAndEarlierVersionsReadBackAsFoldersAndBookmarks) {
+  // "Старое" (old) and "Погода" (weather) in Windows-1251, as earlier versions wrote them.
+  const std::string oldSection = "\xD1\xF2\xE0\xF0\xEE\xE5";
+  const std::string weather = "\xCF\xEE\xE3\xEE\xE4\xE0";
+  writeFile(site() / "Frame2.html", menuHeaderLine() + "\r\n" + menuOf("News.html", "News &amp; more") +
+                                        "<p>a line someone added</p>\r\n" + menuOf(oldSection + ".html", oldSection) +
+                                        menuOf("Gone.html", "Gone") + menuOf("News.html", "News again") +
+                                        menuOf("../site/News.html", "Outside") + menuOf("Frame3.html", "Start") +
+                                        menuOf("%D0%AF.html", "&#1071;") + menuOf("Empty.html", "Empty"));
+  writeFile(site() / "News.html",
+            kHeader + linkLine("https://n.example/?a=1&b=%22x%22", "Tom & Jerry <3") + "\r\n" +
+                linkLine(addressForPage("http://n.example/\xD0\xB3"), "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0") + "\r\n" +
+                linkLine("javascript:alert(1)", "runs code") + "\r\n" + linkLine("http://n.example/tab", "a\tb") +
+                "\r\n");
+  writeFile(site() / (oldSection + ".html"),
+            kHeader +
+                // A cut address that ran over the shortcut's later lines.
+                linkOf("http://old.example/a\r\nModified=ABC", weather) +
+                "<p>notes</p>\r\n<a href=\"http://hand.example/\">by hand</a><br>\r\n"
+                "<a href=\"http://open.example/\r\n" +  // an href left open: the next line is a link of its own
+                linkOf("http://old.example/pag", "AT&T &#8364; &copy; &#x1F600; &bogus;") +
+                linkOf("", "empty") + linkOf("  http://old.example/\xEF  ", "raw") +
+                "<a href=\"http://last.example/\" target=index>cut");
+  writeFile(site() / "\xD0\xAF.html", kHeader + linkOf("http://ya.example/", "Ya"));
+  writeFile(site() / "Empty.html", kHeader);
+  const std::string pagesBefore = readFile(site() / "News.html") + readFile(site() / (oldSection + ".html"));
+
+  const RunReport report = run();
+  ASSERT_EQ(report.error, "");
+  EXPECT_EQ(report.exportProblem, "");
+  const std::vector<Folder> expected = {
+      {"News & more",
+       {{"Tom & Jerry <3", "https://n.example/?a=1&b=%22x%22"},
+        {"\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0", "http://n.example/%D0%B3"},
+        {"a b", "http://n.example/tab"}}},
+      {"\xD0\xA1\xD1\x82\xD0\xB0\xD1\x80\xD0\xBE\xD0\xB5",
+       {{"\xD0\x9F\xD0\xBE\xD0\xB3\xD0\xBE\xD0\xB4\xD0\xB0", "http://old.example/aModified=ABC"},
+        {"AT&T \xE2\x82\xAC \xC2\xA9 \xF0\x9F\x98\x80 &bogus;", "http://old.example/pag"},
+        {"raw", "http://old.example/%D0%BF"}}},
+      {"\xD0\xAF", {{"Ya", "http://ya.example/"}}},
+      {"Empty", {}},
+  };
+  EXPECT_EQ(bookmarks(), expected);
+  EXPECT_EQ(readFile(site() / "News.html") + readFile(site() / (oldSection + ".html")), pagesBefore);
+
+  const std::string file = exported(kBookmarksFileName);
+  EXPECT_TRUE(file.starts_with("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n")) << file;
+  EXPECT_NE(file.find("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">"), std::string::npos);
+  // Importers that read the file line by line need each bookmark on a line of its own.
+  std::size_t bookmarkLines = 0;
+  for (std::size_t at = 0; (at = file.find("<DT><A HREF=\"", at)) != std::string::npos; ++at) {
+    EXPECT_TRUE(file.substr(at, file.find('\n', at) - at).ends_with("</A>")) << file.substr(at, 80);
+    ++bookmarkLines;
+  }
+  EXPECT_EQ(bookmarkLines, 7u);
+  EXPECT_NE(exported(kSearchDataFileName).find("\"AT&T \\u20AC \\u00A9 \\uD83D\\uDE00 &bogus;\""), std::string::npos);
+  EXPECT_EQ(exported(kSearchScriptName), readFile(fs::path(TREVANTO_TEMPLATES_DIR) / "search.js"));
+}
+
+TEST_F(SiteExportTest, sectionsNamedBookmarksAndExportKeepTheirPagesAndTheCountsStay) {
+  for (const char* section : {"bookmarks", "export", "search-data"}) {
+    writeShortcut(source() / section, "One", std::string("http://") + section + ".example/one");
+    writeShortcut(source() / section, "Two", std::string("http://") + section + ".example/two");
+  }
+  writeShortcut(source() / "export", "Repeat", "http://export.example/one");
+  const RunReport report = run();
+  ASSERT_EQ(report.error, "");
+  for (const char* section : {"bookmarks", "export", "search-data"}) {
+    EXPECT_EQ(readFile(site() / (std::string(section) + ".html")),
+              kHeader + linkOf(std::string("http://") + section + ".example/one", "One") +
+                  linkOf(std::string("http://") + section + ".example/two", "Two"))
+        << section;
+  }
+  ASSERT_EQ(bookmarks().size(), 3u);
+  EXPECT_EQ(bookmarks()[1],
+            (Folder{"export", {{"One", "http://export.example/one"}, {"Two", "http://export.example/two"}}}));
+
+  // The same collection without the export gives the same statistics.
+  TempFolder other;
+  fs::create_directories(other / "site");
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = other / "site";
+  request.programFolder = TREVANTO_TEMPLATES_DIR;
+  request.writeExport = false;
+  const RunReport without = runConversion(request);
+  EXPECT_FALSE(fs::exists(other / "site" / "export"));
+  EXPECT_EQ(statisticsLines(report), statisticsLines(without));
+
+  const RunReport again = run();
+  EXPECT_EQ(again.RepeatCount, 7);
+  EXPECT_EQ(bookmarks().size(), 3u);
+}
+
+TEST_F(SiteExportTest, stoppedOrFailedRunLeavesTheExportAsItWas) {
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  ASSERT_EQ(run().error, "");
+  writeFile(site() / "export" / std::string(kBookmarksFileName), "earlier bookmarks");
+  writeFile(site() / "export" / std::string(kSearchDataFileName), "earlier data");
+  writeShortcut(source() / "S", "b", "http://b.example/");
+
+  EXPECT_TRUE(run(true, [] { return true; }).stopped);
+  EXPECT_EQ(exported(kBookmarksFileName), "earlier bookmarks");
+
+  writeShortcut(source() / "T", "c", "http://c.example/");  // a new section needs the templates
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site();
+  request.programFolder = root_ / "no templates here";
+  EXPECT_TRUE(runConversion(request).failed());
+  EXPECT_EQ(exported(kBookmarksFileName), "earlier bookmarks");
+  EXPECT_EQ(exported(kSearchDataFileName), "earlier data");
+
+  writeFile(site() / "export" / ".bookmarks.html.Ab12Cd", "left by a run killed before its rename");
+  writeFile(site() / "export" / ".notes.txt.Ab12Cd", "someone's own");
+  ASSERT_EQ(run().error, "");
+  EXPECT_FALSE(fs::exists(site() / "export" / ".bookmarks.html.Ab12Cd"));
+  EXPECT_TRUE(fs::exists(site() / "export" / ".notes.txt.Ab12Cd"));
+  fs::remove(site() / "export" / ".notes.txt.Ab12Cd");
+  EXPECT_EQ(bookmarks(), (std::vector<Folder>{{"S", {{"a", "http://a.example/"}, {"b", "http://b.example/"}}},
+                                              {"T", {{"c", "http://c.example/"}}}}));
+  for (const auto& entry : fs::directory_iterator(site() / "export")) {
+    EXPECT_NE(entry.path().filename().string().front(), '.') << "a temporary file was left: " << entry.path();
+  }
+}
+
+TEST_F(SiteExportTest, fileNamedExportIsReportedAndThePagesAreWrittenAsUsual) {
+  writeFile(site() / "export", "a file of the user's");
+  writeShortcut(source() / "S", "a", "http://a.example/");
+  const RunReport report = run();
+  ASSERT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 1);
+  EXPECT_EQ(readFile(site() / "export"), "a file of the user's");
+  EXPECT_EQ(readFile(site() / "S.html"), kHeader + linkOf("http://a.example/", "a"));
+  const std::vector<std::string> lines = statisticsLines(report);
+  EXPECT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(lines.back().starts_with("Экспорт не записан: ")) << lines.back();
+  EXPECT_NE(lines.back().find((site() / "export").string()), std::string::npos) << lines.back();
+
+  // A missing search logic template is reported too; the data need it to be of use.
+  fs::remove(site() / "export");
+  TempFolder templates;
+  for (std::string_view name : kTemplateNames) {
+    writeFile(templates / name, readFile(fs::path(TREVANTO_TEMPLATES_DIR) / std::string(name)));
+  }
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site();
+  request.programFolder = templates.path();
+  const RunReport noScript = runConversion(request);
+  EXPECT_FALSE(noScript.failed());
+  EXPECT_NE(noScript.exportProblem.find("search.js"), std::string::npos) << noScript.exportProblem;
+}
+
+TEST_F(SiteExportTest, siteWithoutAMenuGetsNoExportFolder) {
+  ASSERT_EQ(run().error, "");
+  EXPECT_TRUE(fs::is_empty(site()));
+}
+
+TEST(LinkLineReader, linesLongerThanALinkLineAreNeverReadAsOne) {
+  std::vector<std::string> addresses;
+  LinkLineReader reader([&addresses](const PageLink& link) { addresses.push_back(link.address); });
+  reader.readLine("<a href=\"http://a.example/", false);
+  reader.readLine(std::string(LinkLineReader::kMaxLinkLineBytes, 'x'), true);  // cut: ends the open link
+  reader.readLine("\" target=index>a</a><br>\r", false);
+  reader.readLine("<a href=\"http://b.example/" + std::string(LinkLineReader::kMaxLinkLineBytes, 'y'), false);
+  reader.readLine("\" target=index>b</a><br>", false);
+  reader.readLine("<a href=\"http://c.example/\" target=index>c</a><br>\r", false);
+  reader.finish();
+  EXPECT_EQ(addresses, std::vector<std::string>{"http://c.example/"});
+}
