@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DTREVANTO_WERROR=ON
 endif
 
-.PHONY: all deps configure build test bench run demo fuzz install uninstall package clean
+.PHONY: all deps configure build test bench check-browser run demo fuzz install uninstall package clean
 
 all: build
 
@@ -37,6 +37,14 @@ bench: deps
 	  -DTREVANTO_BUILD_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_bench trevanto-convert trevanto_templates
 	$(BUILD)-bench/bench/trevanto_bench
+	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_export_bench
+	$(BUILD)-bench/bench/trevanto_export_bench
+
+# The start page's search and the bookmark file in headless Chromium, on a site built from the
+# sample collection (installs chromium for this check only).
+check-browser: configure
+	cmake --build $(BUILD) -j $(JOBS) --target trevanto-convert trevanto_templates
+	scripts/check-browser $(BUILD)
 
 # Builds the fuzz targets with clang and the sanitizers, then runs each for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 60

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: MIT
+// What export/bookmarks.html and export/search-data.js cost: first runs and re-runs with and
+// without them, beside the floor of the conversion benchmark (a first run cannot be faster than
+// reading every shortcut once and writing every page byte once; a re-run cannot be faster than
+// reading every shortcut and every page once); the export alone from 10 000 to 100 000 links;
+// and, where chromium is installed, the start page's search over 100 000 links.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "site/conversion.h"
+#include "site/site_export.h"
+#include "support/files.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using trevanto::testing::readFile;
+using trevanto::testing::writeFile;
+
+namespace {
+
+fs::path workRoot() {
+  static const trevanto::testing::TempFolder root;
+  return root.path();
+}
+
+fs::path programFolder() { return fs::canonical("/proc/self/exe").parent_path().parent_path() / "bin"; }
+
+// `sections` folders of `perSection` shortcuts, as Explorer writes them (as the conversion
+// benchmark makes them).
+struct Collection {
+  fs::path source;
+  std::vector<fs::path> shortcuts;
+};
+
+const Collection& collection(int sections, int perSection) {
+  static std::map<std::pair<int, int>, Collection> made;
+  Collection& c = made[{sections, perSection}];
+  if (!c.source.empty()) return c;
+  c.source = workRoot() / ("source-" + std::to_string(sections) + "x" + std::to_string(perSection));
+  for (int s = 0; s < sections; ++s) {
+    const fs::path folder = c.source / ("Section " + std::to_string(s));
+    for (int i = 0; i < perSection; ++i) {
+      const std::string id = std::to_string(s) + "-" + std::to_string(i);
+      const fs::path file = folder / ("Bookmark number " + id + ".url");
+      writeFile(file, "[DEFAULT]\r\nBASEURL=https://host" + id + ".example.com/articles/" + id +
+                          "\r\n[InternetShortcut]\r\nURL=https://host" + id + ".example.com/articles/" + id +
+                          "\r\nIDList=\r\nHotKey=0\r\nModified=C0D1E2F3A4B5DA01\r\nIconIndex=0\r\n");
+      c.shortcuts.push_back(file);
+    }
+  }
+  return c;
+}
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void freshFolder(const fs::path& folder) {
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+}
+
+double timedRun(const Collection& c, const fs::path& site, bool writeExport) {
+  trevanto::site::RunRequest request;
+  request.sourceFolder = c.source;
+  request.siteFolder = site;
+  request.programFolder = programFolder();
+  request.writeExport = writeExport;
+  const auto start = Clock::now();
+  const auto report = trevanto::site::runConversion(request);
+  const double seconds = secondsSince(start);
+  if (report.failed() || !report.exportProblem.empty()) {
+    std::cerr << report.error << report.exportProblem << "\n";
+    std::abort();
+  }
+  return seconds;
+}
+
+struct Figures {
+  double firstFloor = 0, firstWithout = 0, firstWith = 0;
+  double reFloor = 0, reWithout = 0, reWith = 0;
+  double exportAlone = 0;
+  std::uintmax_t bookmarksBytes = 0, dataBytes = 0;
+  int links = 0;
+};
+std::map<std::string, Figures> figures;
+
+void BM_Export(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  const int perSection = static_cast<int>(state.range(1));
+  const Collection& c = collection(sections, perSection);
+  const fs::path without = workRoot() / "site-without";
+  const fs::path with = workRoot() / "site-with";
+  const fs::path floorSite = workRoot() / "floor-site";
+
+  // The pages a first run writes, to write them again as the floor does.
+  freshFolder(without);
+  timedRun(c, without, false);
+  std::vector<std::pair<fs::path, std::string>> pages;
+  for (const auto& entry : fs::directory_iterator(without)) {
+    pages.emplace_back(entry.path().filename(), readFile(entry.path()));
+  }
+
+  Figures f;
+  f.links = sections * perSection;
+  for (auto _ : state) {
+    freshFolder(floorSite);
+    auto start = Clock::now();
+    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
+    for (const auto& [name, bytes] : pages) writeFile(floorSite / name, bytes);
+    f.firstFloor += secondsSince(start);
+
+    freshFolder(without);
+    f.firstWithout += timedRun(c, without, false);
+    freshFolder(with);
+    f.firstWith += timedRun(c, with, true);
+
+    start = Clock::now();
+    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
+    for (const auto& [name, bytes] : pages) benchmark::DoNotOptimize(readFile(with / name));
+    f.reFloor += secondsSince(start);
+
+    f.reWithout += timedRun(c, without, false);
+    f.reWith += timedRun(c, with, true);
+
+    start = Clock::now();
+    if (!trevanto::site::writeSiteExport(with, programFolder()).empty()) std::abort();
+    const double alone = secondsSince(start);
+    f.exportAlone += alone;
+    state.SetIterationTime(alone);
+  }
+  const auto n = static_cast<double>(state.iterations());
+  for (double* figure :
+       {&f.firstFloor, &f.firstWithout, &f.firstWith, &f.reFloor, &f.reWithout, &f.reWith, &f.exportAlone}) {
+    *figure /= n;
+  }
+  f.bookmarksBytes = fs::file_size(with / "export" / std::string(trevanto::site::kBookmarksFileName));
+  f.dataBytes = fs::file_size(with / "export" / std::string(trevanto::site::kSearchDataFileName));
+  state.counters["first_with_vs_floor"] = f.firstWith / f.firstFloor;
+  state.counters["rerun_with_vs_floor"] = f.reWith / f.reFloor;
+  state.counters["us_per_link"] = f.exportAlone / f.links * 1e6;
+  figures[std::to_string(sections) + "x" + std::to_string(perSection)] = f;
+}
+BENCHMARK(BM_Export)
+    ->Args({200, 100})
+    ->Args({1, 10000})
+    ->Args({1, 100000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void printRuns(const char* what, const Figures& f) {
+  std::printf("  %s, first run: floor %.1f ms; without the export %.1f ms (%.2f); with it %.1f ms (%.2f) (<= 2)\n",
+              what, f.firstFloor * 1e3, f.firstWithout * 1e3, f.firstWithout / f.firstFloor, f.firstWith * 1e3,
+              f.firstWith / f.firstFloor);
+  std::printf("  %s, re-run:    floor %.1f ms; without the export %.1f ms (%.2f); with it %.1f ms (%.2f) (<= 2)\n",
+              what, f.reFloor * 1e3, f.reWithout * 1e3, f.reWithout / f.reFloor, f.reWith * 1e3, f.reWith / f.reFloor);
+}
+
+// The start page's search over the 100 000 links of the one-section site, in headless Chromium:
+// the timing page reads the times with performance.now() and writes them into the page, which
+// --dump-dom hands back.
+void printSearchPageTimes() {
+  if (std::system("command -v chromium >/dev/null 2>&1") != 0) {
+    std::printf("\nSearch page: chromium is not installed (make check-browser installs it); not measured\n");
+    return;
+  }
+  const fs::path site = workRoot() / "site-with";
+  freshFolder(site);
+  timedRun(collection(1, 100000), site, true);
+  writeFile(site / "search-timing.html", readFile(TREVANTO_SEARCH_TIMING_PAGE));
+  std::printf("\nSearch page in headless Chromium over 100 000 links (5 loads; times in ms, each query 5 times)\n");
+  for (int load = 0; load < 5; ++load) {
+    const std::string command = "chromium --headless --disable-gpu --no-first-run " +
+                                std::string(::geteuid() == 0 ? "--no-sandbox " : "") + "--user-data-dir='" +
+                                (workRoot() / "chromium-profile").string() + "' --dump-dom 'file://" +
+                                (site / "search-timing.html").string() + "?q=number+99999' 2>/dev/null";
+    FILE* chromium = ::popen(command.c_str(), "r");
+    if (chromium == nullptr) return;
+    std::string page;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, chromium)) > 0;) page.append(buffer, got);
+    ::pclose(chromium);
+    const std::size_t start = page.find("<pre id=\"timing\">");
+    const std::size_t end = page.find("</pre>", start);
+    if (start == std::string::npos || end == std::string::npos) {
+      std::printf("  load %d: no timing in the page\n", load + 1);
+      continue;
+    }
+    std::string timing = page.substr(start + 17, end - start - 17);
+    for (std::size_t at; (at = timing.find("&quot;")) != std::string::npos;) timing.replace(at, 6, "\"");
+    std::printf("  load %d: %s\n", load + 1, timing.c_str());
+  }
+}
+
+void printSummary() {
+  const Figures& wide = figures["200x100"];
+  const Figures& small = figures["1x10000"];
+  const Figures& large = figures["1x100000"];
+  std::printf("\nExport summary (export/bookmarks.html and export/search-data.js; goals in brackets)\n");
+  printRuns("20 000 shortcuts in 200 sections", wide);
+  printRuns("one section of 100 000", large);
+  std::printf(
+      "  the export alone: 20 000 links in 200 sections %.1f ms; 10 000 in one %.1f ms; 100 000 in one %.1f ms\n",
+      wide.exportAlone * 1e3, small.exportAlone * 1e3, large.exportAlone * 1e3);
+  std::printf("  export time per link at 100 000 against 10 000: %.2f (<= 1.3)\n",
+              (large.exportAlone / large.links) / (small.exportAlone / small.links));
+  std::printf("  files for 100 000 links: bookmarks.html %.1f MiB, search-data.js %.1f MiB\n",
+              static_cast<double>(large.bookmarksBytes) / 1048576.0, static_cast<double>(large.dataBytes) / 1048576.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  if (figures.size() == 3) {
+    printSummary();
+    printSearchPageTimes();
+  }
+  benchmark::Shutdown();
+  return 0;
+}
