@@ -7,66 +7,23 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
-#include <vector>
 
+#include "bench_support.h"
 #include "site/conversion.h"
 #include "site/site_export.h"
 #include "support/files.h"
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace trevanto::bench;
 using trevanto::testing::readFile;
 using trevanto::testing::writeFile;
 
 namespace {
-
-fs::path workRoot() {
-  static const trevanto::testing::TempFolder root;
-  return root.path();
-}
-
-fs::path programFolder() { return fs::canonical("/proc/self/exe").parent_path().parent_path() / "bin"; }
-
-// `sections` folders of `perSection` shortcuts, as Explorer writes them (as the conversion
-// benchmark makes them).
-struct Collection {
-  fs::path source;
-  std::vector<fs::path> shortcuts;
-};
-
-const Collection& collection(int sections, int perSection) {
-  static std::map<std::pair<int, int>, Collection> made;
-  Collection& c = made[{sections, perSection}];
-  if (!c.source.empty()) return c;
-  c.source = workRoot() / ("source-" + std::to_string(sections) + "x" + std::to_string(perSection));
-  for (int s = 0; s < sections; ++s) {
-    const fs::path folder = c.source / ("Section " + std::to_string(s));
-    for (int i = 0; i < perSection; ++i) {
-      const std::string id = std::to_string(s) + "-" + std::to_string(i);
-      const fs::path file = folder / ("Bookmark number " + id + ".url");
-      writeFile(file, "[DEFAULT]\r\nBASEURL=https://host" + id + ".example.com/articles/" + id +
-                          "\r\n[InternetShortcut]\r\nURL=https://host" + id + ".example.com/articles/" + id +
-                          "\r\nIDList=\r\nHotKey=0\r\nModified=C0D1E2F3A4B5DA01\r\nIconIndex=0\r\n");
-      c.shortcuts.push_back(file);
-    }
-  }
-  return c;
-}
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-void freshFolder(const fs::path& folder) {
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-}
 
 double timedRun(const Collection& c, const fs::path& site, bool writeExport) {
   trevanto::site::RunRequest request;
@@ -84,14 +41,14 @@ double timedRun(const Collection& c, const fs::path& site, bool writeExport) {
   return seconds;
 }
 
-struct Figures {
+struct ExportFigures {
   double firstFloor = 0, firstWithout = 0, firstWith = 0;
   double reFloor = 0, reWithout = 0, reWith = 0;
   double exportAlone = 0;
   std::uintmax_t bookmarksBytes = 0, dataBytes = 0;
   int links = 0;
 };
-std::map<std::string, Figures> figures;
+std::map<std::string, ExportFigures> exportFigures;
 
 void BM_Export(benchmark::State& state) {
   const int sections = static_cast<int>(state.range(0));
@@ -104,34 +61,24 @@ void BM_Export(benchmark::State& state) {
   // The pages a first run writes, to write them again as the floor does.
   freshFolder(without);
   timedRun(c, without, false);
-  std::vector<std::pair<fs::path, std::string>> pages;
-  for (const auto& entry : fs::directory_iterator(without)) {
-    pages.emplace_back(entry.path().filename(), readFile(entry.path()));
-  }
+  const Pages pages = pagesOf(without);
 
-  Figures f;
+  ExportFigures f;
   f.links = sections * perSection;
   for (auto _ : state) {
-    freshFolder(floorSite);
-    auto start = Clock::now();
-    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
-    for (const auto& [name, bytes] : pages) writeFile(floorSite / name, bytes);
-    f.firstFloor += secondsSince(start);
+    f.firstFloor += firstRunFloor(c.shortcuts, pages, floorSite, 1);
 
     freshFolder(without);
     f.firstWithout += timedRun(c, without, false);
     freshFolder(with);
     f.firstWith += timedRun(c, with, true);
 
-    start = Clock::now();
-    for (const fs::path& file : c.shortcuts) benchmark::DoNotOptimize(readFile(file));
-    for (const auto& [name, bytes] : pages) benchmark::DoNotOptimize(readFile(with / name));
-    f.reFloor += secondsSince(start);
+    f.reFloor += reRunFloor(c.shortcuts, pages, with, 1);
 
     f.reWithout += timedRun(c, without, false);
     f.reWith += timedRun(c, with, true);
 
-    start = Clock::now();
+    const auto start = Clock::now();
     if (!trevanto::site::writeSiteExport(with, programFolder()).empty()) std::abort();
     const double alone = secondsSince(start);
     f.exportAlone += alone;
@@ -147,7 +94,7 @@ void BM_Export(benchmark::State& state) {
   state.counters["first_with_vs_floor"] = f.firstWith / f.firstFloor;
   state.counters["rerun_with_vs_floor"] = f.reWith / f.reFloor;
   state.counters["us_per_link"] = f.exportAlone / f.links * 1e6;
-  figures[std::to_string(sections) + "x" + std::to_string(perSection)] = f;
+  exportFigures[std::to_string(sections) + "x" + std::to_string(perSection)] = f;
 }
 BENCHMARK(BM_Export)
     ->Args({200, 100})
@@ -157,7 +104,7 @@ BENCHMARK(BM_Export)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-void printRuns(const char* what, const Figures& f) {
+void printRuns(const char* what, const ExportFigures& f) {
   std::printf("  %s, first run: floor %.1f ms; without the export %.1f ms (%.2f); with it %.1f ms (%.2f) (<= 2)\n",
               what, f.firstFloor * 1e3, f.firstWithout * 1e3, f.firstWithout / f.firstFloor, f.firstWith * 1e3,
               f.firstWith / f.firstFloor);
@@ -202,9 +149,9 @@ void printSearchPageTimes() {
 }
 
 void printSummary() {
-  const Figures& wide = figures["200x100"];
-  const Figures& small = figures["1x10000"];
-  const Figures& large = figures["1x100000"];
+  const ExportFigures& wide = exportFigures["200x100"];
+  const ExportFigures& small = exportFigures["1x10000"];
+  const ExportFigures& large = exportFigures["1x100000"];
   std::printf("\nExport summary (export/bookmarks.html and export/search-data.js; goals in brackets)\n");
   printRuns("20 000 shortcuts in 200 sections", wide);
   printRuns("one section of 100 000", large);
@@ -223,7 +170,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
-  if (figures.size() == 3) {
+  if (exportFigures.size() == 3) {
     printSummary();
     printSearchPageTimes();
   }
