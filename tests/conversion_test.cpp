@@ -263,9 +263,10 @@ TEST_F(ConversionRunTest, newFilesTakeTheModeTheUmaskGives) {
   const RunReport report = run();
   ::umask(before);
   ASSERT_EQ(report.error, "");
-  for (const auto& entry : fs::directory_iterator(site())) {
-    EXPECT_EQ(fs::status(entry.path()).permissions(), fs::perms(0640)) << entry.path();
+  for (const auto& entry : fs::recursive_directory_iterator(site())) {
+    EXPECT_EQ(fs::status(entry.path()).permissions(), fs::perms(entry.is_directory() ? 0750 : 0640)) << entry.path();
   }
+  EXPECT_TRUE(fs::exists(site() / "export" / "bookmarks.html"));
 }
 
 TEST_F(ConversionRunTest, temporaryFilesAKilledRunLeftAreRemovedAndNothingElse) {

@@ -323,7 +323,7 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     } catch (const SiteError& missing) {
       throw SiteError("Не найден шаблон", scriptTemplate, missing.reason());
     }
-    if (!folderExists && ::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    if (!folderExists && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
       throw SiteError("Не удалось создать папку экспорта", folder, systemReason(errno));
     }
 
