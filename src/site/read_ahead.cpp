@@ -28,6 +28,15 @@ bool waitedSinceLastLook() {
   return seenSwitches > before;
 }
 
+// Slow reads that waited, one after another, on this thread. One alone may have met a wait
+// that came before it (a page write, say); two in a row are a slow disk or network.
+thread_local int waitedInARow = 0;
+
+bool keepsWaiting(bool slow) {
+  waitedInARow = slow && waitedSinceLastLook() ? waitedInARow + 1 : 0;
+  return waitedInARow >= 2;
+}
+
 }  // namespace
 
 ReadAheadOptions& runReadAheadOptions() {
@@ -90,7 +99,7 @@ std::optional<std::size_t> ReadAheadQueue::claimAhead() {
 void ReadAheadQueue::read(std::size_t position) {
   const auto start = std::chrono::steady_clock::now();
   read_(position);
-  if (std::chrono::steady_clock::now() - start > slowRead_ && waitedSinceLastLook()) {
+  if (keepsWaiting(std::chrono::steady_clock::now() - start > slowRead_)) {
     // Reads that wait: keep reading ahead, a window's worth past this one at least.
     const std::size_t until = position + 1 + window_;
     std::size_t was = readUntil_.load(std::memory_order_relaxed);
@@ -99,8 +108,8 @@ void ReadAheadQueue::read(std::size_t position) {
     if (was < until && was <= nextToRead_.load(std::memory_order_relaxed)) wakeReaders();
   }
   Slot& slot = slots_[position % window_];
-  slot.ready.store(true, std::memory_order_release);
-  slot.ready.notify_one();
+  slot.ready.store(true, std::memory_order_seq_cst);
+  if (runWaits_.load(std::memory_order_seq_cst)) slot.ready.notify_one();
 }
 
 void ReadAheadQueue::readAhead(const std::stop_token& stop) {
@@ -132,7 +141,9 @@ std::size_t ReadAheadQueue::awaitNext() {
     if (const std::optional<std::size_t> ahead = claimAhead()) {
       read(*ahead);
     } else {
-      slot.ready.wait(false, std::memory_order_acquire);
+      runWaits_.store(true, std::memory_order_seq_cst);
+      if (!slot.ready.load(std::memory_order_seq_cst)) slot.ready.wait(false, std::memory_order_acquire);
+      runWaits_.store(false, std::memory_order_relaxed);
       lookAtSwitches();
     }
   }

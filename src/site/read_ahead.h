@@ -4,8 +4,8 @@
 // flight the waits overlap, while the run still takes every result in order, one after another.
 //
 // The run reads alone while its reads come quickly (from the page cache), so a run on a local,
-// warm disk starts no thread at all. Once a read had to wait for a disk or a network, readers
-// start and keep up to readsInFlight reads going ahead of the run for as long as reads keep
+// warm disk starts no thread at all. Once two reads in a row had to wait for a disk or a
+// network, readers start and keep up to readsInFlight reads going ahead of the run for as long as reads keep
 // waiting, never more than window results ahead of the one the run takes.
 #pragma once
 
@@ -78,7 +78,8 @@ class ReadAheadQueue {
   std::unique_ptr<Slot[]> slots_;  // by position % window_
   std::atomic<std::size_t> nextToRead_ = 0;
   std::atomic<std::size_t> nextToTake_ = 0;
-  std::atomic<std::size_t> readUntil_ = 0;      // reads go ahead up to here; reads that waited move it on
+  std::atomic<std::size_t> readUntil_ = 0;  // reads go ahead up to here; reads that waited move it on
+  std::atomic<bool> runWaits_ = false;
   std::atomic<std::uint64_t> readersWake_ = 0;  // bumped when there is room or reading to do again
   std::vector<std::jthread> readers_;           // last: they stop and join before the rest goes
 };
@@ -103,7 +104,6 @@ class ReadAhead {
     Outcome& outcome = results_[queue_.awaitNext() % results_.size()];
     Result result = std::move(outcome.result);
     const std::exception_ptr failure = std::exchange(outcome.failure, nullptr);
-    outcome.result = Result{};
     queue_.release();
     if (failure) std::rethrow_exception(failure);
     return result;

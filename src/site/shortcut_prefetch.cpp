@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shortcut_prefetch.h"
 
+#include <thread>
 #include <utility>
 
 namespace trevanto::site {
@@ -36,12 +37,24 @@ bool ReadingPlan::isAt(std::size_t position, const std::filesystem::path& path) 
 
 ShortcutPrefetch::ShortcutPrefetch(ReadingPlan plan, const ReadAheadOptions& options)
     : plan_(std::move(plan)),
+      run_(std::this_thread::get_id()),
       reads_(
-          plan_.size(), [this](std::size_t position) { return loadShortcutFile(plan_.pathOf(position)); }, options) {}
+          plan_.size(),
+          [this](std::size_t position) {
+            // The run reading its own next file has its path at hand already.
+            if (runPath_ != nullptr && std::this_thread::get_id() == run_ && position == reads_.next()) {
+              return loadShortcutFile(*runPath_);
+            }
+            return loadShortcutFile(plan_.pathOf(position));
+          },
+          options) {}
 
 ShortcutFile ShortcutPrefetch::take(const std::filesystem::path& path) {
   if (!plan_.isAt(reads_.next(), path)) return loadShortcutFile(path);
-  return reads_.take();
+  runPath_ = &path;
+  ShortcutFile file = reads_.take();
+  runPath_ = nullptr;
+  return file;
 }
 
 SectionListings::SectionListings(std::vector<std::filesystem::path> folders, const ReadAheadOptions& options)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "folder_order.h"
@@ -54,6 +55,8 @@ class ShortcutPrefetch {
 
  private:
   const ReadingPlan plan_;
+  const std::thread::id run_;                       // the thread that takes
+  const std::filesystem::path* runPath_ = nullptr;  // what it takes now; only it looks
   ReadAhead<ShortcutFile> reads_;
 };
 
