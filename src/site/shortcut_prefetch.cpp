@@ -42,7 +42,8 @@ ShortcutPrefetch::ShortcutPrefetch(ReadingPlan plan, const ReadAheadOptions& opt
           plan_.size(),
           [this](std::size_t position) {
             // The run reading its own next file has its path at hand already.
-            if (runPath_ != nullptr && std::this_thread::get_id() == run_ && position == reads_.next()) {
+            // (Readers never look at runPath_: the thread is asked first.)
+            if (std::this_thread::get_id() == run_ && runPath_ != nullptr && position == reads_.next()) {
               return loadShortcutFile(*runPath_);
             }
             return loadShortcutFile(plan_.pathOf(position));
