@@ -5,7 +5,7 @@
 #include <plist/plist.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <cstdint>
 #include <set>
 #include <utility>
 #include <vector>
@@ -163,10 +163,11 @@ LinkFile readPropertyList(std::string_view bytes) {
   if (url == nullptr) return link;
   link.known = true;
   if (plist_get_node_type(url) == PLIST_STRING) {
-    char* value = nullptr;
-    plist_get_string_val(url, &value);
-    if (value != nullptr) link.address = site::fileNameToUtf8(value);
-    std::free(value);
+    // By pointer and length: the library asserts on a string holding a NUL when copying it.
+    std::uint64_t length = 0;
+    const char* value = plist_get_string_ptr(url, &length);
+    if (value != nullptr)
+      link.address = site::fileNameToUtf8(std::string_view(value, static_cast<std::size_t>(length)));
   }
   return link;
 }
