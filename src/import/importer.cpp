@@ -96,12 +96,6 @@ void readInput(const std::filesystem::path& input, Collector& collector) {
                         "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");
 }
 
-std::string countText(std::int64_t count) {
-  std::string text = " ";
-  text += std::to_string(count);
-  return text;
-}
-
 }  // namespace
 
 ImportReport runImport(const ImportRequest& request) {
@@ -131,21 +125,21 @@ ImportReport runImport(const ImportRequest& request) {
 
 std::vector<std::string> importStatisticsLines(const ImportReport& report) {
   std::vector<std::string> lines = {
-      "Добавлено ярлыков :" + countText(report.added),
-      "Уже были :" + countText(report.alreadyThere),
+      "Добавлено ярлыков :" + site::countText(report.added),
+      "Уже были :" + site::countText(report.alreadyThere),
   };
   if (!report.skipped.empty()) {
-    lines.push_back("Пропущено :" + countText(static_cast<std::int64_t>(report.skipped.size())));
+    lines.push_back("Пропущено :" + site::countText(static_cast<std::int64_t>(report.skipped.size())));
     for (std::size_t i = 0; i < report.skipped.size() && i < kMaxSkippedNamed; ++i) {
       const SkippedBookmark& skipped = report.skipped[i];
       lines.push_back(skipped.section + " / " + skipped.title + " : " + skipped.reason);
     }
     if (report.skipped.size() > kMaxSkippedNamed) {
-      lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
-                      " .");
+      lines.push_back("... и ещё" +
+                      site::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
     }
   }
-  if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + countText(report.passedOver));
+  if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + site::countText(report.passedOver));
   return lines;
 }
 

@@ -12,48 +12,6 @@
 namespace trevanto::import {
 namespace {
 
-// Decodes one well-formed UTF-8 sequence at pos; returns its length, or 0 when malformed.
-std::size_t decodeAt(std::string_view s, std::size_t pos, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  std::size_t len = 0;
-  char32_t min = 0;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1Fu, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0Fu, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07u, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (pos + len > s.size()) return 0;
-  for (std::size_t i = 1; i < len; ++i) {
-    const auto b = static_cast<unsigned char>(s[pos + i]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3Fu);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  auto put = [&out](std::uint32_t v) { out.push_back(static_cast<char>(v)); };
-  const auto c = static_cast<std::uint32_t>(cp);
-  if (c < 0x80) {
-    put(c);
-  } else if (c < 0x800) {
-    put(0xC0 | (c >> 6)), put(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    put(0xE0 | (c >> 12)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
-  } else {
-    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
-  }
-}
-
 bool isLineBreak(char32_t cp) { return cp == '\r' || cp == '\n' || cp == 0x85 || cp == 0x2028 || cp == 0x2029; }
 bool isControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 bool isForbidden(char32_t cp) {
@@ -71,7 +29,7 @@ std::string_view capped(std::string_view utf8, std::size_t maxCharacters, std::s
   std::size_t pos = 0;
   while (pos < utf8.size() && characters < maxCharacters) {
     char32_t cp = 0;
-    const std::size_t len = std::max<std::size_t>(decodeAt(utf8, pos, cp), 1);
+    const std::size_t len = std::max<std::size_t>(site::decodeUtf8At(utf8, pos, cp), 1);
     if (pos + len > maxBytes) break;
     pos += len;
     ++characters;
@@ -117,7 +75,7 @@ std::string safeName(std::string_view title) {
   name.reserve(title.size());
   for (std::size_t pos = 0; pos < title.size();) {
     char32_t cp = 0;
-    std::size_t len = decodeAt(title, pos, cp);
+    std::size_t len = site::decodeUtf8At(title, pos, cp);
     if (len == 0) {
       name.push_back('_');
       ++pos;
@@ -130,7 +88,7 @@ std::string safeName(std::string_view title) {
     } else if (isControl(cp) || isForbidden(cp)) {
       name.push_back('_');
     } else {
-      appendUtf8(name, cp);
+      site::appendUtf8(name, cp);
     }
   }
   const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
@@ -190,7 +148,7 @@ std::string foldCase(std::string_view utf8) {
   const locale_t locale = utf8Locale();
   for (std::size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
-    const std::size_t len = decodeAt(utf8, pos, cp);
+    const std::size_t len = site::decodeUtf8At(utf8, pos, cp);
     if (len == 0) {
       key.push_back(utf8[pos++]);
       continue;
@@ -199,7 +157,7 @@ std::string foldCase(std::string_view utf8) {
     if (cp < 0x80) {
       key.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp - 'A' + 'a' : cp));
     } else {
-      appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), locale)));
+      site::appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), locale)));
     }
   }
   return key;

@@ -26,6 +26,8 @@ constexpr std::array<char32_t, 128> kWindows1251High = {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp) {
   auto put = [&out](std::uint32_t v) { out.push_back(static_cast<char>(v)); };
   const auto c = static_cast<std::uint32_t>(cp);
@@ -72,6 +74,8 @@ std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp) {
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return len;
 }
+
+namespace {
 
 template <typename Visit>
 void forEachCodePoint(std::string_view utf8, Visit visit) {

@@ -3,6 +3,7 @@
 // Windows-1251 bytes that pages are written in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,6 +39,12 @@ std::string displayName(std::string_view rawName);
 
 // A number as shown to the user: a blank in the sign position, then the digits, no grouping.
 std::string countText(std::int64_t count);
+
+// Decodes one well-formed UTF-8 sequence at pos into cp; returns its length, or 0 when malformed.
+std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp);
+
+// Appends cp as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
 
 // Text for a page, in Windows-1251: '&', '<', '>' and '"' as character references,
 // control characters and characters Windows-1251 cannot hold as "&#N;".
