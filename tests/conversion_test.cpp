@@ -17,6 +17,8 @@
 #include "test_support.h"
 
 using namespace trevanto::site;
+using trevanto::testing::linkOf;
+using trevanto::testing::menuOf;
 using trevanto::testing::readFile;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
@@ -31,13 +33,6 @@ const std::string kMenuHeader =
     "<body bgColor=#BBC4C1><hr /><a href=\"Frame3.html\" target=Frame3 face=Arial size=2><P align=center>"
     "<FONT color=\"#FF0000\"><B>\xC3\xCB\xC0\xC2\xCD\xC0\xDF \xD1\xD2\xD0\xC0\xCD\xC8\xD6\xC0</B></font></a><br>"
     "<P align=center> <FONT color=#000040 face=Arial size=4>\r\n";
-
-std::string linkOf(const std::string& address, const std::string& name) {
-  return "<a href=\"" + address + "\" target=index>" + name + "</a><br>\r\n";
-}
-std::string menuOf(const std::string& reference, const std::string& name) {
-  return "<a href=\"" + reference + "\"target=Frame3>" + name + "</a><br />\r\n";
-}
 
 class ConversionRunTest : public ::testing::Test {
  protected:

@@ -18,6 +18,8 @@
 #include "test_support.h"
 
 using namespace trevanto::site;
+using trevanto::testing::linkOf;
+using trevanto::testing::menuOf;
 using trevanto::testing::readFile;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
@@ -76,12 +78,6 @@ std::vector<Folder> parseBookmarks(const std::string& bytes) {
 }
 
 const std::string kHeader = sectionHeaderLine() + "\r\n";
-std::string linkOf(const std::string& href, const std::string& name) {
-  return "<a href=\"" + href + "\" target=index>" + name + "</a><br>\r\n";
-}
-std::string menuOf(const std::string& reference, const std::string& name) {
-  return "<a href=\"" + reference + "\"target=Frame3>" + name + "</a><br />\r\n";
-}
 
 class SiteExportTest : public ::testing::Test {
  protected:

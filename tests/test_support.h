@@ -11,6 +11,15 @@
 
 namespace trevanto::testing {
 
+// The lines a run writes, spelled out here rather than taken from the engine, so a test
+// notices when the engine writes them differently: a section page's link line and a menu line.
+inline std::string linkOf(const std::string& address, const std::string& name) {
+  return "<a href=\"" + address + "\" target=index>" + name + "</a><br>\r\n";
+}
+inline std::string menuOf(const std::string& reference, const std::string& name) {
+  return "<a href=\"" + reference + "\"target=Frame3>" + name + "</a><br />\r\n";
+}
+
 // The user's language for this process and the programs it starts (LC_ALL), until it goes.
 // usable() is false where the system lacks that locale.
 class LocaleScope {
