@@ -145,13 +145,9 @@ void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) 
 }
 
 bool isLeftoverTemporaryFile(std::string_view name) {
-  const std::size_t suffix = kUniqueSuffixPattern.size();
-  if (name.size() < suffix + 3 || name.front() != '.' || name[name.size() - suffix - 1] != '.') return false;
-  if (name.substr(name.size() - suffix).find_first_not_of(kUniqueCharacters) != std::string_view::npos) return false;
-  const std::string_view stem = name.substr(1, name.size() - suffix - 2);
-  if (stem == kNewPageTemporaryStem) return true;
+  if (isTemporaryFileFor(name, kNewPageTemporaryStem)) return true;
   for (std::string_view templateName : kTemplateNames) {
-    if (stem == templateName) return true;
+    if (isTemporaryFileFor(name, templateName)) return true;
   }
   return false;
 }
