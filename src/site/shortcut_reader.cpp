@@ -145,21 +145,10 @@ std::string addressAsReadFromPage(std::string_view address) {
     std::size_t next = i + 1;
     std::uint32_t code = 0;
     if (next < address.size() && address[next] == '#') {
-      ++next;
-      const bool hex = next < address.size() && (address[next] == 'x' || address[next] == 'X');
-      if (hex) ++next;
-      const std::size_t digits = next;
-      for (; next < address.size(); ++next) {
-        const char c = address[next];
-        int value = -1;
-        if (c >= '0' && c <= '9') value = c - '0';
-        if (hex && c >= 'a' && c <= 'f') value = c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F') value = c - 'A' + 10;
-        if (value < 0) break;
-        code = std::min<std::uint32_t>(code * (hex ? 16 : 10) + static_cast<std::uint32_t>(value), 0x110000);
+      if (const auto reference = readNumericReference(address, next); reference && reference->value < 0x80) {
+        code = reference->value;
+        next = reference->end;
       }
-      if (next > digits && next < address.size() && address[next] == ';') ++next;
-      if (next == digits || code == 0 || code >= 0x80) code = 0;
     } else {
       for (const auto& [name, character] : kNamed) {
         if (address.substr(next).starts_with(name)) {

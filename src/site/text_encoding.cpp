@@ -350,24 +350,11 @@ std::string pageTextToUtf8(std::string_view windows1251) {
     std::size_t next = i + 1;
     std::optional<char32_t> code;
     if (next < text.size() && text[next] == '#') {
-      ++next;
-      const bool hex = next < text.size() && (text[next] == 'x' || text[next] == 'X');
-      if (hex) ++next;
-      const std::size_t digits = next;
-      std::uint32_t value = 0;
-      for (; next < text.size(); ++next) {
-        const char c = text[next];
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0) break;
-        value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit), 0x110000);
-      }
-      if (next > digits) {
-        if (next < text.size() && text[next] == ';') ++next;
+      if (const auto reference = readNumericReference(text, next)) {
+        const std::uint32_t value = reference->value;
         const bool none = value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF);
         code = none ? kReplacement : static_cast<char32_t>(value);
+        next = reference->end;
       }
     } else {
       for (const auto& [name, character] : kNamed) {
@@ -386,6 +373,26 @@ std::string pageTextToUtf8(std::string_view windows1251) {
     }
   }
   return out;
+}
+
+std::optional<NumericReference> readNumericReference(std::string_view text, std::size_t hashPos) {
+  std::size_t next = hashPos + 1;
+  const bool hex = next < text.size() && (text[next] == 'x' || text[next] == 'X');
+  if (hex) ++next;
+  const std::size_t digits = next;
+  std::uint32_t value = 0;
+  for (; next < text.size(); ++next) {
+    const char c = text[next];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) break;
+    value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit), 0x110000);
+  }
+  if (next == digits) return std::nullopt;
+  if (next < text.size() && text[next] == ';') ++next;
+  return NumericReference{value, next};
 }
 
 std::string javaScriptString(std::string_view utf8) {

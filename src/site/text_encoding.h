@@ -46,6 +46,14 @@ std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp);
 // Appends cp as UTF-8.
 void appendUtf8(std::string& out, char32_t cp);
 
+// A numeric character reference ("&#N;" or "&#xH;", the ';' optional) whose '#' stands at
+// hashPos: its value, capped at 0x110000, and the position after it; none when no digit follows.
+struct NumericReference {
+  std::uint32_t value;
+  std::size_t end;
+};
+std::optional<NumericReference> readNumericReference(std::string_view text, std::size_t hashPos);
+
 // Text for a page, in Windows-1251: '&', '<', '>' and '"' as character references,
 // control characters and characters Windows-1251 cannot hold as "&#N;".
 std::string htmlTextWindows1251(std::string_view utf8);
