@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <set>
 
+#include "export_sections.h"
 #include "file_descriptor.h"
 #include "folder_order.h"
 #include "page_format.h"
@@ -81,18 +82,20 @@ std::string withoutControls(std::string text) {
   return out;
 }
 
-// The href as a browser follows it: tabs and line breaks are dropped anywhere, blanks and control
-// characters at either end.
+// The href as a browser follows it: its character references decoded ("?a=1&amp;b=2" is
+// "?a=1&b=2"), then tabs and line breaks dropped anywhere, blanks and control characters at
+// either end.
 std::string addressFromPage(std::string_view href) {
+  const std::string decoded = pageTextToUtf8(href);
   std::string kept;
-  kept.reserve(href.size());
-  for (char c : href) {
+  kept.reserve(decoded.size());
+  for (char c : decoded) {
     if (c != '\t' && c != '\r' && c != '\n') kept.push_back(c);
   }
   std::string_view trimmed = kept;
   while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20) trimmed.remove_prefix(1);
   while (!trimmed.empty() && static_cast<unsigned char>(trimmed.back()) <= 0x20) trimmed.remove_suffix(1);
-  return addressForPage(windows1251ToUtf8(trimmed));
+  return addressForPage(trimmed);
 }
 
 // Text for the bookmark file, UTF-8: '&', '<', '>' and '"' as character references.
@@ -140,16 +143,6 @@ std::string percentDecoded(std::string_view reference) {
     }
   }
   return out;
-}
-
-bool isSectionPageName(std::string_view name) {
-  if (name.size() <= kPageSuffix.size() || !name.ends_with(kPageSuffix)) return false;
-  if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return false;
-  if (name == kMenuPageName) return false;
-  for (std::string_view templateName : kTemplateNames) {
-    if (name == templateName) return false;
-  }
-  return true;
 }
 
 bool isRegularFile(const std::filesystem::path& path) {
@@ -330,7 +323,7 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     removeLeftovers(folder);
     BookmarkFile bookmarks(joinPath(folder, kBookmarksFileName));
     SearchData searchData(joinPath(folder, kSearchDataFileName));
-    for (const MenuSection& section : menuSections(siteFolder)) {
+    for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       bookmarks.beginSection(section.name);
       searchData.beginSection(section.name);
       readLinkLines(joinPath(siteFolder, section.pageName), [&](const PageLink& link) {

@@ -72,7 +72,8 @@ struct MenuSection {
 // the site folder or be one of the site's own pages, is passed over. No menu page, no sections.
 std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder);
 
-// Rewrites export/bookmarks.html and export/search-data.js from the site's pages, each through
+// Rewrites export/bookmarks.html and export/search-data.js from the site's section pages (those
+// of sectionsOfSite: the menu's, then those it does not list), each through
 // a temporary file and a rename, and copies the search logic from the program folder beside
 // them; the folder is created when absent. A site folder holding neither a menu page nor an
 // export folder gets nothing. Returns what kept the export from being written, naming the file
