@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/file_descriptor.h"
 #include "bench_support.h"
-#include "site/file_descriptor.h"
 
 namespace trevanto::bench {
 namespace {
@@ -99,9 +99,9 @@ double fsyncMicroseconds() {
     freshFolder(folder);
     const auto start = Clock::now();
     for (int i = 0; i < kFiles; ++i) {
-      const site::FileDescriptor fd(
+      const base::FileDescriptor fd(
           ::open((folder / std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (!fd || site::writeAll(fd.get(), "<body>\r\n") != 0 || (sync && ::fsync(fd.get()) != 0)) std::abort();
+      if (!fd || base::writeAll(fd.get(), "<body>\r\n") != 0 || (sync && ::fsync(fd.get()) != 0)) std::abort();
     }
     return secondsSince(start);
   };

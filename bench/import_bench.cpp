@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "base/file_descriptor.h"
 #include "import/formats.h"
 #include "import/importer.h"
 #include "import/shortcut_writer.h"
-#include "site/file_descriptor.h"
 #include "support/files.h"
 
 namespace fs = std::filesystem;
@@ -94,8 +94,8 @@ void writeThroughRename(const fs::path& collection, const std::vector<Shortcut>&
     const fs::path folder = collection / s.folder;
     if (s.folder != folderMade) fs::create_directories(folder), folderMade = s.folder;
     const fs::path temporary = folder / ".tmp";
-    const trevanto::site::FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd || trevanto::site::writeAll(fd.get(), s.text) != 0) std::abort();
+    const trevanto::base::FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd || trevanto::base::writeAll(fd.get(), s.text) != 0) std::abort();
     if (::rename(temporary.c_str(), (folder / s.name).c_str()) != 0) std::abort();
   }
 }

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "base/read_ahead.h"
 #include "bench_support.h"
-#include "site/read_ahead.h"
 
 namespace trevanto::bench {
 namespace {
@@ -126,8 +126,8 @@ void printRow(const char* name, const char* limit, const Figures* f, double firs
 int measureAgainstLimit(int argc, char** argv) {
   if (argc != 6 && argc != 8) return 2;
   if (argc == 8) {  // by hand, to try other settings: reads in flight and window
-    trevanto::site::runReadAheadOptions().readsInFlight = std::stoul(argv[6]);
-    trevanto::site::runReadAheadOptions().window = std::stoul(argv[7]);
+    trevanto::base::runReadAheadOptions().readsInFlight = std::stoul(argv[6]);
+    trevanto::base::runReadAheadOptions().window = std::stoul(argv[7]);
   }
   const fs::path source = argv[2];
   const fs::path work = argv[4];

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const trevanto::import::LinkFile desktop = trevanto::import::readDesktopEntry(bytes);
   trevanto::fuzz::check(desktop.known || desktop.address.empty(), "only a link file has an address");
-  trevanto::fuzz::check(trevanto::site::isValidUtf8(desktop.address), "a link's address is UTF-8", desktop.address);
+  trevanto::fuzz::check(trevanto::base::isValidUtf8(desktop.address), "a link's address is UTF-8", desktop.address);
   trevanto::fuzz::checkShortcut(desktop.address);
   const trevanto::import::LinkFile any = trevanto::import::readLinkFile(bytes);
   trevanto::fuzz::checkShortcut(any.address);

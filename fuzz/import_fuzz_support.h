@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "import/reader.h"
 #include "import/safe_names.h"
@@ -19,7 +21,7 @@ namespace trevanto::fuzz {
 // safe again as it stands.
 inline void checkSafeName(std::string_view title) {
   const std::string name = import::safeName(title);
-  check(site::isValidUtf8(name), "a safe name is UTF-8", name);
+  check(base::isValidUtf8(name), "a safe name is UTF-8", name);
   check(name.size() <= import::kMaxNameBytes, "a safe name keeps the byte cap", name);
   check(name.find_first_of("/\\:*?\"<>|") == std::string::npos, "a safe name holds no separator", name);
   for (char c : name) check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "a safe name holds no control", name);
@@ -47,7 +49,7 @@ inline void checkShortcut(std::string_view rawAddress) {
 class CheckingSink : public import::BookmarkSink {
  public:
   void beginFolder(std::string_view title) override {
-    check(site::isValidUtf8(title), "a folder title is UTF-8", title);
+    check(base::isValidUtf8(title), "a folder title is UTF-8", title);
     checkSafeName(title);
     ++depth_;
   }
@@ -56,7 +58,7 @@ class CheckingSink : public import::BookmarkSink {
     --depth_;
   }
   void bookmark(std::string_view title, std::string_view address) override {
-    check(site::isValidUtf8(title), "a title is UTF-8", title);
+    check(base::isValidUtf8(title), "a title is UTF-8", title);
     checkSafeName(title);
     checkShortcut(address);
   }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "site/page_format.h"
 #include "site/page_search.h"
@@ -17,6 +19,7 @@
 
 namespace {
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::fuzz::ByteReader;
 using trevanto::fuzz::check;

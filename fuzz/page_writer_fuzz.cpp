@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "site/page_format.h"
 #include "site/shortcut_reader.h"
@@ -13,6 +15,7 @@
 
 namespace {
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::fuzz::ByteReader;
 using trevanto::fuzz::check;

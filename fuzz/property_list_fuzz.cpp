@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const trevanto::import::LinkFile link = trevanto::import::readPropertyList(bytes);
   trevanto::fuzz::check(link.known || link.address.empty(), "only a link file has an address");
-  trevanto::fuzz::check(trevanto::site::isValidUtf8(link.address), "a .webloc address is UTF-8", link.address);
+  trevanto::fuzz::check(trevanto::base::isValidUtf8(link.address), "a .webloc address is UTF-8", link.address);
   trevanto::fuzz::checkShortcut(link.address);
   return 0;
 }

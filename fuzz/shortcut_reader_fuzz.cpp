@@ -6,12 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "site/shortcut_reader.h"
 #include "site/text_encoding.h"
 
 namespace {
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::fuzz::check;
 

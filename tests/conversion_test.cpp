@@ -16,6 +16,7 @@
 #include "site/site_files.h"
 #include "test_support.h"
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::menuOf;

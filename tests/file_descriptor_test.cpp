@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "site/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 #include "test_support.h"
 
-using namespace trevanto::site;
+using namespace trevanto::base;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "site/folder_order.h"
-#include "site/site_error.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "site/shortcut_listing.h"
 #include "test_support.h"
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
@@ -42,7 +44,7 @@ TEST(Listing, eachListingKeepsItsKindInNameOrderWhateverTheEntryTypes) {
             (std::vector<std::string>{".h.url", "a.url", "b.URL", "e.url", "f.url"}));
   EXPECT_EQ(listFiles(folder, FilePattern::AllFiles),
             (std::vector<std::string>{".h.url", "a.url", "b.URL", "e.url", "f.url", "link-txt", "notes.txt"}));
-  EXPECT_THROW(listShortcutEntries(temp / "missing"), SiteError);
+  EXPECT_THROW(listShortcutEntries(temp / "missing"), FileError);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "site/read_ahead.h"
+#include "base/read_ahead.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -18,6 +18,7 @@
 #include "site/shortcut_prefetch.h"
 #include "test_support.h"
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::testing::readFile;
 using trevanto::testing::TempFolder;

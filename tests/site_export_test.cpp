@@ -12,11 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "site/conversion.h"
 #include "site/page_format.h"
 #include "site/text_encoding.h"
 #include "test_support.h"
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::menuOf;

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/charset.h"
+#include "base/text.h"
+
+using namespace trevanto::base;
 using namespace trevanto::site;
 
 TEST(Windows1251, cyrillicAndPunctuationRoundTripThroughPageText) {

@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -79,7 +81,7 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
   // iconv reads "//" in a name as options, and an empty name as the locale's charset.
   if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
   for (const auto& [alias, iconvName] : kAliases) {
-    if (site::equalsIgnoringAsciiCase(name, alias)) name = iconvName;
+    if (base::equalsIgnoringAsciiCase(name, alias)) name = iconvName;
   }
   if (name.empty()) return std::nullopt;
   Converter converter(name);
@@ -88,7 +90,7 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
 }
 
 std::string validUtf8(std::string_view bytes) {
-  if (site::isValidUtf8(bytes)) return std::string(bytes);
+  if (base::isValidUtf8(bytes)) return std::string(bytes);
   Converter converter("UTF-8");
   return converter.convert(bytes);
 }
@@ -98,14 +100,14 @@ std::string htmlTextToUtf8(std::string bytes, std::string_view declaredCharset) 
   if (view.starts_with("\xEF\xBB\xBF")) return validUtf8(view.substr(3));
   if (view.starts_with("\xFF\xFE")) return convertToUtf8(view.substr(2), "UTF-16LE").value_or(std::string());
   if (view.starts_with("\xFE\xFF")) return convertToUtf8(view.substr(2), "UTF-16BE").value_or(std::string());
-  const std::string charset = site::asciiLower(trimmed(declaredCharset));
+  const std::string charset = base::asciiLower(trimmed(declaredCharset));
   // A file whose declaration could be read at all is not UTF-16 or UTF-32, whatever it says.
   const bool saysUtf8 = charset == "utf-8" || charset == "utf8" || charset.starts_with("utf-16") ||
                         charset.starts_with("utf-32") || charset.starts_with("ucs-");
   if (!charset.empty() && !saysUtf8) {
     if (auto converted = convertToUtf8(bytes, charset)) return std::move(*converted);
   }
-  if (site::isValidUtf8(bytes)) return bytes;
+  if (base::isValidUtf8(bytes)) return bytes;
   if (saysUtf8) return validUtf8(bytes);
   return convertToUtf8(bytes, "WINDOWS-1252").value_or(std::string());
 }

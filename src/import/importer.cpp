@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <unordered_map>
 
+#include "base/charset.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/text.h"
 #include "formats.h"
 #include "shortcut_writer.h"
-#include "site/file_descriptor.h"
 #include "site/shortcut_reader.h"
-#include "site/site_error.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -43,7 +45,7 @@ class Collector : public BookmarkSink {
     // The address as the converter will read it from the shortcut.
     const std::string converterAddress = site::readShortcutAddress(shortcutText(address));
     if (converterAddress.empty()) return skip(baseName, "нет адреса");
-    if (site::asciiLower(converterAddress.substr(0, 6)) == "place:")
+    if (base::asciiLower(converterAddress.substr(0, 6)) == "place:")
       return skip(baseName, "умная папка или запрос (place:)");
     if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
     bookmarks.push_back({current_, std::move(baseName), std::move(address)});
@@ -78,21 +80,21 @@ class Collector : public BookmarkSink {
   std::uint32_t current_ = 0;
 };
 
-// Reads one input given on the command line. Throws site::SiteError naming it.
+// Reads one input given on the command line. Throws base::FileError naming it.
 void readInput(const std::filesystem::path& input, Collector& collector) {
   collector.startInput();
-  const site::FileDescriptor fd(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
+  const base::FileDescriptor fd(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) throw base::FileError("Не удалось прочитать", input, base::systemReason(errno));
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(errno));
+  if (::fstat(fd.get(), &info) != 0) throw base::FileError("Не удалось прочитать", input, base::systemReason(errno));
   if (S_ISDIR(info.st_mode)) return readLinkFolder(input, collector);
-  if (!S_ISREG(info.st_mode)) throw site::SiteError("Не удалось прочитать", input, "не обычный файл и не папка");
-  const site::ReadResult head = site::readUpTo(fd.get(), kHeadBytes);
-  if (head.error != 0) throw site::SiteError("Не удалось прочитать", input, site::systemReason(head.error));
+  if (!S_ISREG(info.st_mode)) throw base::FileError("Не удалось прочитать", input, "не обычный файл и не папка");
+  const base::ReadResult head = base::readUpTo(fd.get(), kHeadBytes);
+  if (head.error != 0) throw base::FileError("Не удалось прочитать", input, base::systemReason(head.error));
   for (const auto& reader : fileReaders()) {
     if (reader->recognises(head.bytes)) return reader->read(input, collector);
   }
-  throw site::SiteError("Неизвестный вид закладок", input,
+  throw base::FileError("Неизвестный вид закладок", input,
                         "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");
 }
 
@@ -125,21 +127,21 @@ ImportReport runImport(const ImportRequest& request) {
 
 std::vector<std::string> importStatisticsLines(const ImportReport& report) {
   std::vector<std::string> lines = {
-      "Добавлено ярлыков :" + site::countText(report.added),
-      "Уже были :" + site::countText(report.alreadyThere),
+      "Добавлено ярлыков :" + base::countText(report.added),
+      "Уже были :" + base::countText(report.alreadyThere),
   };
   if (!report.skipped.empty()) {
-    lines.push_back("Пропущено :" + site::countText(static_cast<std::int64_t>(report.skipped.size())));
+    lines.push_back("Пропущено :" + base::countText(static_cast<std::int64_t>(report.skipped.size())));
     for (std::size_t i = 0; i < report.skipped.size() && i < kMaxSkippedNamed; ++i) {
       const SkippedBookmark& skipped = report.skipped[i];
       lines.push_back(skipped.section + " / " + skipped.title + " : " + skipped.reason);
     }
     if (report.skipped.size() > kMaxSkippedNamed) {
       lines.push_back("... и ещё" +
-                      site::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
+                      base::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
     }
   }
-  if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + site::countText(report.passedOver));
+  if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + base::countText(report.passedOver));
   return lines;
 }
 

@@ -10,12 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/charset.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "base/text.h"
 #include "formats.h"
 #include "places_reader.h"
-#include "site/file_descriptor.h"
-#include "site/folder_order.h"
 #include "site/shortcut_reader.h"
-#include "site/site_error.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -85,11 +87,11 @@ class LinkFileReader : public Reader {
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
     const site::ShortcutFile loaded = site::loadShortcutFile(file);
     if (loaded.problem == site::ShortcutFileProblem::Unreadable)
-      throw site::SiteError("Не удалось прочитать файл", file, loaded.reason);
+      throw base::FileError("Не удалось прочитать файл", file, loaded.reason);
     if (loaded.problem != site::ShortcutFileProblem::None)
-      throw site::SiteError("Не удалось прочитать файл", file, "не обычный файл или больше 1 МиБ");
+      throw base::FileError("Не удалось прочитать файл", file, "не обычный файл или больше 1 МиБ");
     const LinkFile link = parse_(loaded.bytes);
-    if (!link.known) throw site::SiteError("Неизвестный вид закладок", file, "файл изменился во время чтения");
+    if (!link.known) throw base::FileError("Неизвестный вид закладок", file, "файл изменился во время чтения");
     sink.bookmark(titleFromPath(file), link.address);
   }
 
@@ -112,8 +114,8 @@ LinkFile readInternetShortcut(std::string_view bytes) {
     line = trimBlanks(line);
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       const std::string_view name = trimBlanks(line.substr(1, line.size() - 2));
-      link.known = site::equalsIgnoringAsciiCase(name, "InternetShortcut") ||
-                   site::equalsIgnoringAsciiCase(name, "InternetShortcut.W");
+      link.known = base::equalsIgnoringAsciiCase(name, "InternetShortcut") ||
+                   base::equalsIgnoringAsciiCase(name, "InternetShortcut.W");
     }
     return !link.known;
   });
@@ -148,7 +150,7 @@ LinkFile readDesktopEntry(std::string_view bytes) {
   });
   LinkFile link;
   link.known = inEntry && isLink;
-  if (link.known && url) link.address = site::fileNameToUtf8(*url);
+  if (link.known && url) link.address = base::fileNameToUtf8(*url);
   return link;
 }
 
@@ -167,7 +169,7 @@ LinkFile readPropertyList(std::string_view bytes) {
     std::uint64_t length = 0;
     const char* value = plist_get_string_ptr(url, &length);
     if (value != nullptr)
-      link.address = site::fileNameToUtf8(std::string_view(value, static_cast<std::size_t>(length)));
+      link.address = base::fileNameToUtf8(std::string_view(value, static_cast<std::size_t>(length)));
   }
   return link;
 }
@@ -183,14 +185,14 @@ LinkFile readLinkFile(std::string_view bytes) {
 std::string linkFileTitle(std::string_view rawFileName) {
   const std::size_t dot = rawFileName.rfind('.');
   if (dot != std::string_view::npos && dot > 0) rawFileName = rawFileName.substr(0, dot);
-  return site::fileNameToUtf8(rawFileName);
+  return base::fileNameToUtf8(rawFileName);
 }
 
 void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
   // Each level: the entries of one folder and how far; folders below the top are reported.
   struct Level {
     std::filesystem::path folder;
-    std::vector<site::FolderEntry> entries;
+    std::vector<base::FolderEntry> entries;
     std::size_t next = 0;
   };
   std::set<std::pair<dev_t, ino_t>> seen;  // folders linked into themselves are read once
@@ -200,7 +202,7 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
   };
   std::vector<Level> levels;
   firstVisit(top);
-  levels.push_back({top, site::listFolder(top)});
+  levels.push_back({top, base::listFolder(top)});
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.entries.size()) {
@@ -208,18 +210,18 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
       levels.pop_back();
       continue;
     }
-    const site::FolderEntry& entry = level.entries[level.next++];
-    const std::filesystem::path path = site::joinPath(level.folder, entry.name);
+    const base::FolderEntry& entry = level.entries[level.next++];
+    const std::filesystem::path path = base::joinPath(level.folder, entry.name);
     if (entry.isFolder) {
       if (!firstVisit(path)) continue;
-      std::vector<site::FolderEntry> entries;
+      std::vector<base::FolderEntry> entries;
       try {
-        entries = site::listFolder(path);
-      } catch (const site::SiteError& unreadable) {
-        sink.skipped(site::fileNameToUtf8(entry.name), "папка не читается: " + unreadable.reason());
+        entries = base::listFolder(path);
+      } catch (const base::FileError& unreadable) {
+        sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + unreadable.reason());
         continue;
       }
-      sink.beginFolder(site::fileNameToUtf8(entry.name));
+      sink.beginFolder(base::fileNameToUtf8(entry.name));
       levels.push_back({path, std::move(entries)});
       continue;
     }
@@ -241,13 +243,13 @@ namespace {
 
 constexpr std::size_t kMaxExportBytes = std::size_t{1} << 30;
 
-// An export file whole. Throws site::SiteError naming it.
+// An export file whole. Throws base::FileError naming it.
 std::string readExport(const std::filesystem::path& file) {
-  const site::FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd) throw site::SiteError("Не удалось прочитать", file, site::systemReason(errno));
-  site::ReadResult read = site::readUpTo(fd.get(), kMaxExportBytes + 1);
-  if (read.error != 0) throw site::SiteError("Не удалось прочитать", file, site::systemReason(read.error));
-  if (read.bytes.size() > kMaxExportBytes) throw site::SiteError("Не удалось прочитать", file, "файл больше 1 ГиБ");
+  const base::FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) throw base::FileError("Не удалось прочитать", file, base::systemReason(errno));
+  base::ReadResult read = base::readUpTo(fd.get(), kMaxExportBytes + 1);
+  if (read.error != 0) throw base::FileError("Не удалось прочитать", file, base::systemReason(read.error));
+  if (read.bytes.size() > kMaxExportBytes) throw base::FileError("Не удалось прочитать", file, "файл больше 1 ГиБ");
   return std::move(read.bytes);
 }
 
@@ -263,7 +265,7 @@ class NetscapeReader : public Reader {
     try {
       readNetscapeBookmarks(readExport(file), sink);
     } catch (const FormatError& notThis) {
-      throw site::SiteError("Неизвестный вид закладок", file, notThis.what());
+      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
     }
   }
 };
@@ -280,7 +282,7 @@ class ChromiumReader : public Reader {
     try {
       readChromiumBookmarks(bytes, sink);
     } catch (const FormatError& notThis) {
-      throw site::SiteError("Неизвестный вид закладок", file, notThis.what());
+      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
     }
   }
 };

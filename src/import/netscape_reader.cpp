@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "charset.h"
 #include "formats.h"
 #include "site/text_encoding.h"
@@ -46,12 +48,12 @@ std::string_view nameOf(const xmlNode* node) {
 }
 
 bool isElement(const xmlNode* node, std::string_view name) {
-  return node->type == XML_ELEMENT_NODE && site::equalsIgnoringAsciiCase(nameOf(node), name);
+  return node->type == XML_ELEMENT_NODE && base::equalsIgnoringAsciiCase(nameOf(node), name);
 }
 
 std::optional<std::string> attribute(const xmlNode* node, std::string_view name) {
   for (const xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next) {
-    if (attr->name == nullptr || !site::equalsIgnoringAsciiCase(reinterpret_cast<const char*>(attr->name), name))
+    if (attr->name == nullptr || !base::equalsIgnoringAsciiCase(reinterpret_cast<const char*>(attr->name), name))
       continue;
     xmlChar* value = xmlNodeListGetString(node->doc, attr->children, 1);
     std::string text = value != nullptr ? reinterpret_cast<const char*>(value) : "";
@@ -84,7 +86,7 @@ void walk(xmlNode* root, Enter enter, Leave leave) {
 }
 
 bool hasNetscapeDoctype(std::string_view text) {
-  const std::string head = site::asciiLower(text.substr(0, kDoctypeWithin));
+  const std::string head = base::asciiLower(text.substr(0, kDoctypeWithin));
   return head.find("<!doctype netscape-bookmark-file-1>") != std::string::npos;
 }
 
@@ -104,7 +106,7 @@ std::string declaredHtmlCharset(std::string_view bytes) {
         if (auto value = attribute(node, "charset")) {
           charset = *value;
         } else if (auto content = attribute(node, "content"); content && attribute(node, "http-equiv")) {
-          const std::string lower = site::asciiLower(*content);
+          const std::string lower = base::asciiLower(*content);
           const std::size_t at = lower.find("charset=");
           if (at != std::string::npos) {
             std::string declared = content->substr(at + 8);
@@ -129,7 +131,7 @@ class BookmarkEvents {
 
   void start(std::string_view name, const xmlChar** attributes) {
     const bool inItem = !open_.empty() && open_.back() == "dt";
-    open_.emplace_back(site::asciiLower(name));
+    open_.emplace_back(base::asciiLower(name));
     const std::string& element = open_.back();
     if (element == "dl") {
       const bool folder = pendingFolder_ && !pendingFolder_->rootContainer;
@@ -154,7 +156,7 @@ class BookmarkEvents {
 
   // Closes the element and every element opened inside it and left open.
   void end(std::string_view name) {
-    const std::string element = site::asciiLower(name);
+    const std::string element = base::asciiLower(name);
     if (std::find(open_.begin(), open_.end(), element) == open_.end()) return;
     for (;;) {
       const std::string closed = std::move(open_.back());
@@ -211,14 +213,14 @@ class BookmarkEvents {
 
   static std::optional<std::string> attribute(const xmlChar** attributes, std::string_view name) {
     for (const xmlChar** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
-      if (site::equalsIgnoringAsciiCase(reinterpret_cast<const char*>(a[0]), name))
+      if (base::equalsIgnoringAsciiCase(reinterpret_cast<const char*>(a[0]), name))
         return a[1] != nullptr ? reinterpret_cast<const char*>(a[1]) : "";
     }
     return std::nullopt;
   }
   static bool isTrue(const xmlChar** attributes, std::string_view name) {
     const auto value = attribute(attributes, name);
-    return value && site::equalsIgnoringAsciiCase(*value, "true");
+    return value && base::equalsIgnoringAsciiCase(*value, "true");
   }
 
   void finishLink() {

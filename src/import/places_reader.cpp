@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "site/site_error.h"
+#include "base/file_error.h"
 
 namespace trevanto::import {
 namespace {
@@ -27,7 +27,7 @@ class PrivateFolder {
   PrivateFolder() {
     std::string pattern = (fs::temp_directory_path() / "trevanto-import-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
-      throw site::SiteError("Не удалось создать временную папку", pattern, site::systemReason(errno));
+      throw base::FileError("Не удалось создать временную папку", pattern, base::systemReason(errno));
     path_ = pattern;
   }
   PrivateFolder(const PrivateFolder&) = delete;
@@ -92,7 +92,7 @@ class Database {
 
  private:
   [[noreturn]] void fail() {
-    throw site::SiteError("Не удалось прочитать базу закладок", shownAs_,
+    throw base::FileError("Не удалось прочитать базу закладок", shownAs_,
                           db_ != nullptr ? sqlite3_errmsg(db_) : "sqlite не открыл файл");
   }
 
@@ -112,7 +112,7 @@ struct Entry {
 void copyInto(const fs::path& from, const fs::path& to) {
   std::error_code error;
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-  if (error) throw site::SiteError("Не удалось прочитать базу закладок", from, error.message());
+  if (error) throw base::FileError("Не удалось прочитать базу закладок", from, error.message());
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
 
   Database db(database, path);
   if (!db.hasTable("moz_bookmarks") || !db.hasTable("moz_places"))
-    throw site::SiteError("Неизвестный вид закладок", path, "база SQLite без таблиц закладок Firefox");
+    throw base::FileError("Неизвестный вид закладок", path, "база SQLite без таблиц закладок Firefox");
 
   // The root, and the tags root whose entries repeat bookmarks: by guid, or in old files as
   // moz_bookmarks_roots names them.

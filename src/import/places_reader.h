@@ -10,7 +10,7 @@
 namespace trevanto::import {
 
 // Reads the database at path (with its "-wal" beside it when there is one). Throws
-// site::SiteError naming the file.
+// base::FileError naming the file.
 void readPlacesDatabase(const std::filesystem::path& path, BookmarkSink& sink);
 
 }  // namespace trevanto::import

@@ -36,7 +36,7 @@ class Reader {
   virtual ~Reader() = default;
   // Recognises the format by content only; head is up to kHeadBytes from the file's start.
   virtual bool recognises(std::string_view head) const = 0;
-  // Reads the whole input. Throws site::SiteError naming the file when it cannot be read or
+  // Reads the whole input. Throws base::FileError naming the file when it cannot be read or
   // turns out not to be of this format after all.
   virtual void read(const std::filesystem::path& file, BookmarkSink& sink) const = 0;
 };

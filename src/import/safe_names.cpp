@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -29,7 +31,7 @@ std::string_view capped(std::string_view utf8, std::size_t maxCharacters, std::s
   std::size_t pos = 0;
   while (pos < utf8.size() && characters < maxCharacters) {
     char32_t cp = 0;
-    const std::size_t len = std::max<std::size_t>(site::decodeUtf8At(utf8, pos, cp), 1);
+    const std::size_t len = std::max<std::size_t>(base::decodeUtf8At(utf8, pos, cp), 1);
     if (pos + len > maxBytes) break;
     pos += len;
     ++characters;
@@ -53,7 +55,7 @@ bool startsWithDeviceName(std::string_view name, std::size_t& stemLength) {
   stemLength = std::min(name.find('.'), name.size());
   const std::string_view stem = name.substr(0, stemLength);
   for (std::string_view device : kDeviceNames) {
-    if (site::equalsIgnoringAsciiCase(stem, device)) return true;
+    if (base::equalsIgnoringAsciiCase(stem, device)) return true;
   }
   return false;
 }
@@ -75,7 +77,7 @@ std::string safeName(std::string_view title) {
   name.reserve(title.size());
   for (std::size_t pos = 0; pos < title.size();) {
     char32_t cp = 0;
-    std::size_t len = site::decodeUtf8At(title, pos, cp);
+    std::size_t len = base::decodeUtf8At(title, pos, cp);
     if (len == 0) {
       name.push_back('_');
       ++pos;
@@ -88,7 +90,7 @@ std::string safeName(std::string_view title) {
     } else if (isControl(cp) || isForbidden(cp)) {
       name.push_back('_');
     } else {
-      site::appendUtf8(name, cp);
+      base::appendUtf8(name, cp);
     }
   }
   const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
@@ -137,7 +139,7 @@ std::string sectionName(const std::vector<std::string>& safeFolderTitles, std::s
   }
   std::string name = joined.empty() ? std::string(namedSection) : safeName(joined);
   for (std::string_view page : kSitePageNames) {
-    if (site::equalsIgnoringAsciiCase(name, page)) return withSuffix(name, " _");
+    if (base::equalsIgnoringAsciiCase(name, page)) return withSuffix(name, " _");
   }
   return name;
 }
@@ -148,7 +150,7 @@ std::string foldCase(std::string_view utf8) {
   const locale_t locale = utf8Locale();
   for (std::size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
-    const std::size_t len = site::decodeUtf8At(utf8, pos, cp);
+    const std::size_t len = base::decodeUtf8At(utf8, pos, cp);
     if (len == 0) {
       key.push_back(utf8[pos++]);
       continue;
@@ -157,7 +159,7 @@ std::string foldCase(std::string_view utf8) {
     if (cp < 0x80) {
       key.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp - 'A' + 'a' : cp));
     } else {
-      site::appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), locale)));
+      base::appendUtf8(key, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), locale)));
     }
   }
   return key;

@@ -9,11 +9,14 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/charset.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "base/text.h"
 #include "safe_names.h"
-#include "site/file_descriptor.h"
-#include "site/folder_order.h"
+#include "site/shortcut_listing.h"
 #include "site/shortcut_reader.h"
-#include "site/site_error.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -77,10 +80,10 @@ std::string pageAddressOf(std::string_view shortcutFileBytes) {
 CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : collection_(collection) {
   std::error_code error;
   std::filesystem::create_directories(collection, error);
-  if (error) throw site::SiteError("Не удалось создать папку", collection, error.message());
-  fd_ = site::FileDescriptor(::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd_) throw site::SiteError("Не удалось открыть папку", collection, site::systemReason(errno));
-  for (site::FolderEntry& entry : site::listFolder(collection)) {
+  if (error) throw base::FileError("Не удалось создать папку", collection, error.message());
+  fd_ = base::FileDescriptor(::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd_) throw base::FileError("Не удалось открыть папку", collection, base::systemReason(errno));
+  for (base::FolderEntry& entry : base::listFolder(collection)) {
     std::string key = foldCase(entry.name);
     topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
   }
@@ -102,11 +105,11 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
   made.exists = existing != topNames_.end();
   made.name = made.exists ? existing->second.name : folderName;
   if (made.exists) {
-    const std::filesystem::path folder = site::joinPath(collection_, made.name);
-    for (const site::FolderEntry& entry : site::listFolder(folder)) {
+    const std::filesystem::path folder = base::joinPath(collection_, made.name);
+    for (const base::FolderEntry& entry : base::listFolder(folder)) {
       made.names.insert(foldCase(entry.name));
       if (entry.isFolder || !site::isShortcutName(entry.name)) continue;
-      const site::ShortcutFile file = site::loadShortcutFile(site::joinPath(folder, entry.name));
+      const site::ShortcutFile file = site::loadShortcutFile(base::joinPath(folder, entry.name));
       if (file.problem != site::ShortcutFileProblem::None) continue;
       if (std::string address = pageAddressOf(file.bytes); !address.empty()) made.addresses.insert(std::move(address));
     }
@@ -116,22 +119,22 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
 
 void CollectionWriter::openForWriting(Section& section) {
   if (section.fd) return;
-  const std::filesystem::path folder = site::joinPath(collection_, section.name);
+  const std::filesystem::path folder = base::joinPath(collection_, section.name);
   if (!section.exists) {
     if (::mkdirat(fd_.get(), section.name.c_str(), 0777) != 0 && errno != EEXIST)
-      throw site::SiteError("Не удалось создать папку раздела", folder, site::systemReason(errno));
+      throw base::FileError("Не удалось создать папку раздела", folder, base::systemReason(errno));
     section.exists = true;
     topNames_.emplace(foldCase(section.name), TopEntry{section.name, true});
   }
-  section.fd = site::FileDescriptor(::openat(fd_.get(), section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!section.fd) throw site::SiteError("Не удалось открыть папку раздела", folder, site::systemReason(errno));
+  section.fd = base::FileDescriptor(::openat(fd_.get(), section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!section.fd) throw base::FileError("Не удалось открыть папку раздела", folder, base::systemReason(errno));
 }
 
 bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes) {
   const auto fail = [&](int error) {
-    throw site::SiteError("Не удалось записать ярлык",
-                          site::joinPath(site::joinPath(collection_, section.name), fileName),
-                          site::systemReason(error));
+    throw base::FileError("Не удалось записать ярлык",
+                          base::joinPath(base::joinPath(collection_, section.name), fileName),
+                          base::systemReason(error));
   };
   // One temporary name, used again for every shortcut: a new name for each costs the file
   // system far more than the write itself. Taken (by a run that was killed, say), another.
@@ -145,8 +148,8 @@ bool CollectionWriter::writeNew(Section& section, const std::string& fileName, s
     temporaryName_.clear();
   }
   const std::string& temporary = temporaryName_;
-  site::FileDescriptor file(fd);
-  int error = site::writeAll(fd, bytes);
+  base::FileDescriptor file(fd);
+  int error = base::writeAll(fd, bytes);
   if (const int closeError = file.close(); error == 0) error = closeError;
   if (error == 0) error = placeWithoutReplacing(section.fd.get(), temporary.c_str(), fileName.c_str());
   if (error != 0) ::unlinkat(section.fd.get(), temporary.c_str(), 0);

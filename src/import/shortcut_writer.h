@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "site/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace trevanto::import {
 
@@ -31,7 +31,7 @@ enum class AddOutcome { Added, AlreadyThere };
 // shortcuts once, when a bookmark first goes there.
 class CollectionWriter {
  public:
-  // Creates the collection folder when absent. Throws site::SiteError.
+  // Creates the collection folder when absent. Throws base::FileError.
   explicit CollectionWriter(const std::filesystem::path& collection);
   CollectionWriter(const CollectionWriter&) = delete;
   CollectionWriter& operator=(const CollectionWriter&) = delete;
@@ -39,13 +39,13 @@ class CollectionWriter {
   // section: a safe section name; baseName: the safe file name less ".url"; address: a
   // shortcutAddress. A shortcut of the section that leads to the same page address makes the
   // bookmark AlreadyThere; a name taken (letter case aside) gets " (2)", " (3)" ... added.
-  // Throws site::SiteError naming the file; nothing half-written stays.
+  // Throws base::FileError naming the file; nothing half-written stays.
   AddOutcome add(std::string_view section, std::string_view baseName, std::string_view address);
 
  private:
   struct Section {
     std::string name;         // the folder's name as it stands
-    site::FileDescriptor fd;  // opened when the first shortcut is written
+    base::FileDescriptor fd;  // opened when the first shortcut is written
     bool exists = false;
     std::unordered_set<std::string> addresses;  // page addresses of its shortcuts
     std::unordered_set<std::string> names;      // folded names of everything in it
@@ -56,7 +56,7 @@ class CollectionWriter {
   bool writeNew(Section& section, const std::string& fileName, std::string_view bytes);
 
   std::filesystem::path collection_;
-  site::FileDescriptor fd_;
+  base::FileDescriptor fd_;
   struct TopEntry {
     std::string name;  // as it stands, letter case included
     bool isFolder = false;

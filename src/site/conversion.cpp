@@ -8,12 +8,15 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "folder_order.h"
+#include "base/charset.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "base/text.h"
 #include "page_format.h"
 #include "page_search.h"
+#include "shortcut_listing.h"
 #include "shortcut_prefetch.h"
 #include "shortcut_reader.h"
-#include "site_error.h"
 #include "site_export.h"
 #include "site_files.h"
 #include "text_encoding.h"
@@ -38,7 +41,7 @@ struct Shortcut {
 
 struct Section {
   std::string SectionName;
-  std::vector<FolderEntry> entries;  // the "*.url" entries
+  std::vector<base::FolderEntry> entries;  // the "*.url" entries
 };
 
 class ConversionRun {
@@ -51,7 +54,7 @@ class ConversionRun {
       for (auto& name : listFiles(request_.siteFolder, FilePattern::AllFiles)) {
         if (isLeftoverTemporaryFile(name)) {
           std::error_code ignored;  // one that cannot go stays hidden and harms no page
-          std::filesystem::remove(joinPath(request_.siteFolder, name), ignored);
+          std::filesystem::remove(base::joinPath(request_.siteFolder, name), ignored);
           continue;
         }
         siteFiles_.insert(std::move(name));
@@ -74,10 +77,10 @@ class ConversionRun {
  private:
   std::vector<Section> gatherSections() {
     std::vector<Section> sections;
-    std::vector<std::string> names = listSubfolders(request_.sourceFolder, DotFolders::Listed);
+    std::vector<std::string> names = base::listSubfolders(request_.sourceFolder, base::DotFolders::Listed);
     std::vector<std::filesystem::path> folders;
     for (const std::string& name : names) {
-      if (sectionNameProblem(name).empty()) folders.push_back(joinPath(request_.sourceFolder, name));
+      if (sectionNameProblem(name).empty()) folders.push_back(base::joinPath(request_.sourceFolder, name));
     }
     SectionListings listings(std::move(folders));
     for (auto& name : names) {
@@ -88,7 +91,7 @@ class ConversionRun {
       Section section{std::move(name), {}};
       try {
         section.entries = listings.take();
-      } catch (const SiteError& unreadable) {
+      } catch (const base::FileError& unreadable) {
         skipSection(section.SectionName, "папка не читается: " + unreadable.reason());
         continue;
       }
@@ -102,8 +105,8 @@ class ConversionRun {
   ReadingPlan readingPlan(const std::vector<Section>& sections) const {
     ReadingPlan plan;
     for (const Section& section : sections) {
-      plan.addFolder(joinPath(request_.sourceFolder, section.SectionName));
-      for (const FolderEntry& entry : section.entries) {
+      plan.addFolder(base::joinPath(request_.sourceFolder, section.SectionName));
+      for (const base::FolderEntry& entry : section.entries) {
         if (!entry.isFolder) plan.addFile(entry.name);
       }
     }
@@ -123,7 +126,7 @@ class ConversionRun {
   }
 
   void skipSection(const std::string& rawName, std::string reason) {
-    report_.skipped.push_back({displayName(rawName), {}, std::move(reason)});
+    report_.skipped.push_back({base::displayName(rawName), {}, std::move(reason)});
   }
 
   // What the run learns of a section's shortcuts before it writes any of them.
@@ -136,17 +139,17 @@ class ConversionRun {
   };
 
   SectionShortcuts readShortcuts(Section& section, const PageLinkIndex& pageBeforeRun, bool pageExisted) {
-    const std::filesystem::path folder = joinPath(request_.sourceFolder, section.SectionName);
+    const std::filesystem::path folder = base::joinPath(request_.sourceFolder, section.SectionName);
     SectionShortcuts read;
     read.list.reserve(section.entries.size());
-    for (FolderEntry& entry : section.entries) {
+    for (base::FolderEntry& entry : section.entries) {
       const std::size_t position = read.list.size();
       Shortcut& shortcut = read.list.emplace_back(Shortcut{std::move(entry.name), {}});
       if (entry.isFolder) {
         read.skipReasons[position] = "это папка, а не файл ярлыка";
         continue;
       }
-      const ShortcutFile file = prefetch_->take(joinPath(folder, shortcut.fileName));
+      const ShortcutFile file = prefetch_->take(base::joinPath(folder, shortcut.fileName));
       if (std::string reason = problemOf(file); !reason.empty()) {
         read.skipReasons[position] = std::move(reason);
         continue;
@@ -202,7 +205,7 @@ class ConversionRun {
   bool convertSection(Section& section) {
     const std::string& SectionName = section.SectionName;
     const std::string pageName = SectionName + std::string(kPageSuffix);
-    const std::filesystem::path page = joinPath(request_.siteFolder, pageName);
+    const std::filesystem::path page = base::joinPath(request_.siteFolder, pageName);
     const bool pageExisted = siteFiles_.contains(pageName);
     PageLinkIndex index;
     index.load(page);
@@ -223,7 +226,7 @@ class ConversionRun {
       return added || claim->second == address;
     };
 
-    const std::string shownSectionName = displayName(SectionName);
+    const std::string shownSectionName = base::displayName(SectionName);
     std::optional<PageAppender> appender;
     for (std::size_t position = 0; position < shortcuts.list.size(); ++position) {
       if (request_.stopRequested && request_.stopRequested()) {
@@ -237,7 +240,7 @@ class ConversionRun {
       const std::string_view LinkName = std::string_view(shortcut.fileName).substr(0, shortcut.fileName.size() - 4);
       const std::string& LinkText = shortcut.address;
       if (const auto skipped = shortcuts.skipReasons.find(position); skipped != shortcuts.skipReasons.end()) {
-        report_.skipped.push_back({shownSectionName, displayName(LinkName), skipped->second});
+        report_.skipped.push_back({shownSectionName, base::displayName(LinkName), skipped->second});
         continue;
       }
       if (!siteFiles_.contains(pageName)) {
@@ -270,7 +273,7 @@ class ConversionRun {
   // The menu page with its header line, created when the site folder has none.
   void ensureMenuPage() {
     if (siteFiles_.contains(kMenuPageName)) return;
-    createPageWithLine(joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), Sync::BeforeNaming);
+    createPageWithLine(base::joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), Sync::BeforeNaming);
     siteFiles_.insert(std::string(kMenuPageName));
   }
 
@@ -281,11 +284,11 @@ class ConversionRun {
     // A run stopped between a section's menu line and its page left the line behind.
     const std::string reference = fileReferenceForPage(SectionName + std::string(kPageSuffix));
     if (!menuLinks().holdsLinkTo(reference)) {
-      appendLineTo(joinPath(request_.siteFolder, kMenuPageName), menuLine(SectionName));
+      appendLineTo(base::joinPath(request_.siteFolder, kMenuPageName), menuLine(SectionName));
       menuLinks().add(reference);
     }
     for (std::string_view name : kTemplateNames) {
-      makeFileHold(joinPath(request_.siteFolder, name), templateText(name));
+      makeFileHold(base::joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
     }
   }
@@ -293,7 +296,7 @@ class ConversionRun {
   // The section pages the menu links to, read once a run first needs them.
   PageLinkIndex& menuLinks() {
     if (!menuLinksLoaded_) {
-      menuLinks_.load(joinPath(request_.siteFolder, kMenuPageName));
+      menuLinks_.load(base::joinPath(request_.siteFolder, kMenuPageName));
       menuLinksLoaded_ = true;
     }
     return menuLinks_;
@@ -302,12 +305,12 @@ class ConversionRun {
   const std::string& templateText(std::string_view name) {
     auto found = templates_.find(std::string(name));
     if (found == templates_.end()) {
-      const std::filesystem::path path = joinPath(request_.programFolder, name);
+      const std::filesystem::path path = base::joinPath(request_.programFolder, name);
       std::string text;
       try {
         text = readWholeFile(path, kMaxTemplateBytes);
-      } catch (const SiteError& missing) {
-        throw SiteError("Не найдена страница шаблона", path, missing.reason());
+      } catch (const base::FileError& missing) {
+        throw base::FileError("Не найдена страница шаблона", path, missing.reason());
       }
       found = templates_.emplace(std::string(name), std::move(text)).first;
     }
@@ -331,15 +334,15 @@ RunReport runConversion(const RunRequest& request) { return ConversionRun(reques
 
 std::vector<std::string> statisticsLines(const RunReport& report) {
   std::vector<std::string> lines = {
-      "Было конвертировано :" + countText(report.ConvertedCount) + " ссылок.",
-      "Создано новых :" + countText(report.NewSectionCount) + " разделов.",
-      "Кол. во повторов ссылок :" + countText(report.RepeatCount) + " .",
+      "Было конвертировано :" + base::countText(report.ConvertedCount) + " ссылок.",
+      "Создано новых :" + base::countText(report.NewSectionCount) + " разделов.",
+      "Кол. во повторов ссылок :" + base::countText(report.RepeatCount) + " .",
   };
   std::int64_t shortcuts = 0;
   std::int64_t sections = 0;
   for (const SkippedShortcut& skipped : report.skipped) ++(skipped.name.empty() ? sections : shortcuts);
-  if (shortcuts > 0) lines.push_back("Пропущено ярлыков :" + countText(shortcuts));
-  if (sections > 0) lines.push_back("Пропущено разделов :" + countText(sections));
+  if (shortcuts > 0) lines.push_back("Пропущено ярлыков :" + base::countText(shortcuts));
+  if (sections > 0) lines.push_back("Пропущено разделов :" + base::countText(sections));
   std::size_t named = 0;
   for (const SkippedShortcut& skipped : report.skipped) {
     if (named++ == kMaxSkippedNamed) break;
@@ -347,7 +350,7 @@ std::vector<std::string> statisticsLines(const RunReport& report) {
                                          : skipped.section + " / " + skipped.name + " : " + skipped.reason);
   }
   if (report.skipped.size() > kMaxSkippedNamed) {
-    lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
+    lines.push_back("... и ещё" + base::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
                     " .");
   }
   if (report.stopped) lines.push_back("Преобразование остановлено.");

@@ -8,9 +8,11 @@
 #include <set>
 #include <string>
 
-#include "file_descriptor.h"
-#include "folder_order.h"
+#include "base/file_descriptor.h"
+#include "base/charset.h"
+#include "base/folder_order.h"
 #include "page_format.h"
+#include "shortcut_listing.h"
 #include "text_encoding.h"
 
 namespace trevanto::site {
@@ -27,10 +29,10 @@ bool isSectionPageName(std::string_view name) {
 
 bool beginsWithSectionHeader(const std::filesystem::path& page) {
   const std::string header = sectionHeaderLine();
-  const FileDescriptor fd(::open(page.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const base::FileDescriptor fd(::open(page.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const ReadResult start = readUpTo(fd.get(), header.size() + 2);
+  const base::ReadResult start = base::readUpTo(fd.get(), header.size() + 2);
   if (start.error != 0 || !start.bytes.starts_with(header)) return false;
   const std::string_view rest = std::string_view(start.bytes).substr(header.size());
   return rest.empty() || rest.starts_with('\n') || rest == "\r\n";
@@ -42,8 +44,8 @@ std::vector<MenuSection> sectionsOfSite(const std::filesystem::path& siteFolder)
   for (const MenuSection& section : sections) listed.insert(section.pageName);
   for (std::string& name : listFiles(siteFolder, FilePattern::AllFiles)) {
     if (!isSectionPageName(name) || listed.contains(name)) continue;
-    if (!beginsWithSectionHeader(joinPath(siteFolder, name))) continue;
-    std::string shown = displayName(std::string_view(name).substr(0, name.size() - kPageSuffix.size()));
+    if (!beginsWithSectionHeader(base::joinPath(siteFolder, name))) continue;
+    std::string shown = base::displayName(std::string_view(name).substr(0, name.size() - kPageSuffix.size()));
     sections.push_back({std::move(shown), std::move(name)});
   }
   return sections;

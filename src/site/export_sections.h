@@ -23,7 +23,7 @@ bool beginsWithSectionHeader(const std::filesystem::path& page);
 // the section pages the menu does not list (the menu page was deleted and started anew, or an
 // earlier version wrote the site), in folder order, each named after its file. A page the menu
 // does not list counts as a section page when its first line is the section header line.
-// Throws SiteError when the site folder or the menu page cannot be read.
+// Throws FileError when the site folder or the menu page cannot be read.
 std::vector<MenuSection> sectionsOfSite(const std::filesystem::path& siteFolder);
 
 }  // namespace trevanto::site

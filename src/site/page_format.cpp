@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "page_format.h"
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "text_encoding.h"
 
 namespace trevanto::site {
@@ -13,7 +15,7 @@ std::string linkLine(std::string_view address, std::string_view rawLinkName) {
   std::string line = "<a href=\"";
   line += address;
   line += "\" target=index>";
-  line += htmlTextWindows1251(fileNameToUtf8(rawLinkName));
+  line += htmlTextWindows1251(base::fileNameToUtf8(rawLinkName));
   line += "</a><br>";
   return line;
 }
@@ -29,7 +31,7 @@ std::string menuLine(std::string_view rawSectionName) {
   std::string line = "<a href=\"";
   line += fileReferenceForPage(std::string(rawSectionName) + std::string(kPageSuffix));
   line += "\"target=Frame3>";
-  line += htmlTextWindows1251(fileNameToUtf8(rawSectionName));
+  line += htmlTextWindows1251(base::fileNameToUtf8(rawSectionName));
   line += "</a><br />";
   return line;
 }

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "file_descriptor.h"
-#include "site_error.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
 
 namespace trevanto::site {
 namespace {
@@ -19,19 +19,19 @@ class ReadOnlyFile {
  public:
   explicit ReadOnlyFile(const std::filesystem::path& path)
       : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    if (!fd_) throw SiteError("Не удалось открыть страницу", path_, systemReason(errno));
+    if (!fd_) throw base::FileError("Не удалось открыть страницу", path_, base::systemReason(errno));
   }
 
   // The next size bytes; fewer only at the end of the page, none after it.
   std::string read(std::size_t size) {
-    ReadResult read = readUpTo(fd_.get(), size);
-    if (read.error != 0) throw SiteError("Не удалось прочитать страницу", path_, systemReason(read.error));
+    base::ReadResult read = base::readUpTo(fd_.get(), size);
+    if (read.error != 0) throw base::FileError("Не удалось прочитать страницу", path_, base::systemReason(read.error));
     return std::move(read.bytes);
   }
 
  private:
   std::filesystem::path path_;
-  FileDescriptor fd_;
+  base::FileDescriptor fd_;
 };
 
 }  // namespace

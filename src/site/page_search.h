@@ -15,7 +15,7 @@ inline constexpr std::size_t kDefaultSearchChunk = 64 * 1024;
 
 // True when the page does not hold Dat, false when it does. Reads the page in chunks of
 // chunkBytes, carrying the last Dat.size() - 1 bytes over, so it needs about 2 * chunkBytes + Dat.size()
-// bytes of memory whatever the page's size. Throws SiteError when the page cannot be read.
+// bytes of memory whatever the page's size. Throws base::FileError when the page cannot be read.
 bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat,
                std::size_t chunkBytes = kDefaultSearchChunk);
 
@@ -30,7 +30,7 @@ class PageLinkIndex {
  public:
   explicit PageLinkIndex(std::size_t memoryBudget = 32 * 1024 * 1024) : budget_(memoryBudget) {}
 
-  // Reads the page; a missing page is an empty one. Throws SiteError when it cannot be read.
+  // Reads the page; a missing page is an empty one. Throws base::FileError when it cannot be read.
   void load(const std::filesystem::path& page, std::size_t chunkBytes = kDefaultSearchChunk);
   // Records a target written to the page after load().
   void add(std::string_view target);

@@ -35,7 +35,7 @@ bool ReadingPlan::isAt(std::size_t position, const std::filesystem::path& path) 
   return wanted.starts_with(folder) && wanted.substr(folder.size()) == nameOf(position);
 }
 
-ShortcutPrefetch::ShortcutPrefetch(ReadingPlan plan, const ReadAheadOptions& options)
+ShortcutPrefetch::ShortcutPrefetch(ReadingPlan plan, const base::ReadAheadOptions& options)
     : plan_(std::move(plan)),
       run_(std::this_thread::get_id()),
       reads_(
@@ -58,7 +58,7 @@ ShortcutFile ShortcutPrefetch::take(const std::filesystem::path& path) {
   return file;
 }
 
-SectionListings::SectionListings(std::vector<std::filesystem::path> folders, const ReadAheadOptions& options)
+SectionListings::SectionListings(std::vector<std::filesystem::path> folders, const base::ReadAheadOptions& options)
     : folders_(std::move(folders)),
       listings_(
           folders_.size(), [this](std::size_t position) { return listShortcutEntries(folders_[position]); }, options) {}

@@ -9,8 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "folder_order.h"
-#include "read_ahead.h"
+#include "base/folder_order.h"
+#include "base/read_ahead.h"
+#include "shortcut_listing.h"
 #include "shortcut_reader.h"
 
 namespace trevanto::site {
@@ -24,7 +25,7 @@ class ReadingPlan {
   void addFile(std::string_view name);
   std::size_t size() const { return files_.size(); }
   std::filesystem::path pathOf(std::size_t position) const;
-  // True when the file at position is path, as joinPath composes it.
+  // True when the file at position is path, as base::joinPath composes it.
   bool isAt(std::size_t position, const std::filesystem::path& path) const;
 
  private:
@@ -44,7 +45,7 @@ class ReadingPlan {
 // run's options; shortcuts of ordinary size take a few hundred kilobytes in all.
 class ShortcutPrefetch {
  public:
-  explicit ShortcutPrefetch(ReadingPlan plan, const ReadAheadOptions& options = runReadAheadOptions());
+  explicit ShortcutPrefetch(ReadingPlan plan, const base::ReadAheadOptions& options = base::runReadAheadOptions());
 
   // The file at path, as loadShortcutFile reads it. When path is the next file of the plan it
   // may come from the reads ahead; any other path is read here and now and the plan stays
@@ -57,7 +58,7 @@ class ShortcutPrefetch {
   const ReadingPlan plan_;
   const std::thread::id run_;                       // the thread that takes
   const std::filesystem::path* runPath_ = nullptr;  // what it takes now; only it looks
-  ReadAhead<ShortcutFile> reads_;
+  base::ReadAhead<ShortcutFile> reads_;
 };
 
 // The shortcut entries of the run's sections, listed ahead of the run like the files: on a
@@ -65,13 +66,13 @@ class ShortcutPrefetch {
 class SectionListings {
  public:
   explicit SectionListings(std::vector<std::filesystem::path> folders,
-                           const ReadAheadOptions& options = runReadAheadOptions());
-  // The next folder's listShortcutEntries(). Throws SiteError when it cannot be listed.
-  std::vector<FolderEntry> take() { return listings_.take(); }
+                           const base::ReadAheadOptions& options = base::runReadAheadOptions());
+  // The next folder's listShortcutEntries(). Throws base::FileError when it cannot be listed.
+  std::vector<base::FolderEntry> take() { return listings_.take(); }
 
  private:
   const std::vector<std::filesystem::path> folders_;
-  ReadAhead<std::vector<FolderEntry>> listings_;
+  base::ReadAhead<std::vector<base::FolderEntry>> listings_;
 };
 
 }  // namespace trevanto::site

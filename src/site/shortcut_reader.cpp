@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "file_descriptor.h"
-#include "site_error.h"
+#include "base/charset.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/text.h"
 #include "text_encoding.h"
 
 namespace trevanto::site {
@@ -103,10 +105,10 @@ std::string readShortcutAddress(std::string_view fileBytes) {
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       const std::string_view name = trimBlanks(line.substr(1, line.size() - 2));
       section = Section::Other;
-      if (equalsIgnoringAsciiCase(name, "InternetShortcut") && !seenShortcut) {
+      if (base::equalsIgnoringAsciiCase(name, "InternetShortcut") && !seenShortcut) {
         section = Section::Shortcut;
         seenShortcut = true;
-      } else if (equalsIgnoringAsciiCase(name, "InternetShortcut.W") && !seenShortcutW) {
+      } else if (base::equalsIgnoringAsciiCase(name, "InternetShortcut.W") && !seenShortcutW) {
         section = Section::ShortcutW;
         seenShortcutW = true;
       }
@@ -114,14 +116,15 @@ std::string readShortcutAddress(std::string_view fileBytes) {
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    if (!equalsIgnoringAsciiCase(trimBlanks(line.substr(0, equals)), "URL")) continue;
+    if (!base::equalsIgnoringAsciiCase(trimBlanks(line.substr(0, equals)), "URL")) continue;
     std::string_view value = trimBlanks(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
 
     // The first URL line decides, empty or not: a later one does not stand in for it.
     if (!fromAnyLine) fromAnyLine = std::string(value);
     if (section == Section::Shortcut && !fromShortcut) fromShortcut = std::string(value);
-    if (section == Section::ShortcutW && !fromShortcutW) fromShortcutW = utf7ToUtf8(value).value_or(std::string());
+    if (section == Section::ShortcutW && !fromShortcutW)
+      fromShortcutW = base::utf7ToUtf8(value).value_or(std::string());
   }
   if (fromShortcutW && !fromShortcutW->empty()) return *fromShortcutW;
   if (fromShortcut) return *fromShortcut;
@@ -181,27 +184,27 @@ bool isUnsafeAddress(std::string_view rawAddress) {
     scheme.push_back(c);
     if (c == ':') break;
   }
-  scheme = asciiLower(scheme);
+  scheme = base::asciiLower(scheme);
   return scheme == "javascript:" || scheme == "vbscript:" || scheme == "data:";
 }
 
 ShortcutFile loadShortcutFile(const std::filesystem::path& path) {
   ShortcutFile result;
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat info {};
   if (!fd || ::fstat(fd.get(), &info) != 0) {
     result.problem = ShortcutFileProblem::Unreadable;
-    result.reason = systemReason(errno);
+    result.reason = base::systemReason(errno);
   } else if (!S_ISREG(info.st_mode)) {
     result.problem = ShortcutFileProblem::NotRegularFile;
   } else if (static_cast<std::uint64_t>(info.st_size) > kMaxShortcutBytes) {
     result.problem = ShortcutFileProblem::TooLarge;
   } else {
     // A file that grows while being read is read up to the limit only.
-    ReadResult read = readUpTo(fd.get(), kMaxShortcutBytes + 1);
+    base::ReadResult read = base::readUpTo(fd.get(), kMaxShortcutBytes + 1);
     if (read.error != 0) {
       result.problem = ShortcutFileProblem::Unreadable;
-      result.reason = systemReason(read.error);
+      result.reason = base::systemReason(read.error);
     } else if (read.bytes.size() > kMaxShortcutBytes) {
       result.problem = ShortcutFileProblem::TooLarge;
     } else {

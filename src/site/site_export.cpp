@@ -10,11 +10,13 @@
 #include <set>
 
 #include "export_sections.h"
-#include "file_descriptor.h"
-#include "folder_order.h"
+#include "base/charset.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "base/text.h"
 #include "page_format.h"
 #include "shortcut_reader.h"
-#include "site_error.h"
 #include "site_files.h"
 #include "text_encoding.h"
 
@@ -38,13 +40,13 @@ std::string_view withoutCarriageReturn(std::string_view line) {
 // maxLine comes cut to its first maxLine bytes. Memory stays within maxLine and one chunk.
 template <typename OnLine>
 void forEachLine(const std::filesystem::path& path, std::size_t maxLine, OnLine onLine) {
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) throw SiteError("Не удалось открыть страницу", path, systemReason(errno));
+  const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) throw base::FileError("Не удалось открыть страницу", path, base::systemReason(errno));
   std::string line;
   bool cut = false;
   for (;;) {
-    const ReadResult chunk = readUpTo(fd.get(), 64 * 1024);
-    if (chunk.error != 0) throw SiteError("Не удалось прочитать страницу", path, systemReason(chunk.error));
+    const base::ReadResult chunk = base::readUpTo(fd.get(), 64 * 1024);
+    if (chunk.error != 0) throw base::FileError("Не удалось прочитать страницу", path, base::systemReason(chunk.error));
     if (chunk.bytes.empty()) break;
     std::string_view rest = chunk.bytes;
     while (!rest.empty()) {
@@ -154,7 +156,7 @@ bool isRegularFile(const std::filesystem::path& path) {
 // earlier versions wrote it, the name as it is.
 std::string pageOfReference(const std::filesystem::path& siteFolder, std::string_view reference) {
   for (const std::string& name : {percentDecoded(reference), std::string(reference)}) {
-    if (isSectionPageName(name) && isRegularFile(joinPath(siteFolder, name))) return name;
+    if (isSectionPageName(name) && isRegularFile(base::joinPath(siteFolder, name))) return name;
   }
   return {};
 }
@@ -274,7 +276,7 @@ void readLinkLines(const std::filesystem::path& page, const std::function<void(c
 
 std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder) {
   std::vector<MenuSection> sections;
-  const std::filesystem::path menu = joinPath(siteFolder, kMenuPageName);
+  const std::filesystem::path menu = base::joinPath(siteFolder, kMenuPageName);
   if (!isRegularFile(menu)) return sections;
   std::set<std::string, std::less<>> seen;
   forEachLine(menu, kMaxMenuLineBytes, [&](std::string_view line, bool cut) {
@@ -292,51 +294,53 @@ std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder) {
     seen.insert(pageName);
     std::string name =
         withoutControls(pageTextToUtf8(line.substr(nameStart, line.size() - kMenuEnd.size() - nameStart)));
-    if (name.empty()) name = fileNameToUtf8(std::string_view(pageName).substr(0, pageName.size() - kPageSuffix.size()));
+    if (name.empty())
+      name = base::fileNameToUtf8(std::string_view(pageName).substr(0, pageName.size() - kPageSuffix.size()));
     sections.push_back({std::move(name), std::move(pageName)});
   });
   return sections;
 }
 
 std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder) {
-  const std::filesystem::path folder = joinPath(siteFolder, kExportFolderName);
+  const std::filesystem::path folder = base::joinPath(siteFolder, kExportFolderName);
   try {
     struct stat info {};
     const bool folderExists = ::stat(folder.c_str(), &info) == 0;
-    if (!folderExists && errno != ENOENT) throw SiteError("Папка экспорта недоступна", folder, systemReason(errno));
+    if (!folderExists && errno != ENOENT)
+      throw base::FileError("Папка экспорта недоступна", folder, base::systemReason(errno));
     if (folderExists && !S_ISDIR(info.st_mode)) {
-      throw SiteError("Папка экспорта занята файлом", folder, "это файл, а не папка");
+      throw base::FileError("Папка экспорта занята файлом", folder, "это файл, а не папка");
     }
-    if (!folderExists && !isRegularFile(joinPath(siteFolder, kMenuPageName))) return {};
+    if (!folderExists && !isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return {};
 
-    const std::filesystem::path scriptTemplate = joinPath(programFolder, kSearchScriptName);
+    const std::filesystem::path scriptTemplate = base::joinPath(programFolder, kSearchScriptName);
     std::string script;
     try {
       script = readWholeFile(scriptTemplate, kMaxScriptBytes);
-    } catch (const SiteError& missing) {
-      throw SiteError("Не найден шаблон", scriptTemplate, missing.reason());
+    } catch (const base::FileError& missing) {
+      throw base::FileError("Не найден шаблон", scriptTemplate, missing.reason());
     }
     if (!folderExists && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw SiteError("Не удалось создать папку экспорта", folder, systemReason(errno));
+      throw base::FileError("Не удалось создать папку экспорта", folder, base::systemReason(errno));
     }
 
     removeLeftovers(folder);
-    BookmarkFile bookmarks(joinPath(folder, kBookmarksFileName));
-    SearchData searchData(joinPath(folder, kSearchDataFileName));
+    BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
+    SearchData searchData(base::joinPath(folder, kSearchDataFileName));
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       bookmarks.beginSection(section.name);
       searchData.beginSection(section.name);
-      readLinkLines(joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
+      readLinkLines(base::joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
         bookmarks.link(link);
         searchData.link(link);
       });
       bookmarks.endSection();
       searchData.endSection();
     }
-    makeFileHold(joinPath(folder, kSearchScriptName), script);
+    makeFileHold(base::joinPath(folder, kSearchScriptName), script);
     searchData.commit();
     bookmarks.commit();
-  } catch (const SiteError& problem) {
+  } catch (const base::FileError& problem) {
     return problem.what();
   }
   return {};

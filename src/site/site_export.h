@@ -58,7 +58,7 @@ class LinkLineReader {
   std::size_t heldBytes_ = 0;
 };
 
-// The link lines of a whole page. Throws SiteError when it cannot be read.
+// The link lines of a whole page. Throws base::FileError when it cannot be read.
 void readLinkLines(const std::filesystem::path& page, const std::function<void(const PageLink&)>& onLink);
 
 // A section as the menu page lists it.

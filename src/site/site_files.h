@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace trevanto::site {
 
@@ -24,12 +24,12 @@ class PageAppender {
   ~PageAppender();
 
   void appendLine(std::string_view line);
-  // Writes every gathered line. Throws SiteError naming the page.
+  // Writes every gathered line. Throws base::FileError naming the page.
   void flush();
 
  private:
   std::filesystem::path path_;
-  FileDescriptor fd_;
+  base::FileDescriptor fd_;
   std::uint64_t size_ = 0;
   std::size_t bufferBytes_;
   std::string pending_;
@@ -47,7 +47,7 @@ enum class Sync { BeforeNaming, No };
 // empty). A page that exists already is left as it is. New files take the mode the umask gives.
 void createPageWithLine(const std::filesystem::path& page, std::string_view line, Sync sync);
 
-// Reads a small file whole. Throws SiteError.
+// Reads a small file whole. Throws base::FileError.
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes);
 
 // Replaces the file's content with bytes through a temporary file in the same folder, synced to
@@ -74,7 +74,7 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement();
 
-  // Throws SiteError naming the file.
+  // Throws base::FileError naming the file.
   void write(std::string_view bytes);
   void commit();
 
@@ -84,7 +84,7 @@ class FileReplacement {
 
   std::filesystem::path path_;
   std::string temporary_;
-  FileDescriptor fd_;
+  base::FileDescriptor fd_;
   std::size_t bufferBytes_;
   std::string pending_;
 };
@@ -100,7 +100,7 @@ class SiteFolderLock {
   SiteFolderLock& operator=(const SiteFolderLock&) = delete;
 
  private:
-  FileDescriptor fd_;
+  base::FileDescriptor fd_;
 };
 
 }  // namespace trevanto::site

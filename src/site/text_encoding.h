@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Conversions between the encodings met in shortcut files and file names, and the
-// Windows-1251 bytes that pages are written in.
+// The texts of the site: shortcut text read as Unicode, and names, addresses and file
+// references written into pages in Windows-1251.
 #pragma once
 
 #include <cstddef>
@@ -11,40 +11,9 @@
 
 namespace trevanto::site {
 
-// Code points are carried as UTF-8 in std::string throughout the engine.
-
-// True when the bytes are well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
-// True when some byte is outside ASCII.
-bool hasNonAscii(std::string_view bytes);
-
-std::string windows1251ToUtf8(std::string_view bytes);
-// UTF-16 without its byte-order mark; an unpaired surrogate becomes U+FFFD.
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);
-// UTF-7 as written into the ".W" copy of a shortcut's address; nullopt when malformed: a '+'
-// followed by neither a base64 character nor '-', a code unit cut off, an unpaired surrogate or
-// a byte outside ASCII.
-std::optional<std::string> utf7ToUtf8(std::string_view text);
-
 // Shortcut text to UTF-8: a byte-order mark (UTF-8, UTF-16 LE/BE) decides; without one,
 // valid UTF-8 holding a non-ASCII byte is UTF-8 and anything else Windows-1251.
 std::string decodeShortcutText(std::string_view bytes);
-
-// A name from the file system as UTF-8: valid UTF-8 is kept, anything else is taken as
-// Windows-1251 bytes (names copied from old disks).
-std::string fileNameToUtf8(std::string_view rawName);
-// A name as the user reads it, in lists and messages: fileNameToUtf8, control characters
-// shown as '?'.
-std::string displayName(std::string_view rawName);
-
-// A number as shown to the user: a blank in the sign position, then the digits, no grouping.
-std::string countText(std::int64_t count);
-
-// Decodes one well-formed UTF-8 sequence at pos into cp; returns its length, or 0 when malformed.
-std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp);
-
-// Appends cp as UTF-8.
-void appendUtf8(std::string& out, char32_t cp);
 
 // A numeric character reference ("&#N;" or "&#xH;", the ';' optional) whose '#' stands at
 // hashPos: its value, capped at 0x110000, and the position after it; none when no digit follows.
@@ -74,10 +43,5 @@ std::string pageTextToUtf8(std::string_view windows1251);
 // A JavaScript string literal in double quotes, all ASCII: '"', '\\', '<', control and
 // non-ASCII characters as \u escapes (outside the BMP as surrogate pairs).
 std::string javaScriptString(std::string_view utf8);
-
-// Lower-cases ASCII letters only.
-constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-std::string asciiLower(std::string_view text);
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace trevanto::site

@@ -7,9 +7,12 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include "base/charset.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
+#include "base/text.h"
 #include "message_box.h"
-#include "site/folder_order.h"
-#include "site/site_error.h"
+#include "site/shortcut_listing.h"
 #include "site/text_encoding.h"
 #include "volumes.h"
 
@@ -29,7 +32,7 @@ fs::path normalFolder(const fs::path& path) {
   return normal;
 }
 
-QString itemText(const std::string& rawName) { return QString::fromStdString(site::displayName(rawName)); }
+QString itemText(const std::string& rawName) { return QString::fromStdString(base::displayName(rawName)); }
 
 // What the user does runs here: a failure ends in a message box over the window, once.
 bool reportFailures(QWidget* widget, const std::function<void()>& action) {
@@ -80,7 +83,7 @@ void DriveList::setDrive(const QString& designation) {
   const QList<Volume> volumes = currentVolumes();
   const bool mounted = std::any_of(volumes.cbegin(), volumes.cend(),
                                    [&](const Volume& volume) { return volume.mountPoint == designation; });
-  if (!mounted) throw site::SiteError("Диск недоступен", toFsPath(designation), "такой диск сейчас не подключён");
+  if (!mounted) throw base::FileError("Диск недоступен", toFsPath(designation), "такой диск сейчас не подключён");
   if (designation == Drive()) return;
   fill(designation);
   if (onChange) onChange();
@@ -130,8 +133,8 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
   const fs::path start = error ? fs::path("/") : normalFolder(current);
   std::vector<std::string> subfolders;
   try {
-    subfolders = site::listSubfolders(start);
-  } catch (const site::SiteError&) {
+    subfolders = base::listSubfolders(start);
+  } catch (const base::FileError&) {
     // Shown empty; the first chain that reads it says why.
   }
   showFolder(start, std::move(subfolders));
@@ -140,13 +143,13 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
 QString FolderList::Path() const { return fromFsPath(shown_); }
 
 void FolderList::setPath(const QString& path) {
-  if (path.isEmpty()) throw site::SiteError("Не удалось открыть папку", {}, "путь не задан");
+  if (path.isEmpty()) throw base::FileError("Не удалось открыть папку", {}, "путь не задан");
   setFolder(toFsPath(path));
 }
 
 void FolderList::setFolder(const fs::path& path) {
   const fs::path folder = normalFolder(path);
-  std::vector<std::string> subfolders = site::listSubfolders(folder);
+  std::vector<std::string> subfolders = base::listSubfolders(folder);
   if (folder == shown_) {
     if (subfolders != subfolders_) {
       subfolders_ = std::move(subfolders);
@@ -162,7 +165,7 @@ void FolderList::setPathToDrive(const QString& designation) {
   const fs::path drive = normalFolder(toFsPath(designation));
   std::error_code error;
   if (!fs::is_directory(drive, error)) {
-    throw site::SiteError("Диск не готов", drive, error ? error.message() : "папка подключения недоступна");
+    throw base::FileError("Диск не готов", drive, error ? error.message() : "папка подключения недоступна");
   }
   // A folder remembered from earlier and removed since falls back to the nearest folder above
   // it on the drive. The folder shown is not replaced that way: its loss is reported.
@@ -176,7 +179,7 @@ void FolderList::setPathToDrive(const QString& designation) {
 int FolderList::ListCount() const { return static_cast<int>(subfolders_.size()); }
 
 QString FolderList::List(int index) const {
-  return fromFsPath(site::joinPath(shown_, subfolders_.at(static_cast<std::size_t>(index))));
+  return fromFsPath(base::joinPath(shown_, subfolders_.at(static_cast<std::size_t>(index))));
 }
 
 void FolderList::keyPressEvent(QKeyEvent* event) {
@@ -215,7 +218,7 @@ void FolderList::rebuild() {
     const bool isRoot = ancestor == ancestor.root_path();
     current = add(open, isRoot ? fromFsPath(ancestor) : itemText(part.native()), ancestor, level++);
   }
-  for (const std::string& name : subfolders_) add(closed, itemText(name), site::joinPath(shown_, name), level);
+  for (const std::string& name : subfolders_) add(closed, itemText(name), base::joinPath(shown_, name), level);
   if (current != nullptr) {
     setCurrentItem(current);
     scrollToItem(current);

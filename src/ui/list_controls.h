@@ -4,7 +4,7 @@
 // change through a plain callback that runs before the write returns, so a handler may write
 // the list again and the failure of a nested step reaches the code that started it.
 //
-// Writes from code throw trevanto::site::SiteError (a message naming the folder and the
+// Writes from code throw trevanto::base::FileError (a message naming the folder and the
 // reason) and leave the list where it got to. What the user does is reported in a message box;
 // a folder list whose folder has gone then moves up to the nearest folder that still exists.
 #pragma once

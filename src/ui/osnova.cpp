@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fonts.h"
 #include "form4.h"
 #include "list_controls.h"
@@ -29,7 +31,7 @@ const QString kUrlCaption = QStringLiteral("Кол. во (URL): ");
 const QString kHtmlCaption = QStringLiteral("Кол. во (HTML): ");
 
 QString countLabel(const QString& caption, int count) {
-  return caption + QString::fromStdString(site::countText(count));
+  return caption + QString::fromStdString(base::countText(count));
 }
 
 struct LoadStepFailed {};

@@ -11,14 +11,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/file_error.h"
 #include "list_controls.h"
 #include "program.h"
-#include "site/site_error.h"
 
 namespace trevanto::ui {
 namespace {
 
-QString systemText(int errorNumber) { return QString::fromLocal8Bit(site::systemReason(errorNumber)); }
+QString systemText(int errorNumber) { return QString::fromLocal8Bit(base::systemReason(errorNumber)); }
 
 // Why the file cannot be written, as the system says it in the user's language.
 QString writeFailureReason(const QString& fileName) {

@@ -5,6 +5,8 @@
 
 #include <fstream>
 
+#include "base/charset.h"
+#include "base/text.h"
 #include "fault_support.h"
 #include "site/page_format.h"
 #include "site/page_search.h"
@@ -15,6 +17,7 @@
 namespace trevanto::testing {
 namespace {
 
+using namespace trevanto::base;
 using namespace trevanto::site;
 
 // A browser decodes character references in an href before it reads the scheme.

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "site/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace trevanto::testing {
 
@@ -41,9 +41,9 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes) {
 
 std::string readFile(const std::filesystem::path& path) {
   // Plain read(2) calls: the benchmarks use this as their floor of reading a file.
-  const site::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return {};
-  return site::readUpTo(fd.get(), SIZE_MAX).bytes;
+  return base::readUpTo(fd.get(), SIZE_MAX).bytes;
 }
 
 std::string shortcutText(std::string_view address) {

@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "base/file_error.h"
 #include "message_box.h"
-#include "site/site_error.h"
 #include "ui_test_support.h"
 
 namespace trevanto::uitest {
@@ -84,12 +84,12 @@ TEST_F(ListControlsTest, aFolderThatCannotBeShownThrowsNamingItAndTheListStays) 
   try {
     list.setPath(qs(missing));
     FAIL() << "no failure";
-  } catch (const site::SiteError& failure) {
+  } catch (const base::FileError& failure) {
     EXPECT_NE(std::string(failure.what()).find(missing.string()), std::string::npos) << failure.what();
   }
   EXPECT_EQ(list.Path(), qs(driveA_));
-  EXPECT_THROW(list.setPath(""), site::SiteError);
-  EXPECT_THROW(list.setPathToDrive(qs(temp_ / "unplugged")), site::SiteError);
+  EXPECT_THROW(list.setPath(""), base::FileError);
+  EXPECT_THROW(list.setPathToDrive(qs(temp_ / "unplugged")), base::FileError);
 }
 
 TEST_F(ListControlsTest, aClickOnlySelectsWhileDoubleClickAndEnterOpen) {
@@ -154,7 +154,7 @@ TEST_F(ListControlsTest, fileListCountsShortcutsOrEveryFileAndReadsAnewOnRefresh
   EXPECT_EQ(every.ListCount(), 5);
 
   every.setPath(qs(driveA_ / "missing"));
-  EXPECT_THROW(every.Refresh(), site::SiteError);
+  EXPECT_THROW(every.Refresh(), base::FileError);
 }
 
 TEST_F(ListControlsTest, driveListChangesOnlyForAnotherMountedDrive) {
@@ -167,8 +167,8 @@ TEST_F(ListControlsTest, driveListChangesOnlyForAnotherMountedDrive) {
   drives.setDrive(qs(driveB_));
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(drives.Drive(), qs(driveB_));
-  EXPECT_THROW(drives.setDrive(qs(temp_ / "C")), site::SiteError);
-  EXPECT_THROW(drives.setDrive(""), site::SiteError);
+  EXPECT_THROW(drives.setDrive(qs(temp_ / "C")), base::FileError);
+  EXPECT_THROW(drives.setDrive(""), base::FileError);
   EXPECT_EQ(drives.Drive(), qs(driveB_));
   EXPECT_EQ(changes, 1);
 }

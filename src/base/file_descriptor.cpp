@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
 int FileDescriptor::close() noexcept {
   if (fd_ < 0) return 0;
@@ -49,4 +49,4 @@ int writeAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

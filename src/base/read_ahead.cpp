@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace trevanto::site {
+namespace trevanto::base {
 namespace {
 
 // Voluntary context switches of the calling thread, as last looked at. A slow read that
@@ -159,4 +159,4 @@ void ReadAheadQueue::release() {
   if (!readers_.empty() && (position + 1) % std::max<std::size_t>(window_ / 2, 1) == 0) wakeReaders();
 }
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
 struct ReadAheadOptions {
   // Reads kept in flight: enough to overlap the round trips of a share or the queue of a disk.
@@ -129,4 +129,4 @@ class ReadAhead {
   ReadAheadQueue queue_;  // last: its readers stop before the results go
 };
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

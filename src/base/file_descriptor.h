@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
 // Owns one open file descriptor (or none, as -1) and closes it when it goes.
 class FileDescriptor {
@@ -51,4 +51,4 @@ ReadResult readUpTo(int fd, std::size_t limit);
 // Writes all bytes, retrying interrupted and short writes; returns 0 or the errno of the failure.
 int writeAll(int fd, std::string_view bytes);
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

@@ -8,10 +8,11 @@
 #include <cerrno>
 #include <memory>
 
-#include "site_error.h"
-#include "text_encoding.h"
+#include "charset.h"
+#include "file_error.h"
+#include "text.h"
 
-namespace trevanto::site {
+namespace trevanto::base {
 namespace {
 
 struct DirCloser {
@@ -30,41 +31,35 @@ bool entryIsFolder(const std::filesystem::path& folder, const dirent& entry) {
 
 // What a listing keeps. Names are looked at first, so an entry passed over by its name (or by
 // a type its directory entry gives) costs nothing more.
-enum class Keep { Everything, Folders, Files, ShortcutFiles, Shortcuts };
-
-bool keptByName(Keep keep, std::string_view name) {
-  return (keep != Keep::ShortcutFiles && keep != Keep::Shortcuts) || isShortcutName(name);
-}
+enum class Keep { Everything, Folders, Files };
 
 bool keptByType(Keep keep, bool isFolder) {
   switch (keep) {
     case Keep::Folders:
       return isFolder;
     case Keep::Files:
-    case Keep::ShortcutFiles:
       return !isFolder;
     case Keep::Everything:
-    case Keep::Shortcuts:
       break;
   }
   return true;
 }
 
-std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, Keep keep,
-                                     DotFolders dotFolders = DotFolders::LeftOut) {
+std::vector<FolderEntry> listKept(const std::filesystem::path& folder, Keep keep, DotFolders dotFolders,
+                                  NameFilter keepName) {
   errno = 0;
   std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+  if (!dir) throw FileError("Не удалось прочитать папку", folder, systemReason(errno));
   std::vector<FolderEntry> entries;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
-      if (errno != 0) throw SiteError("Не удалось прочитать папку", folder, systemReason(errno));
+      if (errno != 0) throw FileError("Не удалось прочитать папку", folder, systemReason(errno));
       break;
     }
     const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || !keptByName(keep, name)) continue;
+    if (name == "." || name == ".." || (keepName != nullptr && !keepName(name))) continue;
     if (keep == Keep::Folders && entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
       continue;
     }
@@ -91,27 +86,23 @@ bool nameOrderLess(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-bool isShortcutName(std::string_view name) {
-  return name.size() >= 4 && equalsIgnoringAsciiCase(name.substr(name.size() - 4), ".url");
-}
-
 std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, DotFolders dotFolders) {
-  return listEntries(folder, Keep::Everything, dotFolders);
-}
-
-std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder) {
-  return listEntries(folder, Keep::Shortcuts, DotFolders::Listed);
+  return listKept(folder, Keep::Everything, dotFolders, nullptr);
 }
 
 std::vector<std::string> listSubfolders(const std::filesystem::path& folder, DotFolders dotFolders) {
   std::vector<std::string> names;
-  for (auto& entry : listEntries(folder, Keep::Folders, dotFolders)) names.push_back(std::move(entry.name));
+  for (auto& entry : listKept(folder, Keep::Folders, dotFolders, nullptr)) names.push_back(std::move(entry.name));
   return names;
 }
 
-std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern) {
+std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, DotFolders dotFolders, NameFilter keep) {
+  return listKept(folder, Keep::Everything, dotFolders, keep);
+}
+
+std::vector<std::string> listFiles(const std::filesystem::path& folder, NameFilter keep) {
   std::vector<std::string> names;
-  for (auto& entry : listEntries(folder, pattern == FilePattern::Shortcuts ? Keep::ShortcutFiles : Keep::Files)) {
+  for (auto& entry : listKept(folder, Keep::Files, DotFolders::Listed, keep)) {
     names.push_back(std::move(entry.name));
   }
   return names;
@@ -124,4 +115,4 @@ std::filesystem::path joinPath(const std::filesystem::path& folder, std::string_
   return joined;
 }
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "site_error.h"
+#include "file_error.h"
 
 #include <system_error>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
-SiteError::SiteError(const std::string& what, const std::filesystem::path& path, const std::string& reason)
+FileError::FileError(const std::string& what, const std::filesystem::path& path, const std::string& reason)
     : std::runtime_error(what + " \xC2\xAB" + path.string() + "\xC2\xBB: " + reason), reason_(reason) {}
 
 std::string systemReason(int errorNumber) { return std::system_category().message(errorNumber); }
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

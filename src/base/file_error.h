@@ -5,13 +5,13 @@
 #include <stdexcept>
 #include <string>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
 // A failure that names the file or folder concerned and the reason, in the words shown to
 // the user.
-class SiteError : public std::runtime_error {
+class FileError : public std::runtime_error {
  public:
-  SiteError(const std::string& what, const std::filesystem::path& path, const std::string& reason);
+  FileError(const std::string& what, const std::filesystem::path& path, const std::string& reason);
   const std::string& reason() const noexcept { return reason_; }
 
  private:
@@ -22,4 +22,4 @@ class SiteError : public std::runtime_error {
 // set the locale from the environment at start-up).
 std::string systemReason(int errorNumber);
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The one order in which folders and files are shown and converted.
+// The one order in which folders and files are shown and converted, and folder listings in it.
 #pragma once
 
 #include <filesystem>
@@ -7,13 +7,10 @@
 #include <string_view>
 #include <vector>
 
-namespace trevanto::site {
+namespace trevanto::base {
 
 // By name, ignoring ASCII letter case; names equal but for case are ordered by their bytes.
 bool nameOrderLess(std::string_view a, std::string_view b);
-
-// True when the name ends in ".url", whatever the case of the extension.
-bool isShortcutName(std::string_view name);
 
 struct FolderEntry {
   std::string name;       // without folder, bytes as the file system holds them
@@ -25,23 +22,24 @@ struct FolderEntry {
 enum class DotFolders { LeftOut, Listed };
 
 // Every entry of the folder except "." and "..", in name order; hidden files are always kept.
-// Throws SiteError when the folder cannot be listed.
+// Throws FileError when the folder cannot be listed.
 std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, DotFolders dotFolders = DotFolders::LeftOut);
-
-// The entries of a folder whose names end in ".url" (whatever the case), in name order, as a
-// run sees them: folders among them, dot or not, are marked. Throws SiteError when the folder
-// cannot be listed.
-std::vector<FolderEntry> listShortcutEntries(const std::filesystem::path& folder);
 
 // The immediate subfolders of a folder, in name order.
 std::vector<std::string> listSubfolders(const std::filesystem::path& folder,
                                         DotFolders dotFolders = DotFolders::LeftOut);
 
-enum class FilePattern { AllFiles, Shortcuts };
-// The files of a folder (folders never), in name order; Shortcuts keeps "*.url" only.
-std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern);
+// Keeps an entry by its name; a listing asks it before it looks at anything else.
+using NameFilter = bool (*)(std::string_view name);
+
+// The entries of a folder that the filter keeps (all when there is none), in name order.
+// Throws FileError when the folder cannot be listed.
+std::vector<FolderEntry> listEntries(const std::filesystem::path& folder, DotFolders dotFolders, NameFilter keep);
+
+// The files of a folder (folders never) that the filter keeps, in name order.
+std::vector<std::string> listFiles(const std::filesystem::path& folder, NameFilter keep = nullptr);
 
 // Joins a folder path and a name with exactly one separator.
 std::filesystem::path joinPath(const std::filesystem::path& folder, std::string_view name);
 
-}  // namespace trevanto::site
+}  // namespace trevanto::base

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#include "text.h"
+
+#include <algorithm>
+
+namespace trevanto::base {
+namespace {
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlankOrTab(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlankOrTab(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+void appendPercentEncoded(std::string& out, unsigned char byte) {
+  out.push_back('%');
+  out.push_back(kUpperHexDigits[byte >> 4]);
+  out.push_back(kUpperHexDigits[byte & 0x0F]);
+}
+
+std::string countText(std::int64_t count) { return " " + std::to_string(count); }
+
+std::string asciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = asciiLower(c);
+  return out;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && asciiLower(a) == asciiLower(b);
+}
+
+}  // namespace trevanto::base
