@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "base/file_error.h"
+#include "export_file.h"
 #include "formats.h"
 
 namespace trevanto::import {
@@ -91,5 +93,29 @@ void readChromiumBookmarks(std::string_view bytes, BookmarkSink& sink) {
     }
   }
 }
+
+namespace {
+
+class ChromiumReader : public Reader {
+ public:
+  std::string_view name() const override { return "Bookmarks"; }
+  bool recognises(std::string_view head) const override {
+    if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && head[first] == '{';
+  }
+  void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
+    const std::string bytes = readExportFile(file);
+    try {
+      readChromiumBookmarks(bytes, sink);
+    } catch (const FormatError& notThis) {
+      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
+    }
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Reader> makeChromiumReader() { return std::make_unique<ChromiumReader>(); }
 
 }  // namespace trevanto::import

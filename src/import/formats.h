@@ -40,8 +40,18 @@ LinkFile readLinkFile(std::string_view bytes);
 // A link file's title: its file name (as the file system holds it) without the extension.
 std::string linkFileTitle(std::string_view rawFileName);
 
-// Every reader of a single file, in the order they are asked to recognise it.
-const std::vector<std::unique_ptr<Reader>>& fileReaders();
+// A reader of one kind of link file: recognise looks at the head (parse is tried on it when
+// there is none); the bookmark's title is the file's name.
+std::unique_ptr<Reader> makeLinkFileReader(std::string_view name, LinkFile (*parse)(std::string_view),
+                                           bool (*recognise)(std::string_view));
+
+// The readers behind the Reader interface, one per format (each in its own file).
+std::unique_ptr<Reader> makePlacesReader();
+std::unique_ptr<Reader> makePropertyListReader();
+std::unique_ptr<Reader> makeInternetShortcutReader();
+std::unique_ptr<Reader> makeDesktopEntryReader();
+std::unique_ptr<Reader> makeChromiumReader();
+std::unique_ptr<Reader> makeNetscapeReader();
 
 // A folder of link files; its subfolders are folders as in an export.
 void readLinkFolder(const std::filesystem::path& folder, BookmarkSink& sink);

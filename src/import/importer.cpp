@@ -12,6 +12,7 @@
 #include "base/file_error.h"
 #include "base/text.h"
 #include "formats.h"
+#include "reader_registry.h"
 #include "shortcut_writer.h"
 #include "site/shortcut_reader.h"
 #include "site/text_encoding.h"
@@ -94,8 +95,7 @@ void readInput(const std::filesystem::path& input, Collector& collector) {
   for (const auto& reader : fileReaders()) {
     if (reader->recognises(head.bytes)) return reader->read(input, collector);
   }
-  throw base::FileError("Неизвестный вид закладок", input,
-                        "не файл закладок браузера, не places.sqlite, не Bookmarks и не ярлык");
+  throw base::FileError("Неизвестный вид закладок", input, noKnownKindReason());
 }
 
 }  // namespace

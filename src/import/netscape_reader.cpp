@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "base/charset.h"
+#include "base/file_error.h"
 #include "base/text.h"
 #include "charset.h"
+#include "export_file.h"
 #include "formats.h"
 #include "site/text_encoding.h"
 
@@ -304,5 +306,29 @@ void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   if (!events.finish())
     throw FormatError("не файл закладок: нет ни строки NETSCAPE-Bookmark-file-1, ни списка <DL> папок и ссылок");
 }
+
+namespace {
+
+class NetscapeReader : public Reader {
+ public:
+  std::string_view name() const override { return "файл закладок браузера"; }
+  bool recognises(std::string_view head) const override {
+    if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) return true;
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && head[first] == '<';
+  }
+  void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
+    try {
+      readNetscapeBookmarks(readExportFile(file), sink);
+    } catch (const FormatError& notThis) {
+      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
+    }
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Reader> makeNetscapeReader() { return std::make_unique<NetscapeReader>(); }
 
 }  // namespace trevanto::import

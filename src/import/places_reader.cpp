@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/file_error.h"
+#include "formats.h"
 
 namespace trevanto::import {
 namespace {
@@ -215,5 +216,20 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
     }
   }
 }
+
+namespace {
+
+class PlacesReader : public Reader {
+ public:
+  std::string_view name() const override { return "places.sqlite"; }
+  bool recognises(std::string_view head) const override {
+    return head.starts_with(std::string_view("SQLite format 3\0", 16));
+  }
+  void read(const std::filesystem::path& file, BookmarkSink& sink) const override { readPlacesDatabase(file, sink); }
+};
+
+}  // namespace
+
+std::unique_ptr<Reader> makePlacesReader() { return std::make_unique<PlacesReader>(); }
 
 }  // namespace trevanto::import

@@ -34,6 +34,8 @@ inline constexpr std::size_t kHeadBytes = 4096;
 class Reader {
  public:
   virtual ~Reader() = default;
+  // The kind as the user knows it, for the message about a file of no known kind.
+  virtual std::string_view name() const = 0;
   // Recognises the format by content only; head is up to kHeadBytes from the file's start.
   virtual bool recognises(std::string_view head) const = 0;
   // Reads the whole input. Throws base::FileError naming the file when it cannot be read or
