@@ -29,4 +29,20 @@ for program in "$@"; do
   # Qt's own options are not unknown ones.
   [ "$(run 0 "$program" -platform offscreen --version)" = "trevanto 1.0.0" ] || fail "trevanto -platform ... --version"
 done
+# The programs without a window: "--" ends the options alike, and the system's reasons come in
+# the user's language.
+scratch=$(mktemp -d)
+trap 'rm -rf "$config" "$scratch"' EXIT
+touch "$scratch/file"
+printf '[InternetShortcut]\r\nURL=http://a.example/\r\n' >"$scratch/a.url"
+for program in "$@"; do
+  name=$(basename "$program")
+  [ "$name" = trevanto ] && continue
+  output=$(run 1 "$program" -- "$scratch/--missing" "$scratch/--missing-too")
+  grep -q "unknown option" <<<"$output" && fail "$name takes what follows -- for an option"
+  if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+    output=$(LC_ALL=ru_RU.UTF-8 run 1 "$program" "$scratch/a.url" "$scratch/file/below")
+    grep -q "Это не каталог" <<<"$output" || fail "$name gives the system's reason in English under a Russian locale: $output"
+  fi
+done
 [ -z "$(ls -A "$config")" ] || fail "the settings were touched: $(ls -AR "$config")"

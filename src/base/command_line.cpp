@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#include "command_line.h"
+
+#include <clocale>
+#include <iostream>
+#include <utility>
+
+namespace trevanto::base {
+
+CommandLine::CommandLine(std::string_view program, std::string usage, std::vector<OptionSpec> options)
+    : program_(program), usage_(std::move(usage)), options_(std::move(options)) {
+  std::setlocale(LC_ALL, "");
+}
+
+const OptionSpec* CommandLine::find(std::string_view name) const {
+  for (const OptionSpec& option : options_) {
+    if (option.name == name || (!option.shortName.empty() && option.shortName == name)) return &option;
+  }
+  return nullptr;
+}
+
+std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+      positional_.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::cout << usage_;
+      return kExitDone;
+    }
+    if (arg == "--version") {
+      std::cout << program_ << " " TREVANTO_VERSION "\n";
+      return kExitDone;
+    }
+    const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
+    const std::string_view name = arg.substr(0, equals);
+    const OptionSpec* option = find(name);
+    if (option == nullptr) return usageError("unknown option " + std::string(arg));
+    if (!option->takesValue) {
+      if (equals != std::string_view::npos) return usageError(std::string(name) + " takes no value");
+      given_.emplace_back(option->name, std::string());
+    } else if (equals != std::string_view::npos) {
+      given_.emplace_back(option->name, std::string(arg.substr(equals + 1)));
+    } else if (i + 1 < argc) {
+      given_.emplace_back(option->name, std::string(argv[++i]));
+    } else {
+      return usageError(std::string(name) + " needs a value");
+    }
+  }
+  return std::nullopt;
+}
+
+bool CommandLine::has(std::string_view name) const {
+  for (const auto& [given, value] : given_) {
+    if (given == name) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> CommandLine::value(std::string_view name) const {
+  std::optional<std::string> last;
+  for (const auto& [given, value] : given_) {
+    if (given == name) last = value;
+  }
+  return last;
+}
+
+int CommandLine::usageError(std::string_view message) const {
+  std::cerr << program_ << ": " << message << "\n" << usage_;
+  return kExitWrongUsage;
+}
+
+int CommandLine::failure(std::string_view message) const {
+  std::cerr << program_ << ": " << message << "\n";
+  return kExitFailed;
+}
+
+}  // namespace trevanto::base
