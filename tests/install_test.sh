@@ -25,6 +25,7 @@ prefix="$work/moved"
 programs=(trevanto-convert)
 [ -e "$build/bin/trevanto" ] && programs+=(trevanto)
 [ -e "$build/bin/trevanto-import" ] && programs+=(trevanto-import)
+[ -e "$build/bin/trevanto-check" ] && programs+=(trevanto-check)
 for program in "${programs[@]}"; do
   [ -f "$prefix/bin/$program" ] && [ ! -L "$prefix/bin/$program" ] || fail "bin/$program is not a real file"
   [ -f "$prefix/share/man/man1/$program.1.gz" ] || fail "no man page for $program"

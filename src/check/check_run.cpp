@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+#include "check_run.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <unordered_set>
+
+#include "site/file_descriptor.h"
+#include "site/folder_order.h"
+#include "site/page_format.h"
+#include "site/site_error.h"
+#include "site/site_export.h"
+#include "site/site_files.h"
+
+namespace trevanto::check {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::string quoted(const std::filesystem::path& path) { return "\xC2\xAB" + path.string() + "\xC2\xBB"; }
+
+UnixTime systemNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The export folder, created when absent, locked against a second check of the same site.
+site::FileDescriptor openExportFolder(const std::filesystem::path& folder) {
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + site::systemReason(errno));
+  }
+  site::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) throw CheckError("Папка " + quoted(folder) + " недоступна: " + site::systemReason(errno));
+  if (::access(folder.c_str(), W_OK) != 0) {
+    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + site::systemReason(errno));
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) throw CheckError("Ссылки сайта уже проверяются: папка " + quoted(folder) + " занята");
+    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + site::systemReason(errno));
+  }
+  return fd;
+}
+
+// Temporary files of a check killed while it saved; the check holds the folder's lock.
+void removeLeftovers(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    const std::string name = entry.path().filename().string();
+    for (std::string_view file : {kHistoryFileName, kHealthPageName, kHealthScriptName}) {
+      if (site::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+    }
+  }
+}
+
+void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+  site::FileReplacement file(path);
+  file.write(bytes);
+  file.commit();
+}
+
+}  // namespace
+
+CheckReport runCheck(const CheckRequest& request) {
+  CheckReport report;
+  const auto clock = request.clock ? request.clock : std::function<UnixTime()>(systemNow);
+  const auto started = SteadyClock::now();
+  try {
+    struct stat info {};
+    if (::stat(request.siteFolder.c_str(), &info) != 0) {
+      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + site::systemReason(errno));
+    }
+    if (!S_ISDIR(info.st_mode)) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
+    const std::filesystem::path menu = site::joinPath(request.siteFolder, site::kMenuPageName);
+    if (::stat(menu.c_str(), &info) != 0) {
+      throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет меню " + quoted(menu));
+    }
+    const std::filesystem::path folder = site::joinPath(request.siteFolder, site::kExportFolderName);
+    const site::FileDescriptor lock = openExportFolder(folder);
+    removeLeftovers(folder);
+    const std::filesystem::path historyFile = site::joinPath(folder, kHistoryFileName);
+    LinkHistory history = readHistory(historyFile);
+    const SiteLinks links = readSiteLinks(request.siteFolder);
+
+    // The history holds the site's addresses only; a link deleted from the pages leaves it.
+    std::unordered_set<std::string_view> onSite(links.webAddresses.begin(), links.webAddresses.end());
+    std::erase_if(history.links, [&](const auto& entry) { return !onSite.contains(entry.first); });
+
+    const UnixTime now = clock();
+    const bool resume = !history.checkFinished && history.checkStarted != 0 && now >= history.checkStarted &&
+                        now - history.checkStarted < request.resumeWithin.count();
+    if (!resume) {
+      history.checkStarted = now;
+      history.checkFinished = false;
+    }
+    std::vector<std::string> todo;
+    for (const std::string& address : links.webAddresses) {
+      const auto found = history.links.find(address);
+      if (resume && found != history.links.end() && found->second.checkedAt >= history.checkStarted) {
+        ++report.alreadyDone;
+      } else {
+        todo.push_back(address);
+      }
+    }
+
+    CheckProgress progress{0, todo.size(), 0, std::nullopt};
+    const auto save = [&] { replaceFile(historyFile, historyJson(history)); };
+    save();  // the check under way is on record before the first request
+    auto lastSave = SteadyClock::now();
+    auto lastProgress = SteadyClock::time_point{};
+    std::string saveError;
+    const auto tell = [&](bool always) {
+      const auto at = SteadyClock::now();
+      if (!request.onProgress || (!always && at - lastProgress < std::chrono::milliseconds(250))) return;
+      lastProgress = at;
+      if (progress.done >= 20 || (progress.done > 0 && at - started > std::chrono::seconds(5))) {
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(at - started);
+        progress.left = std::chrono::ceil<std::chrono::seconds>(spent * static_cast<long>(progress.total - progress.done) /
+                                                                static_cast<long>(progress.done));
+      }
+      request.onProgress(progress);
+    };
+
+    const bool completed = checkAddresses(
+        todo, request.settings,
+        [&](std::size_t index, const Outcome& outcome) {
+          recordOutcome(history.links[todo[index]], outcome, clock());
+          ++progress.done;
+          if (outcome.state == LinkState::Failing) ++progress.failing;
+        },
+        [&] {
+          tell(false);
+          if (request.stopRequested && request.stopRequested()) {
+            report.stopped = true;
+            return true;
+          }
+          if (request.maxTime && SteadyClock::now() - started >= *request.maxTime) {
+            report.outOfTime = true;
+            return true;
+          }
+          if (SteadyClock::now() - lastSave >= request.saveEvery) {
+            try {
+              save();
+            } catch (const site::SiteError& problem) {
+              saveError = problem.what();
+              return true;
+            }
+            lastSave = SteadyClock::now();
+          }
+          return false;
+        });
+    if (!saveError.empty()) throw CheckError(saveError);
+    tell(true);
+    report.asked = progress.done;
+    report.left = progress.total - progress.done;
+    report.completed = completed;
+    if (completed) history.checkFinished = true;
+    save();
+    replaceFile(site::joinPath(folder, kHealthPageName), healthPage(links, history));
+    replaceFile(site::joinPath(folder, kHealthScriptName), healthScript(links, history));
+    report.counts = countHealth(links, history);
+  } catch (const CheckError& problem) {
+    report.error = problem.what();
+  } catch (const site::SiteError& problem) {
+    report.error = problem.what();
+  }
+  return report;
+}
+
+std::vector<std::string> summaryLines(const CheckReport& report, const std::filesystem::path& siteFolder) {
+  const HealthCounts& counts = report.counts;
+  std::vector<std::string> lines;
+  lines.push_back("Проверено ссылок: " + std::to_string(counts.checked) + ", отвечают: " +
+                  std::to_string(counts.alive) + " (переехали: " + std::to_string(counts.moved) +
+                  "), не отвечают: " + std::to_string(counts.failing) + ", мёртвые: " + std::to_string(counts.dead) +
+                  ", не проверяются (не http/https): " + std::to_string(counts.notChecked) + ".");
+  if (report.alreadyDone > 0) {
+    lines.push_back("Продолжена прерванная проверка: " + std::to_string(report.alreadyDone) +
+                    " ссылок уже были проверены.");
+  }
+  if (!report.completed) {
+    std::string why = report.outOfTime ? "время вышло" : report.stopped ? "остановлена" : "прервана";
+    lines.push_back("Проверка не закончена (" + why + "): ещё не проверены " + std::to_string(report.left) +
+                    " ссылок; следующая проверка продолжит её.");
+  }
+  lines.push_back("Отчёт: " +
+                  site::joinPath(site::joinPath(siteFolder, site::kExportFolderName), kHealthPageName).string());
+  return lines;
+}
+
+}  // namespace trevanto::check

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: MIT
+#include "health_report.h"
+
+#include <ctime>
+#include <unordered_set>
+
+#include "site/text_encoding.h"
+
+namespace trevanto::check {
+namespace {
+
+const LinkRecord* recordOf(const LinkHistory& history, const std::string& address) {
+  const auto found = history.links.find(address);
+  return found == history.links.end() || found->second.checkedAt == 0 ? nullptr : &found->second;
+}
+
+std::string html(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string localTime(UnixTime time) {
+  const auto seconds = static_cast<std::time_t>(time);
+  std::tm parts{};
+  if (::localtime_r(&seconds, &parts) == nullptr) return isoTime(time);
+  char text[64];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &parts);
+  return std::string(text, length);
+}
+
+std::string link(std::string_view address, std::string_view text) {
+  return "<a href=\"" + html(address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">" + html(text) + "</a>";
+}
+
+constexpr std::string_view kHead = R"(<!DOCTYPE html>
+<html lang="ru">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Проверка ссылок</title>
+<style>
+  :root { color-scheme: light dark; }
+  body { font: 16px/1.45 sans-serif; margin: 0 auto; max-width: 62em; padding: 12px 16px 40px;
+         color: #1b1b1b; background: #fff; }
+  h1 { font-size: 1.5em; margin: 0.4em 0; }
+  h2 { font-size: 1.25em; margin: 1.6em 0 0.4em; border-bottom: 1px solid #ccc; }
+  h3 { font-size: 1.05em; margin: 1.1em 0 0.2em; }
+  ul { list-style: none; padding: 0; margin: 0; }
+  li { margin: 0 0 0.9em; overflow-wrap: anywhere; }
+  .address, .note { color: #4d4d4d; font-size: 0.9em; }
+  .reason { color: #a00000; }
+  table { border-collapse: collapse; }
+  td { padding: 2px 16px 2px 0; }
+  td.n { text-align: right; font-variant-numeric: tabular-nums; }
+  a { color: #0645ad; }
+  @media (prefers-color-scheme: dark) {
+    body { color: #e6e6e6; background: #181818; }
+    h2 { border-color: #555; }
+    .address, .note { color: #b8b8b8; }
+    .reason { color: #ff8a80; }
+    a { color: #8ab4f8; }
+    a:visited { color: #c9a4f9; }
+  }
+</style>
+</head>
+<body>
+<h1>Проверка ссылок</h1>
+)";
+
+}  // namespace
+
+HealthCounts countHealth(const SiteLinks& links, const LinkHistory& history) {
+  HealthCounts counts;
+  counts.notChecked = links.otherAddresses;
+  for (const std::string& address : links.webAddresses) {
+    const LinkRecord* record = recordOf(history, address);
+    if (record == nullptr) {
+      ++counts.notYetChecked;
+      continue;
+    }
+    ++counts.checked;
+    if (record->state == LinkState::Failing) {
+      ++(isDead(*record) ? counts.dead : counts.failing);
+    } else {
+      ++counts.alive;
+      if (record->state == LinkState::Moved) ++counts.moved;
+    }
+  }
+  return counts;
+}
+
+std::string reasonText(std::string_view reason) {
+  if (reason.starts_with("HTTP ")) return "ответ " + std::string(reason);
+  if (reason == check::reason::kTimeout) return "нет ответа (истекло время ожидания)";
+  if (reason == check::reason::kRefused) return "соединение отклонено";
+  if (reason == check::reason::kNameNotFound) return "имя сервера не найдено";
+  if (reason == check::reason::kTls) return "ошибка TLS (защищённого соединения)";
+  if (reason == check::reason::kRedirectLoop) return "переадресация по кругу";
+  if (reason == check::reason::kReset) return "соединение оборвано";
+  if (reason == check::reason::kRedirectElsewhere) return "переадресация на адрес не http/https";
+  if (reason == check::reason::kBadAddress) return "неверный адрес";
+  return std::string(reason);
+}
+
+std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
+  const HealthCounts counts = countHealth(links, history);
+  std::string page(kHead);
+  if (history.checkStarted != 0) {
+    page += "<p class=\"note\">Проверка начата " + localTime(history.checkStarted) +
+            (history.checkFinished ? ", закончена." : ", ещё не закончена: следующая проверка продолжит её.") +
+            "</p>\n";
+  }
+
+  page += "<h2>Мёртвые ссылки: " + std::to_string(counts.dead) + "</h2>\n";
+  page += "<p class=\"note\">Мёртвой считается ссылка, которая не ответила при проверках, разделённых не "
+          "меньше чем 20 часами, и не отвечала между ними.</p>\n";
+  for (const SiteSection& section : links.sections) {
+    std::string items;
+    for (const site::PageLink& entry : section.links) {
+      const LinkRecord* record = recordOf(history, entry.address);
+      if (record == nullptr || !isDead(*record)) continue;
+      items += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
+               "<br><span class=\"address\">" + html(entry.address) + "</span><br><span class=\"reason\">" +
+               html(reasonText(record->detail)) + "</span>; " +
+               (record->answeredAt != 0 ? "последний ответ " + localTime(record->answeredAt)
+                                        : std::string("ни разу не ответила")) +
+               "; не отвечает с " + localTime(record->failingSince) + ". <a href=\"https://web.archive.org/web/2/" +
+               html(entry.address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">Копия в архиве</a></li>\n";
+    }
+    if (!items.empty()) page += "<h3>" + html(section.name) + "</h3>\n<ul>\n" + items + "</ul>\n";
+  }
+  if (counts.dead == 0) page += "<p>Мёртвых ссылок нет.</p>\n";
+
+  page += "<h2>Переехавшие ссылки: " + std::to_string(counts.moved) + "</h2>\n";
+  if (counts.moved > 0) {
+    page += "<p class=\"note\">Сервер постоянно переадресует их на новый адрес.</p>\n<ul>\n";
+    std::unordered_set<std::string_view> listed;
+    for (const SiteSection& section : links.sections) {
+      for (const site::PageLink& entry : section.links) {
+        const LinkRecord* record = recordOf(history, entry.address);
+        if (record == nullptr || record->state != LinkState::Moved || !listed.insert(entry.address).second) continue;
+        page += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) + " <span class=\"note\">(" +
+                html(section.name) + ")</span><br><span class=\"address\">" + html(entry.address) +
+                "</span><br>теперь: " + link(record->detail, record->detail) + "</li>\n";
+      }
+    }
+    page += "</ul>\n";
+  }
+
+  const auto row = [](std::string_view label, std::size_t count) {
+    return "<tr><td>" + std::string(label) + "</td><td class=\"n\">" + std::to_string(count) + "</td></tr>\n";
+  };
+  page += "<h2>Итого</h2>\n<table>\n";
+  page += row("Проверено", counts.checked);
+  page += row("Отвечают", counts.alive);
+  page += row("из них переехали", counts.moved);
+  page += row("Не отвечают (пока не мёртвые)", counts.failing);
+  page += row("Мёртвые", counts.dead);
+  if (counts.notYetChecked > 0) page += row("Ещё не проверены", counts.notYetChecked);
+  page += row("Не проверяются (не http/https)", counts.notChecked);
+  page += "</table>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string healthScript(const SiteLinks& links, const LinkHistory& history) {
+  std::string script = "var trevantoLinkHealth = {";
+  bool first = true;
+  for (const std::string& address : links.webAddresses) {
+    const LinkRecord* record = recordOf(history, address);
+    if (record == nullptr) continue;
+    std::string value;
+    if (isDead(*record)) {
+      value = "[\"dead\", " + site::javaScriptString(reasonText(record->detail)) + "]";
+    } else if (record->state == LinkState::Moved) {
+      value = "[\"moved\", " + site::javaScriptString(record->detail) + "]";
+    } else {
+      continue;
+    }
+    if (!first) script += ", ";
+    first = false;
+    script += site::javaScriptString(address) + ": " + value;
+  }
+  return script + "};\n";
+}
+
+}  // namespace trevanto::check

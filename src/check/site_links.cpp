@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#include "site_links.h"
+
+#include <unordered_set>
+
+#include "site/text_encoding.h"
+
+namespace trevanto::check {
+
+bool isWebAddress(std::string_view address) {
+  const std::string lower = site::asciiLower(address.substr(0, 8));
+  return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+SiteLinks readSiteLinks(const std::filesystem::path& siteFolder) {
+  SiteLinks links;
+  std::unordered_set<std::string> seen;
+  for (const site::MenuSection& section : site::menuSections(siteFolder)) {
+    SiteSection& read = links.sections.emplace_back(SiteSection{section.name, {}});
+    site::readLinkLines(siteFolder / section.pageName, [&](const site::PageLink& link) {
+      read.links.push_back(link);
+      if (!seen.insert(link.address).second) return;
+      if (isWebAddress(link.address)) {
+        links.webAddresses.push_back(link.address);
+      } else {
+        ++links.otherAddresses;
+      }
+    });
+  }
+  return links;
+}
+
+}  // namespace trevanto::check

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+// Whole checks of a site against a server of the test's own: the history across checks with a
+// clock the test turns, the page and the script, a check killed midway, and sites that cannot be
+// checked.
+#include "check/check_run.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "support/link_server.h"
+#include "site/text_encoding.h"
+#include "test_support.h"
+
+namespace trevanto::check {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using test::LinkServer;
+using testing::linkOf;
+using testing::menuOf;
+using testing::readFile;
+using testing::TempFolder;
+using testing::writeFile;
+
+constexpr UnixTime kStart = 1'800'000'000;
+
+struct Section {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> links;  // name, address
+};
+
+void writeSite(const std::filesystem::path& site, const std::vector<Section>& sections) {
+  std::string menu;
+  for (const Section& section : sections) {
+    menu += menuOf(section.name + ".html", site::htmlTextWindows1251(section.name));
+    std::string page;
+    for (const auto& [name, address] : section.links) page += linkOf(address, site::htmlTextWindows1251(name));
+    writeFile(site / (section.name + ".html"), page);
+  }
+  writeFile(site / "Frame2.html", menu);
+}
+
+CheckRequest requestFor(const std::filesystem::path& site, const UnixTime* now) {
+  CheckRequest request;
+  request.siteFolder = site;
+  request.settings.requestTimeout = 2s;
+  request.settings.retryPause = 20ms;
+  request.clock = [now] { return *now; };
+  return request;
+}
+
+json history(const std::filesystem::path& site) { return json::parse(readFile(site / "export" / "link-health.json")); }
+
+std::map<std::string, std::string> siteFilesBesidesTheCheck(const std::filesystem::path& site) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(site)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && !name.starts_with("link-health.")) files[entry.path().string()] = readFile(entry.path());
+  }
+  return files;
+}
+
+TEST(CheckRunTest, failuresTwentyHoursApart_makeADeadLink_andAnAnswerMakesItLiveAgain) {
+  LinkServer server;
+  server.setStatus("/gone", 404);
+  TempFolder site;
+  const std::string gone = server.url("/gone");
+  const std::string moved = server.url("/chain/2");
+  writeSite(site.path(), {{"Работа", {{"Живая", server.url("/ok")}, {"Пропавшая", gone}, {"Переехала", moved}}},
+                          {"Music", {{"Снова пропавшая", gone}, {"Файл", "ftp://files.example/x"}}}});
+  const auto before = siteFilesBesidesTheCheck(site.path());
+  UnixTime now = kStart;
+  const CheckRequest request = requestFor(site.path(), &now);
+  const std::filesystem::path exportFolder = site / "export";
+
+  CheckReport report = runCheck(request);
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_TRUE(report.completed);
+  EXPECT_EQ(report.asked, 3u);  // the address in two sections is asked once; ftp: not at all
+  EXPECT_EQ(report.counts.notChecked, 1u);
+  json saved = history(site.path());
+  EXPECT_EQ(saved["links"][gone]["state"], "failing");
+  EXPECT_EQ(saved["links"][gone]["detail"], "HTTP 404");
+  EXPECT_EQ(saved["links"][gone]["failures_in_a_row"], 1);
+  EXPECT_EQ(saved["links"][moved]["state"], "moved");
+  EXPECT_EQ(saved["links"][moved]["detail"], server.url("/chain/0"));
+  EXPECT_EQ(saved["check"]["finished"], true);
+  // One outage is not a death.
+  EXPECT_EQ(readFile(exportFolder / "link-health.js"),
+            "var trevantoLinkHealth = {" + site::javaScriptString(moved) + ": [\"moved\", " +
+                site::javaScriptString(server.url("/chain/0")) + "]};\n");
+
+  now = kStart + 19 * 3600;
+  ASSERT_FALSE(runCheck(request).failed());
+  EXPECT_EQ(history(site.path())["links"][gone]["dead"], false);
+  EXPECT_EQ(readFile(exportFolder / "link-health.html").find("web.archive.org"), std::string::npos);
+
+  now = kStart + 20 * 3600;
+  report = runCheck(request);
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.counts.dead, 1u);
+  EXPECT_EQ(report.counts.alive, 2u);
+  EXPECT_EQ(report.counts.moved, 1u);
+  saved = history(site.path());
+  EXPECT_EQ(saved["links"][gone]["dead"], true);
+  EXPECT_EQ(saved["links"][gone]["failures_in_a_row"], 3);
+  EXPECT_EQ(saved["links"][gone]["failing_since"], isoTime(kStart));
+  EXPECT_EQ(readFile(exportFolder / "link-health.js"),
+            "var trevantoLinkHealth = {" + site::javaScriptString(gone) + ": [\"dead\", " +
+                site::javaScriptString(reasonText("HTTP 404")) + "], " + site::javaScriptString(moved) +
+                ": [\"moved\", " + site::javaScriptString(server.url("/chain/0")) + "]};\n");
+  const std::string page = readFile(exportFolder / "link-health.html");
+  // Listed under each section that holds it, with its archived copy.
+  const std::size_t work = page.find("<h3>Работа</h3>");
+  const std::size_t music = page.find("<h3>Music</h3>");
+  ASSERT_NE(work, std::string::npos);
+  ASSERT_NE(music, std::string::npos);
+  EXPECT_NE(page.find("Снова пропавшая", music), std::string::npos);
+  EXPECT_NE(page.find("https://web.archive.org/web/2/" + gone), std::string::npos);
+  EXPECT_NE(page.find("ответ HTTP 404"), std::string::npos);
+  EXPECT_NE(page.find("<meta name=\"viewport\""), std::string::npos);
+  EXPECT_EQ(page.find("Живая"), std::string::npos);
+
+  server.setStatus("/gone", 200);
+  now = kStart + 21 * 3600;
+  ASSERT_FALSE(runCheck(request).failed());
+  saved = history(site.path());
+  EXPECT_EQ(saved["links"][gone]["state"], "ok");
+  EXPECT_EQ(saved["links"][gone]["failures_in_a_row"], 0);
+  EXPECT_EQ(saved["links"][gone]["answered"], isoTime(now));
+  EXPECT_EQ(readFile(exportFolder / "link-health.js").find(site::javaScriptString(gone)), std::string::npos);
+
+  EXPECT_EQ(siteFilesBesidesTheCheck(site.path()), before);
+}
+
+TEST(CheckRunTest, killedMidCheck_theNextCheckAsksOnlyWhatWasNotDone) {
+  LinkServer server(100ms);
+  TempFolder site;
+  Section section{"Links", {}};
+  for (int i = 0; i < 30; ++i) section.links.emplace_back("link", server.url("/page" + std::to_string(i)));
+  writeSite(site.path(), {section});
+  UnixTime now = kStart;
+  CheckRequest request = requestFor(site.path(), &now);
+  request.saveEvery = 50ms;
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    runCheck(request);
+    ::_exit(0);
+  }
+  // 30 requests of 100 ms, two at a time, take 1.5 s: the kill comes about halfway.
+  std::this_thread::sleep_for(800ms);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the check ended before the kill";
+
+  const json killed = history(site.path());
+  EXPECT_EQ(killed["check"]["finished"], false);
+  std::vector<std::string> done;
+  for (const auto& [address, entry] : killed["links"].items()) done.push_back(address);
+  ASSERT_GT(done.size(), 0u);
+  ASSERT_LT(done.size(), 30u);
+
+  now = kStart + 600;
+  const CheckReport report = runCheck(request);
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_TRUE(report.completed);
+  EXPECT_EQ(report.alreadyDone, done.size());
+  EXPECT_EQ(report.asked, 30u - done.size());
+  for (const std::string& address : done) {
+    EXPECT_EQ(server.requests(address.substr(address.rfind('/'))), 1) << address << " was asked again";
+  }
+  const json finished = history(site.path());
+  EXPECT_EQ(finished["check"]["finished"], true);
+  EXPECT_EQ(finished["check"]["started"], isoTime(kStart));
+  EXPECT_EQ(finished["links"].size(), 30u);
+  for (const auto& [address, entry] : finished["links"].items()) EXPECT_EQ(entry["state"], "ok") << address;
+}
+
+TEST(CheckRunTest, whatKeepsACheckFromBeingMade_isNamed_andNothingIsWritten) {
+  TempFolder folder;
+  UnixTime now = kStart;
+  CheckReport report = runCheck(requestFor(folder / "missing", &now));
+  EXPECT_NE(report.error.find("missing"), std::string::npos) << report.error;
+
+  report = runCheck(requestFor(folder.path(), &now));  // a folder without a menu is no site
+  EXPECT_NE(report.error.find("Frame2.html"), std::string::npos) << report.error;
+  EXPECT_FALSE(std::filesystem::exists(folder / "export"));
+
+  writeSite(folder.path(), {{"Links", {{"local", "file:///tmp/x"}}}});
+  writeFile(folder / "export", "a file in the way");
+  report = runCheck(requestFor(folder.path(), &now));
+  EXPECT_NE(report.error.find("export"), std::string::npos) << report.error;
+  EXPECT_EQ(readFile(folder / "export"), "a file in the way");
+  std::filesystem::remove(folder / "export");
+
+  // A history that is not one is kept as it is, not overwritten.
+  std::filesystem::create_directory(folder / "export");
+  writeFile(folder / "export" / "link-health.json", "{\"links\": [");
+  report = runCheck(requestFor(folder.path(), &now));
+  EXPECT_NE(report.error.find("link-health.json"), std::string::npos) << report.error;
+  EXPECT_EQ(readFile(folder / "export" / "link-health.json"), "{\"links\": [");
+  std::filesystem::remove(folder / "export" / "link-health.json");
+
+  // A second check of the same site at the same time.
+  {
+    const int held = ::open((folder / "export").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    report = runCheck(requestFor(folder.path(), &now));
+    EXPECT_FALSE(report.error.empty());
+    ::close(held);
+  }
+  report = runCheck(requestFor(folder.path(), &now));
+  EXPECT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.counts.notChecked, 1u);
+}
+
+}  // namespace
+}  // namespace trevanto::check
