@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
@@ -95,15 +96,23 @@ CheckReport runCheck(const CheckRequest& request) {
       history.checkStarted = now;
       history.checkFinished = false;
     }
-    std::vector<std::string> todo;
+    // Addresses never checked first, in the menu's order, then the longest unchecked: a site too
+    // large for one check's time still gets every address asked over a few checks.
+    std::vector<std::pair<UnixTime, const std::string*>> waiting;
     for (const std::string& address : links.webAddresses) {
       const auto found = history.links.find(address);
-      if (resume && found != history.links.end() && found->second.checkedAt >= history.checkStarted) {
+      const UnixTime checkedAt = found == history.links.end() ? 0 : found->second.checkedAt;
+      if (resume && checkedAt >= history.checkStarted) {
         ++report.alreadyDone;
       } else {
-        todo.push_back(address);
+        waiting.emplace_back(checkedAt, &address);
       }
     }
+    std::stable_sort(waiting.begin(), waiting.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> todo;
+    todo.reserve(waiting.size());
+    for (const auto& entry : waiting) todo.push_back(*entry.second);
 
     CheckProgress progress{0, todo.size(), 0, std::nullopt};
     const auto save = [&] { replaceFile(historyFile, historyJson(history)); };

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "check/check_run.h"
+#ifdef TREVANTO_HAS_SAVED_FOLDERS
+#include "settings/saved_folders.h"
+#endif
 
 namespace {
 
@@ -25,6 +28,7 @@ extern "C" void onStopSignal(int signal) { stopSignal = signal; }
 
 void printUsage(std::ostream& out) {
   out << "Usage: trevanto-check [--max-time DURATION] SITE\n"
+         "       trevanto-check [--max-time DURATION] --settings\n"
          "Checks whether the web links of the site in SITE still answer and writes the result\n"
          "into SITE/export: link-health.html to read, link-health.json (the history) and\n"
          "link-health.js (for the search). A link is dead when it failed in checks at least\n"
@@ -32,6 +36,7 @@ void printUsage(std::ostream& out) {
          "\n"
          "  --max-time DURATION  stop after DURATION (seconds, or with s, m or h: 90s, 20m, 2h);\n"
          "                       the next check goes on where this one stopped\n"
+         "  --settings           check the site folder the window (trevanto) last saved\n"
          "  -h, --help           print this help and exit\n"
          "  --version            print the version and exit\n"
          "\n"
@@ -66,6 +71,7 @@ int main(int argc, char** argv) {
   trevanto::check::CheckRequest request;
   std::vector<std::string_view> positional;
   bool optionsEnd = false;
+  bool fromSettings = false;
   const auto wrongUsage = [](const std::string& message) {
     std::cerr << "trevanto-check: " << message << "\n";
     printUsage(std::cerr);
@@ -83,6 +89,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--version") {
       std::cout << "trevanto-check " TREVANTO_VERSION "\n";
       return kChecked;
+    } else if (arg == "--settings") {
+      fromSettings = true;
     } else if (arg == "--max-time" || arg.starts_with("--max-time=")) {
       std::string_view value;
       if (arg == "--max-time") {
@@ -97,8 +105,23 @@ int main(int argc, char** argv) {
       return wrongUsage("unknown option " + std::string(arg));
     }
   }
-  if (positional.size() != 1) return wrongUsage(positional.empty() ? "no SITE given" : "only one SITE at a time");
-  request.siteFolder = std::string(positional.front());
+  if (fromSettings) {
+    if (!positional.empty()) return wrongUsage("SITE and --settings together");
+#ifdef TREVANTO_HAS_SAVED_FOLDERS
+    const trevanto::settings::SavedFolders saved = trevanto::settings::savedFolders();
+    if (saved.failed()) {
+      std::cerr << "trevanto-check: " << saved.error << "\n";
+      return kFailed;
+    }
+    request.siteFolder = saved.site;
+#else
+    std::cerr << "trevanto-check: --settings: this build cannot read the window's settings (built without Qt)\n";
+    return kWrongUsage;
+#endif
+  } else {
+    if (positional.size() != 1) return wrongUsage(positional.empty() ? "no SITE given" : "only one SITE at a time");
+    request.siteFolder = std::string(positional.front());
+  }
 
   struct sigaction action {};
   action.sa_handler = onStopSignal;
