@@ -39,6 +39,8 @@ bench: deps
 	$(BUILD)-bench/bench/trevanto_bench
 	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_export_bench
 	$(BUILD)-bench/bench/trevanto_export_bench
+	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_check_bench
+	$(BUILD)-bench/bench/trevanto_check_bench
 
 # The start page's search and the bookmark file in headless Chromium, on a site built from the
 # sample collection (installs chromium for this check only).

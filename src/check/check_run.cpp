@@ -74,16 +74,17 @@ CheckReport runCheck(const CheckRequest& request) {
       throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + site::systemReason(errno));
     }
     if (!S_ISDIR(info.st_mode)) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
+    const SiteLinks links = readSiteLinks(request.siteFolder);
     const std::filesystem::path menu = site::joinPath(request.siteFolder, site::kMenuPageName);
-    if (::stat(menu.c_str(), &info) != 0) {
-      throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет меню " + quoted(menu));
+    if (links.sections.empty() && ::stat(menu.c_str(), &info) != 0) {
+      throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет ни меню " + quoted(menu) +
+                       ", ни страниц разделов");
     }
     const std::filesystem::path folder = site::joinPath(request.siteFolder, site::kExportFolderName);
     const site::FileDescriptor lock = openExportFolder(folder);
     removeLeftovers(folder);
     const std::filesystem::path historyFile = site::joinPath(folder, kHistoryFileName);
     LinkHistory history = readHistory(historyFile);
-    const SiteLinks links = readSiteLinks(request.siteFolder);
 
     // The history holds the site's addresses only; a link deleted from the pages leaves it.
     std::unordered_set<std::string_view> onSite(links.webAddresses.begin(), links.webAddresses.end());
@@ -115,7 +116,11 @@ CheckReport runCheck(const CheckRequest& request) {
     for (const auto& entry : waiting) todo.push_back(*entry.second);
 
     CheckProgress progress{0, todo.size(), 0, std::nullopt};
-    const auto save = [&] { replaceFile(historyFile, historyJson(history)); };
+    const auto save = [&] {
+      site::FileReplacement file(historyFile);
+      writeHistory(history, [&file](std::string_view piece) { file.write(piece); });
+      file.commit();
+    };
     save();  // the check under way is on record before the first request
     auto lastSave = SteadyClock::now();
     auto lastProgress = SteadyClock::time_point{};

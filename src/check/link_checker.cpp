@@ -204,11 +204,6 @@ class Checker {
   Checker(const std::vector<std::string>& addresses, const CheckSettings& settings,
           const std::function<void(std::size_t, const Outcome&)>& onDone)
       : addresses_(addresses), settings_(settings), onDone_(onDone), multi_(curl_multi_init()) {
-    curl_slist* list = nullptr;
-    for (const std::string& entry : settings.resolve) {
-      if (curl_slist* extended = curl_slist_append(list, entry.c_str())) list = extended;
-    }
-    resolve_.reset(list);
     curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(settings.maxInFlight));
     curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(settings.perHost));
   }
@@ -255,6 +250,16 @@ class Checker {
       target.valid = true;
       hosts_[target.host].waiting.push_back({i, false, 0});
       ++remaining_;
+    }
+    resolve_.resize(hosts_.size());
+    for (const std::string& entry : settings_.resolve) {
+      const auto found = hostIds.find(site::asciiLower(entry.substr(0, entry.find(':'))));
+      if (found == hostIds.end()) continue;
+      auto& list = resolve_[found->second];
+      if (curl_slist* extended = curl_slist_append(list.get(), entry.c_str())) {
+        (void)list.release();
+        list.reset(extended);
+      }
     }
     for (std::size_t id = 0; id < hosts_.size(); ++id) markReady(id);
   }
@@ -311,7 +316,7 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
-    if (resolve_) curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve_.get());
+    if (const auto& resolve = resolve_[targets_[work.index].host]) curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve.get());
     curl_multi_add_handle(multi_.get(), easy);
     inFlight_.emplace(easy, std::move(transfer));
   }
@@ -360,7 +365,9 @@ class Checker {
   const std::function<void(std::size_t, const Outcome&)>& onDone_;
   const std::string agent_ = userAgent();
   std::unique_ptr<CURLM, MultiDeleter> multi_;
-  std::unique_ptr<curl_slist, ListDeleter> resolve_;
+  // Per host, the entries of the resolve table for its name, so that each request hands libcurl
+  // only those.
+  std::vector<std::unique_ptr<curl_slist, ListDeleter>> resolve_;
   std::vector<Target> targets_;
   std::vector<Host> hosts_;
   std::deque<std::size_t> ready_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "link_health.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -101,43 +103,64 @@ LinkHistory readHistory(const std::filesystem::path& file) {
     return CheckError("История проверок \xC2\xAB" + file.string() + "\xC2\xBB повреждена (" + why +
                       "); уберите или исправьте этот файл");
   };
+  // Each address's entry is taken into the history as soon as it is read and then dropped, so
+  // the whole file never stands as one tree in memory.
+  std::string address;
+  std::string badAddress;
+  bool sawLinks = false;
+  const json::parser_callback_t takeEntry = [&](int depth, json::parse_event_t event, json& parsed) {
+    if (depth == 1 && event == json::parse_event_t::key && parsed == "links") sawLinks = true;
+    if (depth != 2) return true;
+    if (event == json::parse_event_t::key) {
+      address = parsed.get<std::string>();
+    } else if (event == json::parse_event_t::object_end) {
+      LinkRecord record;
+      if (!stateOfName(parsed.value("state", std::string()), record.state)) {
+        if (badAddress.empty()) badAddress = address;
+        return false;
+      }
+      record.detail = parsed.value("detail", std::string());
+      record.checkedAt = timeOf(parsed, "checked");
+      record.answeredAt = timeOf(parsed, "answered");
+      record.failingSince = timeOf(parsed, "failing_since");
+      record.failuresInRow = parsed.value("failures_in_a_row", 0);
+      history.links.insert_or_assign(address, std::move(record));
+      return false;
+    }
+    return true;
+  };
   json root;
   try {
-    root = json::parse(in);
+    root = json::parse(in, takeEntry);
   } catch (const json::exception& problem) {
     throw broken(problem.what());
   }
-  if (!root.is_object() || root.value("format", 0) != kFormatVersion || !root.contains("links") ||
-      !root["links"].is_object()) {
+  if (!root.is_object() || root.value("format", 0) != kFormatVersion || !sawLinks) {
     throw broken("not a link history of format " + std::to_string(kFormatVersion));
   }
+  if (!badAddress.empty()) throw broken("address " + badAddress);
   if (const auto check = root.find("check"); check != root.end() && check->is_object()) {
     history.checkStarted = timeOf(*check, "started");
     history.checkFinished = check->value("finished", true);
   }
-  try {
-    for (const auto& [address, entry] : root["links"].items()) {
-      LinkRecord record;
-      if (!entry.is_object() || !stateOfName(entry.value("state", std::string()), record.state)) {
-        throw broken("address " + address);
-      }
-      record.detail = entry.value("detail", std::string());
-      record.checkedAt = timeOf(entry, "checked");
-      record.answeredAt = timeOf(entry, "answered");
-      record.failingSince = timeOf(entry, "failing_since");
-      record.failuresInRow = entry.value("failures_in_a_row", 0);
-      history.links.emplace(address, std::move(record));
-    }
-  } catch (const json::exception& problem) {
-    throw broken(problem.what());
-  }
   return history;
 }
 
-std::string historyJson(const LinkHistory& history) {
-  json links = json::object();
-  for (const auto& [address, record] : history.links) {
-    json entry = {
+void writeHistory(const LinkHistory& history, const std::function<void(std::string_view)>& write) {
+  // Addresses and reasons come from pages and servers: bytes that are not UTF-8 are replaced
+  // rather than failing the whole file.
+  const auto text = [](const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); };
+  const json check = {{"started", timeOrNull(history.checkStarted)}, {"finished", history.checkFinished}};
+  write("{\n\"format\": " + std::to_string(kFormatVersion) + ",\n\"check\": " + text(check) + ",\n\"links\": {");
+  // One entry at a time, in the order of the addresses, so that the file compares well.
+  std::vector<const std::pair<const std::string, LinkRecord>*> entries;
+  entries.reserve(history.links.size());
+  for (const auto& entry : history.links) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  bool first = true;
+  for (const auto* entry : entries) {
+    const LinkRecord& record = entry->second;
+    json fields = {
         {"state", stateName(record.state)},
         {"checked", timeOrNull(record.checkedAt)},
         {"answered", timeOrNull(record.answeredAt)},
@@ -145,17 +168,17 @@ std::string historyJson(const LinkHistory& history) {
         {"failures_in_a_row", record.failuresInRow},
         {"dead", isDead(record)},
     };
-    if (!record.detail.empty()) entry["detail"] = record.detail;
-    links[address] = std::move(entry);
+    if (!record.detail.empty()) fields["detail"] = record.detail;
+    write((first ? "\n" : ",\n") + text(json(entry->first)) + ": " + text(fields));
+    first = false;
   }
-  const json root = {
-      {"format", kFormatVersion},
-      {"check", {{"started", timeOrNull(history.checkStarted)}, {"finished", history.checkFinished}}},
-      {"links", std::move(links)},
-  };
-  // Addresses and reasons come from pages and servers: bytes that are not UTF-8 are replaced
-  // rather than failing the whole file.
-  return root.dump(1, '\t', false, json::error_handler_t::replace) + "\n";
+  write("\n}\n}\n");
+}
+
+std::string historyJson(const LinkHistory& history) {
+  std::string out;
+  writeHistory(history, [&out](std::string_view piece) { out += piece; });
+  return out;
 }
 
 }  // namespace trevanto::check

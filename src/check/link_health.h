@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -76,7 +77,9 @@ class CheckError : public std::runtime_error {
 // when it cannot be read or is not a history this program wrote.
 LinkHistory readHistory(const std::filesystem::path& file);
 
-// The history as link-health.json holds it.
+// The history as link-health.json holds it, handed to write piece by piece (an entry at a time),
+// or as one text.
+void writeHistory(const LinkHistory& history, const std::function<void(std::string_view)>& write);
 std::string historyJson(const LinkHistory& history);
 
 // "2026-12-07T22:16:54Z", and back (nullopt-like 0 for a text that is not such a time).

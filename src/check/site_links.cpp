@@ -3,6 +3,7 @@
 
 #include <unordered_set>
 
+#include "site/export_sections.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::check {
@@ -15,7 +16,7 @@ bool isWebAddress(std::string_view address) {
 SiteLinks readSiteLinks(const std::filesystem::path& siteFolder) {
   SiteLinks links;
   std::unordered_set<std::string> seen;
-  for (const site::MenuSection& section : site::menuSections(siteFolder)) {
+  for (const site::MenuSection& section : site::sectionsOfSite(siteFolder)) {
     SiteSection& read = links.sections.emplace_back(SiteSection{section.name, {}});
     site::readLinkLines(siteFolder / section.pageName, [&](const site::PageLink& link) {
       read.links.push_back(link);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The links of a site as its export reads them: the sections in the menu's order, each with its
-// links in the page's order, and the distinct web addresses among them, first seen first.
+// The links of a site as its export reads them: the menu's sections in its order, then the section
+// pages it does not list, each with its links in the page's order, and the distinct web addresses
+// among them, first seen first.
 #pragma once
 
 #include <cstddef>

@@ -56,5 +56,5 @@ kill -TERM "$check_pid"
 status=0
 wait "$check_pid" || status=$?
 [ "$status" = 0 ] || fail "a check stopped by SIGTERM ended with $status: $(cat "$work/err")"
-grep -q '"finished": false' "$site/export/link-health.json" || fail "the stopped check is recorded as finished"
+grep -q '"finished":false' "$site/export/link-health.json" || fail "the stopped check is recorded as finished"
 grep -q '/ok"' "$site/export/link-health.json" || fail "the stopped check lost the history"

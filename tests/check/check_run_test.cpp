@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "support/link_server.h"
+#include "site/page_format.h"
 #include "site/text_encoding.h"
 #include "test_support.h"
 
@@ -223,6 +224,14 @@ TEST(CheckRunTest, whatKeepsACheckFromBeingMade_isNamed_andNothingIsWritten) {
   report = runCheck(requestFor(folder.path(), &now));
   EXPECT_FALSE(report.failed()) << report.error;
   EXPECT_EQ(report.counts.notChecked, 1u);
+
+  // A section page that the menu does not list is checked too.
+  const std::string refused = "http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/";
+  writeFile(folder / "Unlisted.html", site::sectionHeaderLine() + "\r\n" + linkOf(refused, "old"));
+  report = runCheck(requestFor(folder.path(), &now));
+  EXPECT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.asked, 1u);
+  EXPECT_EQ(history(folder.path())["links"][refused]["detail"], reason::kRefused);
 }
 
 }  // namespace
