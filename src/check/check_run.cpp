@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <unordered_set>
 
-#include "site/file_descriptor.h"
-#include "site/folder_order.h"
+#include "base/file_descriptor.h"
+#include "base/file_error.h"
+#include "base/folder_order.h"
 #include "site/page_format.h"
-#include "site/site_error.h"
 #include "site/site_export.h"
 #include "site/site_files.h"
 
@@ -29,18 +29,18 @@ UnixTime systemNow() {
 }
 
 // The export folder, created when absent, locked against a second check of the same site.
-site::FileDescriptor openExportFolder(const std::filesystem::path& folder) {
+base::FileDescriptor openExportFolder(const std::filesystem::path& folder) {
   if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + site::systemReason(errno));
+    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + base::systemReason(errno));
   }
-  site::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd) throw CheckError("Папка " + quoted(folder) + " недоступна: " + site::systemReason(errno));
+  base::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) throw CheckError("Папка " + quoted(folder) + " недоступна: " + base::systemReason(errno));
   if (::access(folder.c_str(), W_OK) != 0) {
-    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + site::systemReason(errno));
+    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + base::systemReason(errno));
   }
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) throw CheckError("Ссылки сайта уже проверяются: папка " + quoted(folder) + " занята");
-    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + site::systemReason(errno));
+    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + base::systemReason(errno));
   }
   return fd;
 }
@@ -71,19 +71,19 @@ CheckReport runCheck(const CheckRequest& request) {
   try {
     struct stat info {};
     if (::stat(request.siteFolder.c_str(), &info) != 0) {
-      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + site::systemReason(errno));
+      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + base::systemReason(errno));
     }
     if (!S_ISDIR(info.st_mode)) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
     const SiteLinks links = readSiteLinks(request.siteFolder);
-    const std::filesystem::path menu = site::joinPath(request.siteFolder, site::kMenuPageName);
+    const std::filesystem::path menu = base::joinPath(request.siteFolder, site::kMenuPageName);
     if (links.sections.empty() && ::stat(menu.c_str(), &info) != 0) {
       throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет ни меню " + quoted(menu) +
                        ", ни страниц разделов");
     }
-    const std::filesystem::path folder = site::joinPath(request.siteFolder, site::kExportFolderName);
-    const site::FileDescriptor lock = openExportFolder(folder);
+    const std::filesystem::path folder = base::joinPath(request.siteFolder, site::kExportFolderName);
+    const base::FileDescriptor lock = openExportFolder(folder);
     removeLeftovers(folder);
-    const std::filesystem::path historyFile = site::joinPath(folder, kHistoryFileName);
+    const std::filesystem::path historyFile = base::joinPath(folder, kHistoryFileName);
     LinkHistory history = readHistory(historyFile);
 
     // The history holds the site's addresses only; a link deleted from the pages leaves it.
@@ -157,7 +157,7 @@ CheckReport runCheck(const CheckRequest& request) {
           if (SteadyClock::now() - lastSave >= request.saveEvery) {
             try {
               save();
-            } catch (const site::SiteError& problem) {
+            } catch (const base::FileError& problem) {
               saveError = problem.what();
               return true;
             }
@@ -172,12 +172,12 @@ CheckReport runCheck(const CheckRequest& request) {
     report.completed = completed;
     if (completed) history.checkFinished = true;
     save();
-    replaceFile(site::joinPath(folder, kHealthPageName), healthPage(links, history));
-    replaceFile(site::joinPath(folder, kHealthScriptName), healthScript(links, history));
+    replaceFile(base::joinPath(folder, kHealthPageName), healthPage(links, history));
+    replaceFile(base::joinPath(folder, kHealthScriptName), healthScript(links, history));
     report.counts = countHealth(links, history);
   } catch (const CheckError& problem) {
     report.error = problem.what();
-  } catch (const site::SiteError& problem) {
+  } catch (const base::FileError& problem) {
     report.error = problem.what();
   }
   return report;
@@ -200,7 +200,7 @@ std::vector<std::string> summaryLines(const CheckReport& report, const std::file
                     " ссылок; следующая проверка продолжит её.");
   }
   lines.push_back("Отчёт: " +
-                  site::joinPath(site::joinPath(siteFolder, site::kExportFolderName), kHealthPageName).string());
+                  base::joinPath(base::joinPath(siteFolder, site::kExportFolderName), kHealthPageName).string());
   return lines;
 }
 

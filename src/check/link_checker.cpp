@@ -9,7 +9,7 @@
 #include <queue>
 #include <unordered_map>
 
-#include "site/text_encoding.h"
+#include "base/text.h"
 
 namespace trevanto::check {
 namespace {
@@ -90,7 +90,7 @@ bool parseAddress(const std::string& address, std::string& url, std::string& hos
   curl_url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0);
   char* text = nullptr;
   if (curl_url_get(parsed.get(), CURLUPART_HOST, &text, 0) != CURLUE_OK) return false;
-  host = site::asciiLower(takeCurlText(text));
+  host = base::asciiLower(takeCurlText(text));
   text = nullptr;
   if (curl_url_get(parsed.get(), CURLUPART_URL, &text, 0) != CURLUE_OK) return false;
   url = takeCurlText(text);
@@ -253,7 +253,7 @@ class Checker {
     }
     resolve_.resize(hosts_.size());
     for (const std::string& entry : settings_.resolve) {
-      const auto found = hostIds.find(site::asciiLower(entry.substr(0, entry.find(':'))));
+      const auto found = hostIds.find(base::asciiLower(entry.substr(0, entry.find(':'))));
       if (found == hostIds.end()) continue;
       auto& list = resolve_[found->second];
       if (curl_slist* extended = curl_slist_append(list.get(), entry.c_str())) {

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "site/site_error.h"
+#include "base/file_error.h"
 
 namespace trevanto::check {
 namespace {
@@ -97,7 +97,7 @@ LinkHistory readHistory(const std::filesystem::path& file) {
   if (!in) {
     if (errno == ENOENT) return history;
     throw CheckError("Не удалось прочитать историю проверок \xC2\xAB" + file.string() + "\xC2\xBB: " +
-                     site::systemReason(errno));
+                     base::systemReason(errno));
   }
   const auto broken = [&file](const std::string& why) {
     return CheckError("История проверок \xC2\xAB" + file.string() + "\xC2\xBB повреждена (" + why +

@@ -3,13 +3,13 @@
 
 #include <unordered_set>
 
+#include "base/text.h"
 #include "site/export_sections.h"
-#include "site/text_encoding.h"
 
 namespace trevanto::check {
 
 bool isWebAddress(std::string_view address) {
-  const std::string lower = site::asciiLower(address.substr(0, 8));
+  const std::string lower = base::asciiLower(address.substr(0, 8));
   return lower.starts_with("http://") || lower.starts_with("https://");
 }
 

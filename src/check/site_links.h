@@ -30,7 +30,7 @@ struct SiteLinks {
 // True for an address a check asks: http: or https:, whatever the letter case.
 bool isWebAddress(std::string_view address);
 
-// Reads the menu and the section pages. Throws site::SiteError naming a page that cannot be read.
+// Reads the menu and the section pages. Throws base::FileError naming a page that cannot be read.
 SiteLinks readSiteLinks(const std::filesystem::path& siteFolder);
 
 }  // namespace trevanto::check
