@@ -2,15 +2,15 @@
 // trevanto-check: which links of a site still answer, for a person at a terminal and for a timer.
 #include <unistd.h>
 
-#include <atomic>
 #include <charconv>
-#include <clocale>
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/command_line.h"
 #include "check/check_run.h"
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
 #include "settings/saved_folders.h"
@@ -18,34 +18,29 @@
 
 namespace {
 
-constexpr int kChecked = 0;
-constexpr int kFailed = 1;
-constexpr int kWrongUsage = 2;
+constexpr const char* kUsage =
+    "Usage: trevanto-check [--max-time DURATION] SITE\n"
+    "       trevanto-check [--max-time DURATION] --settings\n"
+    "Checks whether the web links of the site in SITE still answer and writes the result\n"
+    "into SITE/export: link-health.html to read, link-health.json (the history) and\n"
+    "link-health.js (for the search). A link is dead when it failed in checks at least\n"
+    "20 hours apart. No page, shortcut or bookmark file is changed.\n"
+    "\n"
+    "  --max-time DURATION  stop after DURATION (seconds, or with s, m or h: 90s, 20m, 2h);\n"
+    "                       the next check goes on where this one stopped\n"
+    "  --settings           check the site folder the window (trevanto) last saved\n"
+    "  -h, --help           print this help and exit\n"
+    "  --version            print the version and exit\n"
+    "\n"
+    "Ctrl-C stops the check and keeps what it found. Exit status: 0 when the links were\n"
+    "checked (dead links are no error), 1 when the site could not be checked (the reason on\n"
+    "standard error), 2 on wrong usage.\n";
 
 volatile std::sig_atomic_t stopSignal = 0;
 
 extern "C" void onStopSignal(int signal) { stopSignal = signal; }
 
-void printUsage(std::ostream& out) {
-  out << "Usage: trevanto-check [--max-time DURATION] SITE\n"
-         "       trevanto-check [--max-time DURATION] --settings\n"
-         "Checks whether the web links of the site in SITE still answer and writes the result\n"
-         "into SITE/export: link-health.html to read, link-health.json (the history) and\n"
-         "link-health.js (for the search). A link is dead when it failed in checks at least\n"
-         "20 hours apart. No page, shortcut or bookmark file is changed.\n"
-         "\n"
-         "  --max-time DURATION  stop after DURATION (seconds, or with s, m or h: 90s, 20m, 2h);\n"
-         "                       the next check goes on where this one stopped\n"
-         "  --settings           check the site folder the window (trevanto) last saved\n"
-         "  -h, --help           print this help and exit\n"
-         "  --version            print the version and exit\n"
-         "\n"
-         "Ctrl-C stops the check and keeps what it found. Exit status: 0 when the links were\n"
-         "checked (dead links are no error), 1 when the site could not be checked (the reason on\n"
-         "standard error), 2 on wrong usage.\n";
-}
-
-// "90", "90s", "20m", "2h" as milliseconds; nullopt when it is none of these or not positive.
+// "90", "90s", "20m", "2h" as milliseconds; nothing when it is none of these or not positive.
 std::optional<std::chrono::milliseconds> parseDuration(std::string_view text) {
   long long value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -67,60 +62,30 @@ std::string durationText(std::chrono::seconds left) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  trevanto::check::CheckRequest request;
-  std::vector<std::string_view> positional;
-  bool optionsEnd = false;
-  bool fromSettings = false;
-  const auto wrongUsage = [](const std::string& message) {
-    std::cerr << "trevanto-check: " << message << "\n";
-    printUsage(std::cerr);
-    return kWrongUsage;
-  };
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (optionsEnd || arg == "-" || !arg.starts_with("-")) {
-      positional.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnd = true;
-    } else if (arg == "--help" || arg == "-h") {
-      printUsage(std::cout);
-      return kChecked;
-    } else if (arg == "--version") {
-      std::cout << "trevanto-check " TREVANTO_VERSION "\n";
-      return kChecked;
-    } else if (arg == "--settings") {
-      fromSettings = true;
-    } else if (arg == "--max-time" || arg.starts_with("--max-time=")) {
-      std::string_view value;
-      if (arg == "--max-time") {
-        if (++i == argc) return wrongUsage("--max-time needs a DURATION");
-        value = argv[i];
-      } else {
-        value = arg.substr(std::string_view("--max-time=").size());
-      }
-      request.maxTime = parseDuration(value);
-      if (!request.maxTime) return wrongUsage("--max-time: not a duration: " + std::string(value));
-    } else {
-      return wrongUsage("unknown option " + std::string(arg));
-    }
+  using namespace trevanto;
+  base::CommandLine commandLine("trevanto-check", kUsage, {{"--max-time", true, ""}, {"--settings", false, ""}});
+  if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
+  const std::vector<std::string>& positional = commandLine.positional();
+
+  check::CheckRequest request;
+  if (const auto value = commandLine.value("--max-time")) {
+    request.maxTime = parseDuration(*value);
+    if (!request.maxTime) return commandLine.usageError("--max-time: not a duration: " + *value);
   }
-  if (fromSettings) {
-    if (!positional.empty()) return wrongUsage("SITE and --settings together");
+  if (commandLine.has("--settings")) {
+    if (!positional.empty()) return commandLine.usageError("SITE and --settings together");
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
-    const trevanto::settings::SavedFolders saved = trevanto::settings::savedFolders();
-    if (saved.failed()) {
-      std::cerr << "trevanto-check: " << saved.error << "\n";
-      return kFailed;
-    }
+    const settings::SavedFolders saved = settings::savedFolders();
+    if (saved.failed()) return commandLine.failure(saved.error);
     request.siteFolder = saved.site;
 #else
-    std::cerr << "trevanto-check: --settings: this build cannot read the window's settings (built without Qt)\n";
-    return kWrongUsage;
+    return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
   } else {
-    if (positional.size() != 1) return wrongUsage(positional.empty() ? "no SITE given" : "only one SITE at a time");
-    request.siteFolder = std::string(positional.front());
+    if (positional.size() != 1) {
+      return commandLine.usageError(positional.empty() ? "no SITE given" : "only one SITE at a time");
+    }
+    request.siteFolder = positional.front();
   }
 
   struct sigaction action {};
@@ -130,10 +95,10 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   request.stopRequested = [] { return stopSignal != 0; };
 
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  // The progress line only where a person watches it.
   bool progressShown = false;
-  if (terminal) {
-    request.onProgress = [&progressShown](const trevanto::check::CheckProgress& progress) {
+  if (::isatty(STDERR_FILENO) == 1) {
+    request.onProgress = [&progressShown](const check::CheckProgress& progress) {
       std::string line = "\rПроверено " + std::to_string(progress.done) + " из " + std::to_string(progress.total) +
                          ", не отвечают " + std::to_string(progress.failing);
       if (progress.left) line += ", осталось около " + durationText(*progress.left);
@@ -142,14 +107,9 @@ int main(int argc, char** argv) {
     };
   }
 
-  const trevanto::check::CheckReport report = trevanto::check::runCheck(request);
+  const check::CheckReport report = check::runCheck(request);
   if (progressShown) std::cerr << "\n";
-  if (report.failed()) {
-    std::cerr << "trevanto-check: " << report.error << "\n";
-    return kFailed;
-  }
-  for (const std::string& line : trevanto::check::summaryLines(report, request.siteFolder)) {
-    std::cout << line << "\n";
-  }
-  return kChecked;
+  if (report.failed()) return commandLine.failure(report.error);
+  for (const std::string& line : check::summaryLines(report, request.siteFolder)) std::cout << line << "\n";
+  return base::kExitDone;
 }
