@@ -38,10 +38,14 @@ printf '[InternetShortcut]\r\nURL=http://a.example/\r\n' >"$scratch/a.url"
 for program in "$@"; do
   name=$(basename "$program")
   [ "$name" = trevanto ] && continue
-  output=$(run 1 "$program" -- "$scratch/--missing" "$scratch/--missing-too")
+  # trevanto-check takes one folder, the others two paths.
+  missing=("$scratch/--missing" "$scratch/--missing-too")
+  below=("$scratch/a.url" "$scratch/file/below")
+  [ "$name" = trevanto-check ] && missing=("$scratch/--missing") && below=("$scratch/file/below")
+  output=$(run 1 "$program" -- "${missing[@]}")
   grep -q "unknown option" <<<"$output" && fail "$name takes what follows -- for an option"
   if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
-    output=$(LC_ALL=ru_RU.UTF-8 run 1 "$program" "$scratch/a.url" "$scratch/file/below")
+    output=$(LC_ALL=ru_RU.UTF-8 run 1 "$program" "${below[@]}")
     grep -q "Это не каталог" <<<"$output" || fail "$name gives the system's reason in English under a Russian locale: $output"
   fi
 done
