@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "page_format.h"
 #include "page_search.h"
+#include "run_sync.h"
 #include "shortcut_listing.h"
 #include "shortcut_prefetch.h"
 #include "shortcut_reader.h"
@@ -64,17 +65,29 @@ class ConversionRun {
       for (Section& section : sections) {
         if (!convertSection(section)) break;
       }
+      // What the run wrote is on the disk before it says so.
+      if (request_.syncAtEnd) written_.sync();
       if (!report_.stopped && request_.writeExport) {
         report_.exportProblem = writeSiteExport(request_.siteFolder, request_.programFolder);
       }
     } catch (const std::exception& failure) {
       report_.error = failure.what();
+      if (request_.syncAtEnd) syncWhatWasWritten();
     }
     prefetch_.reset();  // no read goes on after the run
     return std::move(report_);
   }
 
  private:
+  // The lines a failed run did write are kept as well as they can be; the failure is what it reports.
+  void syncWhatWasWritten() {
+    try {
+      written_.sync();
+    } catch (const base::FileError&) {
+      // The failure that stopped the run is the one reported.
+    }
+  }
+
   std::vector<Section> gatherSections() {
     std::vector<Section> sections;
     std::vector<std::string> names = base::listSubfolders(request_.sourceFolder, base::DotFolders::Listed);
@@ -212,6 +225,7 @@ class ConversionRun {
     // A page whose creation a power cut interrupted stands empty: its header line goes first.
     std::error_code unknown;
     if (pageExisted && std::filesystem::file_size(page, unknown) == 0 && !unknown) {
+      written_.addFile(page);
       appendLineTo(page, sectionHeaderLine());
     }
     const SectionShortcuts shortcuts = readShortcuts(section, index, pageExisted);
@@ -248,6 +262,8 @@ class ConversionRun {
         // its header line: a page in the site folder always has its entry, and a run stopped
         // in between is completed by the next one.
         addSectionToMenu(SectionName);
+        written_.addFile(page);
+        written_.addFolder(request_.siteFolder);
         createPageWithLine(page, sectionHeaderLine(), Sync::No);
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
@@ -257,7 +273,10 @@ class ConversionRun {
         countOne(report_.RepeatCount);
         continue;
       }
-      if (!appender) appender.emplace(page);
+      if (!appender) {
+        written_.addFile(page);
+        appender.emplace(page);
+      }
       appender->appendLine(linkLine(LinkText, LinkName));
       index.add(LinkText);
       countOne(report_.ConvertedCount);
@@ -273,6 +292,7 @@ class ConversionRun {
   // The menu page with its header line, created when the site folder has none.
   void ensureMenuPage() {
     if (siteFiles_.contains(kMenuPageName)) return;
+    written_.addFolder(request_.siteFolder);
     createPageWithLine(base::joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), Sync::BeforeNaming);
     siteFiles_.insert(std::string(kMenuPageName));
   }
@@ -284,9 +304,11 @@ class ConversionRun {
     // A run stopped between a section's menu line and its page left the line behind.
     const std::string reference = fileReferenceForPage(SectionName + std::string(kPageSuffix));
     if (!menuLinks().holdsLinkTo(reference)) {
+      written_.addFile(base::joinPath(request_.siteFolder, kMenuPageName));
       appendLineTo(base::joinPath(request_.siteFolder, kMenuPageName), menuLine(SectionName));
       menuLinks().add(reference);
     }
+    written_.addFolder(request_.siteFolder);  // a template replaced takes its name by a rename
     for (std::string_view name : kTemplateNames) {
       makeFileHold(base::joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
@@ -324,6 +346,7 @@ class ConversionRun {
   PageLinkIndex menuLinks_;
   bool menuLinksLoaded_ = false;
   std::optional<ShortcutPrefetch> prefetch_;
+  WrittenFiles written_;
   std::int64_t done_ = 0;
   std::int64_t total_ = 0;
 };

@@ -49,6 +49,7 @@ struct RunRequest {
   std::function<void(const RunProgress&)> onProgress;  // called before each shortcut
   std::function<bool()> stopRequested;                 // asked before each shortcut
   bool writeExport = true;                             // export/ rebuilt from the pages at the end
+  bool syncAtEnd = true;  // what the run wrote synced to the disk before it returns (off to measure its cost)
 };
 
 RunReport runConversion(const RunRequest& request);

@@ -15,7 +15,9 @@
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/text.h"
+#include "export_stamp.h"
 #include "page_format.h"
+#include "run_sync.h"
 #include "shortcut_reader.h"
 #include "site_files.h"
 #include "text_encoding.h"
@@ -30,6 +32,11 @@ constexpr std::string_view kMenuTarget = "target=Frame3>";
 constexpr std::string_view kMenuEnd = "</a><br />";
 constexpr std::size_t kMaxMenuLineBytes = 64 * 1024;
 constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
+// Raised whenever the export files change in what they hold or in number: an export of another
+// format, or written by another version of the program, is rebuilt.
+constexpr int kExportFormat = 1;
+
+std::string exportFormat() { return std::to_string(kExportFormat) + " " + TREVANTO_VERSION; }
 
 std::string_view withoutCarriageReturn(std::string_view line) {
   if (line.ends_with('\r')) line.remove_suffix(1);
@@ -168,7 +175,7 @@ class BookmarkFile {
   explicit BookmarkFile(const std::filesystem::path& path) : file_(path) {
     file_.write(
         "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
-        "<!-- The links of the site's pages, rewritten by every completed run: changes made here are lost. -->\n"
+        "<!-- The links of the site's pages, rewritten whenever they change: changes made here are lost. -->\n"
         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
         "<TITLE>\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8</TITLE>\n"
         "<H1>\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8</H1>\n"
@@ -193,7 +200,7 @@ class SearchData {
  public:
   explicit SearchData(const std::filesystem::path& path) : file_(path) {
     file_.write(
-        "// The links of the site's pages for the start page's search, rewritten by every completed run.\n"
+        "// The links of the site's pages for the start page's search, rewritten whenever they change.\n"
         "var trevantoSearchData = [\n");
   }
   void beginSection(std::string_view name) { file_.write("[" + javaScriptString(name)); }
@@ -215,7 +222,7 @@ void removeLeftovers(const std::filesystem::path& folder) {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
-    for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName}) {
+    for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName}) {
       if (isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
     }
   }
@@ -325,6 +332,12 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     }
 
     removeLeftovers(folder);
+    // Taken before any page is read: a page changed meanwhile is read again by the next run.
+    const std::vector<FileState> pagesNow = sitePageStates(siteFolder);
+    if (folderExists && exportMatchesStamp(folder, exportFormat(), pagesNow) &&
+        fileHolds(base::joinPath(folder, kSearchScriptName), script)) {
+      return {};  // nothing changed since the export was written: nothing is written
+    }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
     SearchData searchData(base::joinPath(folder, kSearchDataFileName));
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
@@ -340,6 +353,9 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     makeFileHold(base::joinPath(folder, kSearchScriptName), script);
     searchData.commit();
     bookmarks.commit();
+    writeExportStamp(folder, exportFormat(), pagesNow, {kBookmarksFileName, kSearchDataFileName, kSearchScriptName});
+    syncFolder(folder);  // the renames, as the files were synced before them
+    if (!folderExists) syncFolder(siteFolder);
   } catch (const base::FileError& problem) {
     return problem.what();
   }

@@ -75,7 +75,9 @@ std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder);
 // Rewrites export/bookmarks.html and export/search-data.js from the site's section pages (those
 // of sectionsOfSite: the menu's, then those it does not list), each through
 // a temporary file and a rename, and copies the search logic from the program folder beside
-// them; the folder is created when absent. A site folder holding neither a menu page nor an
+// them; the folder is created when absent. Nothing is written when export/stamp shows that no
+// page, menu or export file changed since the export was written; when it is written, its
+// files and their names are on the disk before this returns. A site folder holding neither a menu page nor an
 // export folder gets nothing. Returns what kept the export from being written, naming the file
 // and the reason, or an empty text; the files of an earlier export are then left as they were.
 std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder);

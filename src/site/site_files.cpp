@@ -206,13 +206,16 @@ void FileReplacement::fail(int error) {
   throw base::FileError("Не удалось записать файл", path_, base::systemReason(error));
 }
 
-void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
+bool fileHolds(const std::filesystem::path& path, std::string_view bytes) {
   try {
-    if (readWholeFile(path, bytes.size()) == bytes) return;
+    return readWholeFile(path, bytes.size()) == bytes;
   } catch (const base::FileError&) {
-    // Missing, unreadable or larger: replace it.
+    return false;  // missing, unreadable or larger
   }
-  replaceFileWith(path, bytes);
+}
+
+void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
+  if (!fileHolds(path, bytes)) replaceFileWith(path, bytes);
 }
 
 SiteFolderLock::SiteFolderLock(const std::filesystem::path& siteFolder) {

@@ -89,6 +89,9 @@ class FileReplacement {
   std::string pending_;
 };
 
+// True when the file holds exactly bytes.
+bool fileHolds(const std::filesystem::path& path, std::string_view bytes);
+
 // Leaves the file holding exactly bytes: replaced as above unless it already does.
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes);
 

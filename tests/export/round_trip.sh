@@ -11,5 +11,6 @@ mkdir "$work/site" "$work/again"
 "$convert" --templates "$templates" "$collection" "$work/site" >/dev/null
 "$import" "$work/site/export/bookmarks.html" "$work/collection" >/dev/null
 "$convert" --templates "$templates" "$work/collection" "$work/again" >/dev/null
-diff -r "$work/site" "$work/again"
+# export/stamp holds the times and file numbers of the pages, which differ from site to site.
+diff -r -x stamp "$work/site" "$work/again"
 echo "1 passed, 0 failed"

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// What a run wrote, put on the disk once at its end, so that the links a run reports as written
+// survive a power cut that follows.
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace trevanto::site {
+
+// Syncs a folder's entries: names created, renamed or removed in it. Throws FileError naming it.
+void syncFolder(const std::filesystem::path& folder);
+
+// The files a run wrote and the folders whose entries it changed, synced together: the writing of
+// every file is started first and then waited for, file by file, so the disk takes them in one
+// go rather than a flush per page.
+class WrittenFiles {
+ public:
+  void addFile(const std::filesystem::path& file) { files_.insert(file.string()); }
+  void addFolder(const std::filesystem::path& folder) { folders_.insert(folder.string()); }
+  bool empty() const { return files_.empty() && folders_.empty(); }
+
+  // Throws FileError naming the first file or folder that could not be synced; a file removed
+  // meanwhile has nothing left to sync. Everything is synced once: afterwards it is empty.
+  void sync();
+
+ private:
+  std::set<std::string> files_;
+  std::set<std::string> folders_;
+};
+
+}  // namespace trevanto::site
