@@ -224,10 +224,15 @@ class Checker {
       int running = 0;
       curl_multi_perform(multi_.get(), &running);
       int queued = 0;
+      bool finished = false;
       while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
-        if (message->msg == CURLMSG_DONE) finish(message->easy_handle, message->data.result);
+        if (message->msg != CURLMSG_DONE) continue;
+        finish(message->easy_handle, message->data.result);
+        finished = true;
       }
       if (remaining_ == 0) break;
+      // A request that ended frees a place for the next at once, not after the next event.
+      if (finished && inFlight_.size() < settings_.maxInFlight && !ready_.empty()) continue;
       curl_multi_poll(multi_.get(), nullptr, 0, pollMilliseconds(), nullptr);
     }
     return true;
