@@ -2,10 +2,9 @@
 // What export/bookmarks.html and export/search-data.js cost: first runs and re-runs with and
 // without them, beside the floor of the conversion benchmark (a first run cannot be faster than
 // reading every shortcut once and writing every page byte once; a re-run cannot be faster than
-// reading every shortcut and every page once); the export alone from 10 000 to 100 000 links;
-// and, where chromium is installed, the start page's search over 100 000 links.
+// reading every shortcut and every page once); and the export alone from 10 000 to 100 000 links.
+// The pages that read the export are timed in Chromium by make check-browser.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +20,6 @@
 #include "support/files.h"
 
 using namespace trevanto::bench;
-using trevanto::testing::readFile;
-using trevanto::testing::writeFile;
 
 namespace {
 
@@ -116,42 +113,6 @@ void printRuns(const char* what, const ExportFigures& f) {
               what, f.reFloor * 1e3, f.reWithout * 1e3, f.reWithout / f.reFloor, f.reWith * 1e3, f.reWith / f.reFloor);
 }
 
-// The start page's search over the 100 000 links of the one-section site, in headless Chromium:
-// the timing page reads the times with performance.now() and writes them into the page, which
-// --dump-dom hands back.
-void printSearchPageTimes() {
-  if (std::system("command -v chromium >/dev/null 2>&1") != 0) {
-    std::printf("\nSearch page: chromium is not installed (make check-browser installs it); not measured\n");
-    return;
-  }
-  const fs::path site = workRoot() / "site-with";
-  freshFolder(site);
-  timedRun(collection(1, 100000), site, true);
-  writeFile(site / "search-timing.html", readFile(TREVANTO_SEARCH_TIMING_PAGE));
-  std::printf("\nSearch page in headless Chromium over 100 000 links (5 loads; times in ms, each query 5 times)\n");
-  for (int load = 0; load < 5; ++load) {
-    const std::string command = "chromium --headless --disable-gpu --no-first-run " +
-                                std::string(::geteuid() == 0 ? "--no-sandbox " : "") + "--user-data-dir='" +
-                                (workRoot() / "chromium-profile").string() + "' --dump-dom 'file://" +
-                                (site / "search-timing.html").string() + "?q=number+99999' 2>/dev/null";
-    FILE* chromium = ::popen(command.c_str(), "r");
-    if (chromium == nullptr) return;
-    std::string page;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, chromium)) > 0;) page.append(buffer, got);
-    ::pclose(chromium);
-    const std::size_t start = page.find("<pre id=\"timing\">");
-    const std::size_t end = page.find("</pre>", start);
-    if (start == std::string::npos || end == std::string::npos) {
-      std::printf("  load %d: no timing in the page\n", load + 1);
-      continue;
-    }
-    std::string timing = page.substr(start + 17, end - start - 17);
-    for (std::size_t at; (at = timing.find("&quot;")) != std::string::npos;) timing.replace(at, 6, "\"");
-    std::printf("  load %d: %s\n", load + 1, timing.c_str());
-  }
-}
-
 void printSummary() {
   const ExportFigures& wide = exportFigures["200x100"];
   const ExportFigures& small = exportFigures["1x10000"];
@@ -176,7 +137,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   if (exportFigures.size() == 3) {
     printSummary();
-    printSearchPageTimes();
   }
   benchmark::Shutdown();
   return 0;

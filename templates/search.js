@@ -1,13 +1,37 @@
 // SPDX-License-Identifier: MIT
-// The start page's search over the links of every section. The links come from search-data.js
-// beside this file, which every completed run rewrites from the section pages:
-//   var trevantoSearchData = [[section, name, address, name, address, ...], ...];
-// Without it, or without JavaScript, the search box stays hidden and the start text shows.
+// The search over the links of every section, for the start page (Frame3.html) and for the
+// one-page view (export/index.html), and that view's sections. The links come from the files
+// beside this one, which every completed run rewrites from the section pages:
+//   search-data.js        var trevantoSearchIndex = {parts: [[HASH, links], ...],
+//                           grams: [HASH, ...], sections: [[name, links, page], ...]};
+//   search-part-HASH.js   trevantoSearchParts[HASH] = "NAME\tADDRESS\n...";  (in the menu's order)
+//   search-grams-HASH.js  trevantoSearchGrams[HASH] = "\nabc0,3-9\n...";  (three letters in a row,
+//                           folded, and the parts that hold them, in base 36)
+//   link-health.js        var trevantoLinkHealth = {ADDRESS: ["dead", REASON] or ["moved", NEW]};
+//                           optional: without it no link is marked.
+// A page loads the parts only when it needs them (a search, an opened section), so it shows at
+// once whatever the size of the collection; a search loads the parts that hold every three
+// letters in a row of its words, found in the few files of the index that it needs. Without the index, or without JavaScript, the
+// search box stays hidden and the page shows as written.
 // The same file is loaded by Node for the tests, where it only exports its functions.
 (function (root) {
   'use strict';
 
   var MAX_SHOWN = 200;
+  var FIRST_SHOWN = 40;
+  // Links of an opened section written into the page at a time, so that a large one never
+  // holds the page up.
+  var SECTION_BATCH = 500;
+  // Texts for pages written before they carried their own (in a page's data-* attributes).
+  var TEXTS = {
+    found: '\u041d\u0430\u0439\u0434\u0435\u043d\u043e \u0441\u0441\u044b\u043b\u043e\u043a: {n}.',
+    shown: '\u041f\u043e\u043a\u0430\u0437\u0430\u043d\u044b \u043f\u0435\u0440\u0432\u044b\u0435 {shown}.',
+    none: '\u041d\u0438\u0447\u0435\u0433\u043e \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d\u043e.',
+    searching: '\u0418\u0449\u0443\u2026',
+    dead: '\u0421\u0441\u044b\u043b\u043a\u0430 \u043d\u0435 \u043e\u0442\u043a\u0440\u044b\u0432\u0430\u0435\u0442\u0441\u044f: {reason}',
+    moved: '\u043f\u0435\u0440\u0435\u0435\u0445\u0430\u043b\u0430',
+    movedTitle: '\u041d\u043e\u0432\u044b\u0439 \u0430\u0434\u0440\u0435\u0441: {address}',
+  };
 
   // Lower case, with the letter yo read as ye, so that neither the letter case nor the two
   // spellings of a word keep it from being found.
@@ -34,39 +58,240 @@
     }
   }
 
-  // The links of the data, in order, each with the folded text its words are looked for in.
-  function prepare(data) {
-    var links = [];
-    for (var s = 0; s < data.length; ++s) {
-      var section = data[s];
-      for (var i = 1; i + 1 < section.length; i += 2) {
-        var name = section[i];
-        var address = section[i + 1];
-        links.push({
-          section: section[0],
-          name: name,
-          address: address,
-          text: fold(name + '\n' + address + '\n' + decodedAddress(address)),
-        });
-      }
+  // A part of the data made searchable: its lines "NAME\tADDRESS", and the same lines folded,
+  // each followed by its address decoded (line breaks in it as blanks: no word holds one), with
+  // where each folded line begins.
+  function preparePart(text) {
+    var withDecoded = text.indexOf('%') < 0 ? text : text.replace(/\t([^\t\n]*%[^\t\n]*)/g, function (whole, address) {
+      var decoded = decodedAddress(address);
+      return decoded ? whole + '\t' + decoded.replace(/[\n\r]/g, ' ') : whole;
+    });
+    var folded = fold(withDecoded);
+    var starts = [];
+    for (var at = 0; at < folded.length; ) {
+      starts.push(at);
+      var end = folded.indexOf('\n', at);
+      at = end < 0 ? folded.length : end + 1;
     }
-    return links;
+    return { text: text, lines: null, folded: folded, starts: starts };
   }
 
-  // The links in whose name or address every word of the query occurs.
-  function search(links, query) {
-    var wanted = words(query);
-    var found = [];
-    if (wanted.length === 0) return found;
-    next: for (var i = 0; i < links.length; ++i) {
-      var text = links[i].text;
-      for (var w = 0; w < wanted.length; ++w) {
-        if (text.indexOf(wanted[w]) < 0) continue next;
-      }
-      found.push(links[i]);
+  // Where the `nth` occurrence of word in text begins: far in for a rare word, at the end of
+  // the text for one that occurs fewer times.
+  function nthOccurrence(text, word, nth) {
+    var at = -1;
+    for (var n = 0; n < nth; ++n) {
+      at = text.indexOf(word, at + 1);
+      if (at < 0) return text.length;
     }
-    return found;
+    return at;
   }
+
+  // The lines of a prepared part in which every wanted word occurs, in order: onFound(line),
+  // which returns false to stop. The rarest word is looked for through the whole text, the
+  // others only in its lines; a part without one of the words is passed over at once.
+  function searchPart(part, wanted, onFound) {
+    if (wanted.length === 0) return;
+    var text = part.folded;
+    var first = 0;
+    var sparsest = -1;
+    for (var w = 0; w < wanted.length; ++w) {
+      var spread = nthOccurrence(text, wanted[w], 16);
+      if (spread === text.length && text.indexOf(wanted[w]) < 0) return;
+      if (spread > sparsest) {
+        sparsest = spread;
+        first = w;
+      }
+    }
+    var starts = part.starts;
+    var line = 0;
+    for (var at = text.indexOf(wanted[first]); at >= 0; ) {
+      // The line the word stands in: the last that begins at or before it.
+      while (line + 1 < starts.length && starts[line + 1] <= at) ++line;
+      var end = line + 1 < starts.length ? starts[line + 1] - 1 : text.length;
+      var found = true;
+      if (wanted.length > 1) {
+        var lineText = text.slice(starts[line], end);
+        for (var o = 0; o < wanted.length && found; ++o) {
+          if (o !== first && lineText.indexOf(wanted[o]) < 0) found = false;
+        }
+      }
+      if (found && onFound(line) === false) return;
+      if (++line >= starts.length) break;
+      at = text.indexOf(wanted[first], starts[line]);
+    }
+  }
+
+  // Characters the index of three letters holds (as folded): printable ASCII and the Russian
+  // alphabet; three of them in a row in a word are looked up in it.
+  function indexed(unit) {
+    return (unit > 0x20 && unit < 0x7f) || (unit >= 0x430 && unit <= 0x44f);
+  }
+
+  // The runs of three indexed characters in the words, each once.
+  function gramsOf(wanted) {
+    var out = [];
+    for (var w = 0; w < wanted.length; ++w) {
+      var word = wanted[w];
+      for (var i = 0; i + 3 <= word.length; ++i) {
+        var gram = word.substr(i, 3);
+        if (indexed(gram.charCodeAt(0)) && indexed(gram.charCodeAt(1)) && indexed(gram.charCodeAt(2)) && out.indexOf(gram) < 0) {
+          out.push(gram);
+        }
+      }
+    }
+    return out;
+  }
+
+  // The file of the index that holds a gram; the export computes the same.
+  function gramFile(gram, files) {
+    return ((gram.charCodeAt(0) * 31 + gram.charCodeAt(1)) * 31 + gram.charCodeAt(2)) % files;
+  }
+
+  // The parts listed after a gram's line in a file of the index: "0,3-9,1a".
+  function partsOfGram(text, gram) {
+    var at = text.indexOf('\n' + gram);
+    if (at < 0) return [];
+    var end = text.indexOf('\n', at + 4);
+    var list = text.slice(at + 4, end < 0 ? text.length : end).split(',');
+    var out = [];
+    for (var i = 0; i < list.length; ++i) {
+      var range = list[i].split('-');
+      var from = parseInt(range[0], 36);
+      var to = range.length > 1 ? parseInt(range[1], 36) : from;
+      for (var p = from; p <= to; ++p) out.push(p);
+    }
+    return out;
+  }
+
+  // The links of a search index, as parts arrive: sections and parts in the order of the menu.
+  function Collection(index) {
+    this.sections = [];
+    this.parts = [];
+    this.grams = [];
+    var first = 0;
+    for (var s = 0; s < index.sections.length; ++s) {
+      var section = index.sections[s];
+      this.sections.push({ name: String(section[0]), links: Number(section[1]) || 0, page: String(section[2] || ''), first: first });
+      first += Number(section[1]) || 0;
+    }
+    first = 0;
+    for (var p = 0; p < index.parts.length; ++p) {
+      var links = Number(index.parts[p][1]) || 0;
+      this.parts.push({ key: String(index.parts[p][0]), first: first, links: links, data: null });
+      first += links;
+    }
+    this.links = first;
+    var grams = index.grams || [];
+    for (var g = 0; g < grams.length; ++g) this.grams.push({ key: String(grams[g]), text: null });
+  }
+
+  // Takes the text of a part, or of a file of the index; false when it is none of this
+  // collection's, or has arrived before.
+  Collection.prototype.addPart = function (key, text) {
+    var taken = false;
+    for (var p = 0; p < this.parts.length; ++p) {
+      if (this.parts[p].key === key && this.parts[p].data === null && typeof text === 'string') {
+        this.parts[p].data = preparePart(text);
+        taken = true;
+      }
+    }
+    return taken;
+  };
+  Collection.prototype.addGrams = function (key, text) {
+    var taken = false;
+    for (var g = 0; g < this.grams.length; ++g) {
+      if (this.grams[g].key === key && this.grams[g].text === null && typeof text === 'string') {
+        this.grams[g].text = text;
+        taken = true;
+      }
+    }
+    return taken;
+  };
+
+  // The parts a query's links can stand in: {parts: [...]} (all of them when its words hold no
+  // three indexed letters in a row), or {grams: [...]}, the files of the index still needed.
+  Collection.prototype.candidates = function (wanted) {
+    var all = [];
+    for (var p = 0; p < this.parts.length; ++p) all.push(p);
+    var grams = this.grams.length ? gramsOf(wanted) : [];
+    var missing = [];
+    for (var g = 0; g < grams.length; ++g) {
+      var file = gramFile(grams[g], this.grams.length);
+      if (this.grams[file].text === null && missing.indexOf(file) < 0) missing.push(file);
+    }
+    if (missing.length) return { grams: missing };
+    var parts = all;
+    for (var n = 0; n < grams.length && parts.length; ++n) {
+      var holding = partsOfGram(this.grams[gramFile(grams[n], this.grams.length)].text, grams[n]);
+      parts = parts.filter(function (part) {
+        return holding.indexOf(part) >= 0;
+      });
+    }
+    return { parts: parts };
+  };
+
+  // The parts that hold the links from first to first + count - 1.
+  Collection.prototype.partsOf = function (first, count) {
+    var out = [];
+    for (var p = 0; p < this.parts.length; ++p) {
+      var part = this.parts[p];
+      if (part.first < first + count && part.first + part.links > first) out.push(p);
+    }
+    return out;
+  };
+
+  Collection.prototype.sectionOf = function (link) {
+    var low = 0;
+    var high = this.sections.length - 1;
+    while (low < high) {
+      var middle = (low + high + 1) >> 1;
+      if (this.sections[middle].first <= link) low = middle;
+      else high = middle - 1;
+    }
+    return this.sections[low];
+  };
+
+  // The link at a line of a part that has arrived.
+  Collection.prototype.link = function (partIndex, line) {
+    var part = this.parts[partIndex];
+    if (!part.data.lines) part.data.lines = part.data.text.split('\n');
+    var fields = part.data.lines[line].split('\t');
+    var section = this.sectionOf(part.first + line);
+    return { section: section ? section.name : '', name: fields[0], address: fields[1] || '' };
+  };
+
+  // The links in whose name or address every word of the query occurs, among the parts that
+  // can hold them and have arrived: the first `limit` of them, how many there are (exact: when
+  // `exact` is set or there are no more than `limit`; otherwise the search stops at limit + 1),
+  // and whether every part that can hold one has been searched. `among`: the candidate parts to
+  // search, all of them when absent.
+  Collection.prototype.search = function (query, limit, exact, among) {
+    var wanted = words(query);
+    var result = { shown: [], total: 0, complete: false, exact: true };
+    if (wanted.length === 0) {
+      result.complete = true;
+      return result;
+    }
+    var candidates = this.candidates(wanted);
+    if (!candidates.parts) return result;
+    result.complete = true;
+    var self = this;
+    for (var c = 0; c < candidates.parts.length && result.exact; ++c) {
+      var p = candidates.parts[c];
+      if (among && among.indexOf(p) < 0) continue;
+      if (this.parts[p].data === null) {
+        result.complete = false;
+        continue;
+      }
+      searchPart(this.parts[p].data, wanted, function (line) {
+        if (result.total++ < limit) result.shown.push(self.link(p, line));
+        else if (!exact) result.exact = false;
+        return result.exact;
+      });
+    }
+    return result;
+  };
 
   // Addresses that would run code are never made into links, whatever the data hold.
   function isSafeAddress(address) {
@@ -83,51 +308,76 @@
     });
   }
 
-  // Shows the results of query in the page: the texts of the messages come from the form's
-  // data-found, data-shown and data-none attributes, in the page's own language.
-  function show(document, form, links, query) {
-    var results = document.getElementById('results');
-    var startText = document.getElementById('start');
-    while (results.firstChild) results.removeChild(results.firstChild);
-    if (words(query).length === 0) {
-      results.style.display = 'none';
-      if (startText) startText.style.display = '';
-      return [];
+  function text(form, name) {
+    var attribute = 'data-' + name.replace(/[A-Z]/g, function (c) { return '-' + c.toLowerCase(); });
+    var own = form && form.getAttribute && form.getAttribute(attribute);
+    return own || TEXTS[name];
+  }
+
+  // A link of the collection as an element: an anchor opening in target, marked when the link
+  // check found it dead (struck through, the reason in its title) or moved (a mark leading to
+  // the new address). An address that would run code is shown, not linked.
+  function linkElement(document, link, target, health, texts) {
+    var safe = isSafeAddress(link.address);
+    var anchor = document.createElement(safe ? 'a' : 'span');
+    if (safe) {
+      anchor.href = link.address;
+      anchor.target = target;
+      if (target === '_blank') anchor.rel = 'noopener';
     }
-    var found = search(links, query);
-    var summary = document.createElement('p');
-    summary.className = 'summary';
-    if (found.length === 0) {
-      summary.textContent = form.getAttribute('data-none');
-    } else {
-      summary.textContent = fill(form.getAttribute('data-found'), { n: found.length });
-      if (found.length > MAX_SHOWN) summary.textContent += ' ' + fill(form.getAttribute('data-shown'), { shown: MAX_SHOWN });
+    anchor.title = link.address;
+    anchor.textContent = link.name || link.address;
+    var state = health && Object.prototype.hasOwnProperty.call(health, link.address) ? health[link.address] : null;
+    if (!state || typeof state.length !== 'number') return anchor;
+    if (state[0] === 'dead') {
+      anchor.className = 'dead';
+      anchor.title = fill(texts('dead'), { reason: String(state[1] || '') }) + '\n' + link.address;
+      return anchor;
     }
-    results.appendChild(summary);
-    var list = document.createElement('ol');
-    for (var i = 0; i < found.length && i < MAX_SHOWN; ++i) {
-      var link = found[i];
-      var item = document.createElement('li');
-      var section = document.createElement('span');
-      section.className = 'section';
-      section.textContent = link.section;
-      item.appendChild(section);
-      item.appendChild(document.createTextNode(' '));
-      var safe = isSafeAddress(link.address);
-      var anchor = document.createElement(safe ? 'a' : 'span');
-      if (safe) {
-        anchor.href = link.address;
-        anchor.target = 'index';
-      }
-      anchor.title = link.address;
-      anchor.textContent = link.name || link.address;
-      item.appendChild(anchor);
-      list.appendChild(item);
+    if (state[0] !== 'moved') return anchor;
+    var holder = document.createElement('span');
+    holder.appendChild(anchor);
+    holder.appendChild(document.createTextNode(' '));
+    var movedTo = String(state[1] || '');
+    var mark = document.createElement(movedTo && isSafeAddress(movedTo) ? 'a' : 'span');
+    mark.className = 'moved';
+    if (mark.tagName === 'A' || mark.tagName === 'a') {
+      mark.href = movedTo;
+      mark.target = target;
+      if (target === '_blank') mark.rel = 'noopener';
     }
-    results.appendChild(list);
-    results.style.display = '';
-    if (startText) startText.style.display = 'none';
-    return found;
+    mark.title = fill(texts('movedTitle'), { address: movedTo });
+    mark.textContent = texts('moved');
+    holder.appendChild(mark);
+    return holder;
+  }
+
+  // What a key does in the search. position: -1 for the box, 0... for the results shown.
+  // Returns {focus: position}, {open: position}, {clear: true} or null (the key's own action).
+  function keyAction(key, position, count) {
+    switch (key) {
+      case 'Escape':
+      case 'Esc':
+        return { clear: true };
+      case 'Enter':
+        return position < 0 ? { open: count > 0 ? 0 : -1 } : null;
+      case 'ArrowDown':
+      case 'Down':
+        return count > 0 ? { focus: Math.min(position + 1, count - 1) } : null;
+      case 'ArrowUp':
+      case 'Up':
+        return position >= 0 ? { focus: position - 1 } : null;
+      default:
+        return null;
+    }
+  }
+
+  // '/' focuses the box from anywhere, except where it is typed as text.
+  function slashFocusesBox(event) {
+    if (event.key !== '/' || event.ctrlKey || event.altKey || event.metaKey) return false;
+    var target = event.target || {};
+    var tag = String(target.tagName || '').toUpperCase();
+    return !(tag === 'INPUT' || tag === 'TEXTAREA' || tag === 'SELECT' || target.isContentEditable);
   }
 
   function queryOf(locationSearch) {
@@ -138,37 +388,401 @@
     }
   }
 
-  // Shows the search box, and the results of ?q=WORDS in the page's address; a new search
-  // shows its results as it is typed and, sent, gets an address of its own to bookmark.
+  function mark(window, name) {
+    try {
+      window.performance.mark(name);
+    } catch (none) {
+      // Timing marks are for the measurements only.
+    }
+  }
+
+  // The folder this script was loaded from, where the data lie.
+  function ownFolder(document) {
+    var script = document.currentScript;
+    var src = script && script.src ? script.src : '';
+    return src ? src.replace(/[^\/]*$/, '') : 'export/';
+  }
+
+  // A page with the search: the start page, or the one-page view (which also has #sections).
+  function Page(window, index, folder) {
+    var document = window.document;
+    this.window = window;
+    this.document = document;
+    this.folder = folder;
+    this.collection = new Collection(index);
+    this.form = document.getElementById('search');
+    this.box = this.form.elements.q;
+    this.results = document.getElementById('results');
+    this.startText = document.getElementById('start');
+    this.sectionList = document.getElementById('sections');
+    this.target = this.form.getAttribute('data-target') || 'index';
+    this.requested = {};
+    this.health = null;
+    this.healthRequested = false;
+    this.query = '';
+    this.shown = [];
+    this.pendingSections = [];
+    var form = this.form;
+    this.texts = function (name) {
+      return text(form, name);
+    };
+  }
+
+  Page.prototype.load = function (src, onload) {
+    var script = this.document.createElement('script');
+    script.src = this.folder + src;
+    script.async = false; // parts arrive in the menu's order
+    script.onload = onload;
+    script.onerror = function () {
+      // A missing file leaves the page as it is: no results from it, no marks.
+    };
+    (this.document.head || this.document.body).appendChild(script);
+  };
+
+  Page.prototype.needHealth = function () {
+    if (this.healthRequested) return;
+    this.healthRequested = true;
+    var page = this;
+    this.load('link-health.js', function () {
+      var health = page.window.trevantoLinkHealth;
+      if (health && typeof health === 'object') {
+        page.health = health;
+        page.refresh();
+      }
+    });
+  };
+
+  // Loads the parts given (all when none are), each once; then() after the last of them.
+  Page.prototype.needParts = function (wanted) {
+    this.needHealth();
+    var collection = this.collection;
+    for (var i = 0; i < wanted.length; ++i) {
+      var part = collection.parts[wanted[i]];
+      if (this.requested[part.key]) continue;
+      this.requested[part.key] = true;
+      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key));
+    }
+  };
+
+  Page.prototype.partLoaded = function (key) {
+    var parts = this.window.trevantoSearchParts || {};
+    if (!this.collection.addPart(key, parts[key])) return;
+    delete parts[key];
+    if (this.query) this.showResults();
+    this.fillPendingSections();
+  };
+
+  Page.prototype.refresh = function () {
+    if (this.query) this.showResults();
+    if (!this.sectionList) return;
+    var opened = this.sectionList.querySelectorAll('ul.links');
+    for (var i = 0; i < opened.length; ++i) opened[i].parentNode.removeChild(opened[i]);
+    var expanded = this.sectionList.querySelectorAll('a.section[aria-expanded="true"]');
+    for (var e = 0; e < expanded.length; ++e) this.fillSection(expanded[e].parentNode);
+  };
+
+  // Shows the results of the box's query; the parts still missing are loaded and the results
+  // grow as they arrive.
+  Page.prototype.search = function (query) {
+    this.query = words(query).length ? query : '';
+    if (this.query) {
+      var candidates = this.collection.candidates(words(query));
+      if (candidates.grams) this.needGrams(candidates.grams);
+      else this.needParts(candidates.parts);
+    }
+    this.showResults();
+  };
+
+  Page.prototype.needGrams = function (files) {
+    for (var i = 0; i < files.length; ++i) {
+      var file = this.collection.grams[files[i]];
+      if (this.requested[file.key]) continue;
+      this.requested[file.key] = true;
+      this.load('search-grams-' + file.key + '.js', this.gramsLoaded.bind(this, file.key));
+    }
+  };
+
+  Page.prototype.gramsLoaded = function (key) {
+    var grams = this.window.trevantoSearchGrams || {};
+    if (!this.collection.addGrams(key, grams[key])) return;
+    delete grams[key];
+    if (this.query) this.search(this.query);
+  };
+
+  Page.prototype.showResults = function () {
+    var document = this.document;
+    var results = this.results;
+    while (results.firstChild) results.removeChild(results.firstChild);
+    this.shown = [];
+    if (!this.query) {
+      results.style.display = 'none';
+      if (this.startText) this.startText.style.display = '';
+      if (this.sectionList) this.sectionList.style.display = '';
+      return;
+    }
+    var found = this.collection.search(this.query, MAX_SHOWN, false);
+    var summary = document.createElement('p');
+    summary.className = 'summary';
+    summary.setAttribute('role', 'status');
+    if (found.total === 0) {
+      summary.textContent = found.complete ? this.texts('none') : this.texts('searching');
+    } else {
+      this.summarize(summary, found.exact ? found.total : MAX_SHOWN + 1, found.exact && found.complete);
+    }
+    results.appendChild(summary);
+    if (!found.exact && found.complete) this.countLater(summary);
+    var list = document.createElement('ol');
+    var page = this;
+    var next = 0;
+    // A screenful at once, the rest of them right after: typing never waits for those.
+    var write = function (count) {
+      var end = Math.min(found.shown.length, next + count);
+      for (; next < end; ++next) {
+        var link = found.shown[next];
+        var item = document.createElement('li');
+        var section = document.createElement('span');
+        section.className = 'section';
+        section.textContent = link.section;
+        item.appendChild(section);
+        item.appendChild(document.createTextNode(' '));
+        var element = linkElement(document, link, page.target, page.health, page.texts);
+        item.appendChild(element);
+        list.appendChild(item);
+        var anchor = element.tagName === 'SPAN' ? element.firstChild : element;
+        if (anchor && anchor.tagName === 'A') page.shown.push(anchor);
+      }
+    };
+    write(FIRST_SHOWN);
+    if (next < found.shown.length) {
+      this.window.setTimeout(function () {
+        if (list.parentNode) write(found.shown.length);
+      }, 0);
+    }
+    results.appendChild(list);
+    results.style.display = '';
+    if (this.startText) this.startText.style.display = 'none';
+    if (this.sectionList) this.sectionList.style.display = 'none';
+    if (found.shown.length && !this.firstShown) {
+      this.firstShown = true;
+      var window = this.window;
+      window.requestAnimationFrame(function () {
+        mark(window, 'trevanto-first-result');
+      });
+    }
+    if (found.complete && !this.completeShown) {
+      this.completeShown = true;
+      var win = this.window;
+      win.requestAnimationFrame(function () {
+        mark(win, 'trevanto-results');
+      });
+    }
+    return found;
+  };
+
+  Page.prototype.summarize = function (summary, total, final) {
+    summary.textContent = fill(this.texts('found'), { n: final ? total : '\u2265 ' + total });
+    if (total > MAX_SHOWN) summary.textContent += ' ' + fill(this.texts('shown'), { shown: MAX_SHOWN });
+    if (!final) summary.textContent += ' ' + this.texts('searching');
+  };
+
+  // The number of links found, counted a few parts at a time after the first results show, so
+  // that typing never waits for it.
+  Page.prototype.countLater = function (summary) {
+    var page = this;
+    var query = this.query;
+    var parts = this.collection.parts.map(function (part, p) {
+      return p;
+    });
+    var total = 0;
+    var step = function () {
+      if (page.query !== query || !summary.parentNode) return;
+      total += page.collection.search(query, 0, true, parts.splice(0, 4)).total;
+      if (parts.length) page.window.setTimeout(step, 0);
+      else page.summarize(summary, total, true);
+    };
+    this.window.setTimeout(step, 0);
+  };
+
+  Page.prototype.open = function (position) {
+    var anchor = this.shown[position];
+    if (!anchor || !anchor.href) return;
+    this.window.open(anchor.href, this.target, this.target === '_blank' ? 'noopener' : '');
+  };
+
+  Page.prototype.onKey = function (event, position) {
+    var action = keyAction(event.key, position, this.shown.length);
+    if (!action) return;
+    event.preventDefault();
+    if (action.clear) {
+      this.box.value = '';
+      this.search('');
+      this.remember('');
+      this.box.focus();
+    } else if ('open' in action) {
+      this.open(action.open);
+    } else if (action.focus < 0) {
+      this.box.focus();
+    } else {
+      this.shown[action.focus].focus();
+    }
+  };
+
+  // The query in the page's address, so that a search can be bookmarked and comes back.
+  Page.prototype.remember = function (query) {
+    try {
+      var url = new this.window.URL(this.window.location.href);
+      if (query) url.searchParams.set('q', query);
+      else url.searchParams.delete('q');
+      this.window.history.replaceState(null, '', url.href);
+    } catch (notAllowed) {
+      // Some browsers keep a file:// page's address as it is.
+    }
+  };
+
+  // The links of a section of the one-page view, under its name.
+  Page.prototype.toggleSection = function (item) {
+    var anchor = item.querySelector('a.section');
+    var open = anchor.getAttribute('aria-expanded') === 'true';
+    anchor.setAttribute('aria-expanded', open ? 'false' : 'true');
+    var list = item.querySelector('ul.links');
+    if (open) {
+      if (list) list.hidden = true;
+      return;
+    }
+    if (list) list.hidden = false;
+    else this.fillSection(item);
+  };
+
+  Page.prototype.fillSection = function (item) {
+    var section = this.collection.sections[Number(item.getAttribute('data-section'))];
+    if (!section) return;
+    var parts = this.collection.partsOf(section.first, section.links);
+    var missing = parts.filter(function (p) {
+      return this.collection.parts[p].data === null;
+    }, this);
+    if (missing.length) {
+      if (this.pendingSections.indexOf(item) < 0) this.pendingSections.push(item);
+      this.needParts(missing);
+      return;
+    }
+    this.needHealth();
+    var document = this.document;
+    var list = document.createElement('ul');
+    list.className = 'links';
+    item.appendChild(list);
+    var page = this;
+    var next = 0;
+    var batch = function () {
+      var end = Math.min(next + SECTION_BATCH, section.links);
+      for (; next < end; ++next) {
+        var at = section.first + next;
+        var p = page.collection.partsOf(at, 1)[0];
+        var link = page.collection.link(p, at - page.collection.parts[p].first);
+        var entry = document.createElement('li');
+        entry.appendChild(linkElement(document, link, page.target, page.health, page.texts));
+        list.appendChild(entry);
+      }
+      if (next < section.links && list.parentNode) page.window.setTimeout(batch, 0);
+    };
+    batch();
+  };
+
+  Page.prototype.fillPendingSections = function () {
+    var pending = this.pendingSections;
+    this.pendingSections = [];
+    for (var i = 0; i < pending.length; ++i) {
+      if (!pending[i].querySelector('ul.links')) this.fillSection(pending[i]);
+    }
+  };
+
+  // The section the address's #ANCHOR names, opened and brought into view.
+  Page.prototype.openAnchored = function () {
+    if (!this.sectionList) return;
+    var id = '';
+    try {
+      id = decodeURIComponent(this.window.location.hash.slice(1));
+    } catch (malformed) {
+      return;
+    }
+    var item = id ? this.document.getElementById(id) : null;
+    if (!item || !item.hasAttribute('data-section')) return;
+    var anchor = item.querySelector('a.section');
+    if (anchor.getAttribute('aria-expanded') !== 'true') this.toggleSection(item);
+    item.scrollIntoView();
+  };
+
+  Page.prototype.wire = function () {
+    var page = this;
+    var box = this.box;
+    var document = this.document;
+    box.addEventListener('input', function () {
+      page.search(box.value);
+      page.remember(box.value.trim() ? box.value : '');
+    });
+    box.addEventListener('keydown', function (event) {
+      page.onKey(event, -1);
+    });
+    this.results.addEventListener('keydown', function (event) {
+      var position = page.shown.indexOf(document.activeElement);
+      if (position >= 0) page.onKey(event, position);
+    });
+    this.form.addEventListener('submit', function (event) {
+      event.preventDefault();
+    });
+    document.addEventListener('keydown', function (event) {
+      if (!slashFocusesBox(event)) return;
+      event.preventDefault();
+      box.focus();
+      box.select();
+    });
+    if (!this.sectionList) return;
+    this.sectionList.addEventListener('click', function (event) {
+      var anchor = event.target.closest ? event.target.closest('a.section') : null;
+      if (!anchor || event.ctrlKey || event.metaKey || event.shiftKey || event.button !== 0) return;
+      event.preventDefault();
+      page.toggleSection(anchor.parentNode);
+    });
+    this.window.addEventListener('hashchange', function () {
+      page.openAnchored();
+    });
+  };
+
+  // Shows the search box, and the results of ?q=WORDS in the page's address.
   function start(window) {
     var document = window.document;
     var form = document.getElementById('search');
-    var data = window.trevantoSearchData;
-    if (!form || !document.getElementById('results') || !data || typeof data.length !== 'number') return;
-    var links = prepare(data);
-    var box = form.elements.q;
+    var index = window.trevantoSearchIndex;
+    if (!form || !document.getElementById('results') || !index || !index.parts || !index.sections) return null;
+    var page = new Page(window, index, ownFolder(document));
+    page.wire();
     form.style.display = '';
-    box.value = queryOf(window.location.search);
-    show(document, form, links, box.value);
-    box.addEventListener('input', function () {
-      show(document, form, links, box.value);
-    });
+    page.box.value = queryOf(window.location.search);
+    if (page.box.value) page.search(page.box.value);
+    page.openAnchored();
+    if (form.hasAttribute('data-focus')) page.box.focus();
+    mark(window, 'trevanto-ready');
+    return page;
   }
 
   var api = {
     fold: fold,
     words: words,
-    prepare: prepare,
-    search: search,
+    preparePart: preparePart,
+    searchPart: searchPart,
+    gramsOf: gramsOf,
+    Collection: Collection,
     isSafeAddress: isSafeAddress,
-    show: show,
+    linkElement: linkElement,
+    keyAction: keyAction,
+    slashFocusesBox: slashFocusesBox,
     start: start,
     MAX_SHOWN: MAX_SHOWN,
+    TEXTS: TEXTS,
   };
   if (typeof module === 'object' && module.exports) {
     module.exports = api;
   } else {
     root.trevantoSearch = api;
-    if (root.document) start(root);
+    if (root.document) root.trevantoSearchPage = start(root);
   }
 })(this);

@@ -7,6 +7,7 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "base/charset.h"
 #include "base/text.h"
 #include "site/conversion.h"
+#include "site/export_views.h"
 #include "site/page_format.h"
 #include "site/text_encoding.h"
 #include "test_support.h"
@@ -88,6 +90,24 @@ class SiteExportTest : public ::testing::Test {
   fs::path site() const { return root_ / "site"; }
   std::string exported(std::string_view name) const { return readFile(site() / "export" / std::string(name)); }
   std::vector<Folder> bookmarks() const { return parseBookmarks(exported(kBookmarksFileName)); }
+  // The names of the search data's parts and index files, and the parts' text one after the other.
+  std::vector<std::string> searchPartNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(site() / "export")) {
+      if (isSearchPartName(entry.path().filename().string())) names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+      return std::pair(a.size(), a) < std::pair(b.size(), b);
+    });
+    return names;
+  }
+  std::string searchParts() const {
+    std::string out;
+    for (const std::string& name : searchPartNames()) {
+      if (name.starts_with(kSearchPartPrefix)) out += exported(name);
+    }
+    return out;
+  }
 
   void SetUp() override {
     fs::create_directories(source());
@@ -164,8 +184,144 @@ TEST_F(SiteExportTest, pagesOfThisAndEarlierVersionsReadBackAsFoldersAndBookmark
     ++bookmarkLines;
   }
   EXPECT_EQ(bookmarkLines, 7u);
-  EXPECT_NE(exported(kSearchDataFileName).find("\"AT&T \\u20AC \\u00A9 \\uD83D\\uDE00 &bogus;\""), std::string::npos);
+  EXPECT_NE(searchParts().find("\\n\\u041F\\u043E\\u0433\\u043E\\u0434\\u0430\\thttp://old.example/aModified=ABC\\n"
+                              "AT&T \\u20AC \\u00A9 \\uD83D\\uDE00 &bogus;\\thttp://old.example/pag\\n"),
+            std::string::npos)
+      << searchParts();
   EXPECT_EQ(exported(kSearchScriptName), readFile(fs::path(TREVANTO_TEMPLATES_DIR) / "search.js"));
+}
+
+// The sections of export/index.html as an HTML parser reads them: id, link, text and count.
+struct ListedSection {
+  std::string id, href, name, count;
+  bool operator==(const ListedSection&) const = default;
+};
+void PrintTo(const ListedSection& s, std::ostream* out) { *out << s.id << " " << s.href << " " << s.name << " " << s.count; }
+
+std::vector<ListedSection> listedSections(const std::string& bytes) {
+  htmlDocPtr doc = htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "index.html", "UTF-8",
+                                  HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+  std::vector<ListedSection> out;
+  const auto attribute = [](xmlNode* node, const char* name) {
+    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+    std::string text = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return text;
+  };
+  const auto walk = [&](auto& self, xmlNode* node) -> void {
+    for (; node != nullptr; node = node->next) {
+      if (node->type == XML_ELEMENT_NODE && attribute(node, "data-section") != "") {
+        ListedSection section{attribute(node, "id"), "", "", ""};
+        for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+          if (child->type != XML_ELEMENT_NODE) continue;
+          if (attribute(child, "class") == "section") section.href = attribute(child, "href"), section.name = textOf(child);
+          if (attribute(child, "class") == "count") section.count = textOf(child);
+        }
+        out.push_back(section);
+      }
+      self(self, node->children);
+    }
+  };
+  if (doc != nullptr) walk(walk, xmlDocGetRootElement(doc));
+  xmlFreeDoc(doc);
+  return out;
+}
+
+TEST_F(SiteExportTest, onePageViewListsEverySectionWithItsCountAndAnAnchorOfItsOwn) {
+  // "A b" and "A_b" would share an anchor; "search" is an id of the page's own.
+  writeShortcut(source() / "A b", "one", "http://a.example/1");
+  writeShortcut(source() / "A_b", "one", "http://a.example/2");
+  writeShortcut(source() / "A_b", "two <b>", "http://a.example/3");
+  writeShortcut(source() / "search", "one", "http://s.example/");
+  writeShortcut(source() / "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8", "x", "http://n.example/");
+  writeShortcut(source() / "Q & <A>", "q", "http://q.example/");
+  ASSERT_EQ(run().error, "");
+  const std::string page = exported(kIndexPageName);
+  EXPECT_EQ(listedSections(page),
+            (std::vector<ListedSection>{
+                {"A_b", "../A b.html", "A b", "1"},
+                {"A_b-2", "../A_b.html", "A_b", "2"},
+                {"Q_&_<A>", "../Q & %3CA%3E.html", "Q & <A>", "1"},
+                {"search-2", "../search.html", "search", "1"},
+                {"\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8",
+                 "../%D0%9D%D0%BE%D0%B2%D0%BE%D1%81%D1%82%D0%B8.html",
+                 "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8", "1"},
+            }));
+  // The frame around the list comes from the template as it is.
+  const std::string frame = readFile(fs::path(TREVANTO_TEMPLATES_DIR) / std::string(kIndexPageTemplateName));
+  EXPECT_TRUE(page.starts_with(frame.substr(0, frame.find(kIndexPageSectionsMark))));
+  EXPECT_TRUE(page.ends_with(frame.substr(frame.find(kIndexPageSectionsMark) + kIndexPageSectionsMark.size())));
+  EXPECT_NE(exported(kSearchDataFileName).find("[\"A_b\",2,\"A_b.html\"]"), std::string::npos);
+
+  // A run that finds nothing new leaves the page alone, but writes it again when it is gone or
+  // when the program brings a new frame for it.
+  fs::remove(site() / "export" / std::string(kIndexPageName));
+  ASSERT_EQ(run().error, "");
+  EXPECT_EQ(exported(kIndexPageName), page);
+  const fs::path templates = root_ / "templates";
+  fs::copy(TREVANTO_TEMPLATES_DIR, templates);
+  writeFile(templates / std::string(kIndexPageTemplateName), "<p>new frame</p>\n<!--SECTIONS--><p>end</p>\n");
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site();
+  request.programFolder = templates;
+  ASSERT_EQ(runConversion(request).exportProblem, "");
+  EXPECT_TRUE(exported(kIndexPageName).starts_with("<p>new frame</p>\n<li id=\"A_b\"")) << exported(kIndexPageName);
+}
+
+TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) {
+  ASSERT_EQ(run().error, "");
+  writeShortcut(source() / "Small", "one", "http://one.example/");
+  ASSERT_EQ(run().error, "");
+  const std::vector<std::string> first = searchPartNames();
+  const auto partsAmong = [](const std::vector<std::string>& names) {
+    return std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with(kSearchPartPrefix); });
+  };
+  ASSERT_EQ(partsAmong(first), 1);
+  EXPECT_EQ(searchParts().substr(searchParts().find("\n\"")), "\n\"one\\thttp://one.example/\\n\";\n");
+
+  // A page written by hand, large enough for several parts; a section is never cut.
+  std::string big = kHeader;
+  const std::size_t links = 3 * kSearchPartBytes / 60;
+  for (std::size_t i = 0; i < links; ++i) {
+    big += linkOf("http://big.example/" + std::to_string(i) + std::string(30, 'x'), "link " + std::to_string(i));
+  }
+  writeFile(site() / "Big.html", big);
+  writeFile(site() / "Frame2.html", readFile(site() / "Frame2.html") + menuOf("Big.html", "Big"));
+  ASSERT_EQ(run().error, "");
+  const std::vector<std::string> second = searchPartNames();
+  ASSERT_GE(partsAmong(second), 3);
+  for (const std::string& name : first) {
+    if (name.starts_with(kSearchPartPrefix)) EXPECT_FALSE(fs::exists(site() / "export" / name)) << name;
+  }
+  const std::string data = searchParts();
+  EXPECT_NE(data.find("\"one\\thttp://one.example/\\nlink 0\\thttp://big.example/0"), std::string::npos);
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = data.find("\\thttp://big.example/", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, links);
+  const std::string index = exported(kSearchDataFileName);
+  for (const std::string& name : second) {
+    const std::string hash = name.substr(name.find('-', 7) + 1, 16);
+    EXPECT_NE(index.find("\"" + hash + "\""), std::string::npos) << name << " is not named in " << index;
+  }
+  // Parts and index files are named after their content: a re-run over the same pages keeps them.
+  ASSERT_EQ(run().error, "");
+  EXPECT_EQ(searchPartNames(), second);
+  EXPECT_EQ(exported(kSearchDataFileName), index);
+
+  // A failed export leaves the earlier one whole: its index names the parts that are there.
+  fs::remove(site() / "Big.html");
+  const fs::path templates = root_ / "templates";
+  fs::create_directories(templates);
+  fs::copy_file(fs::path(TREVANTO_TEMPLATES_DIR) / std::string(kSearchScriptName), templates / "search.js");
+  RunRequest request;
+  request.sourceFolder = source();
+  request.siteFolder = site();
+  request.programFolder = templates;
+  const RunReport noPage = runConversion(request);
+  EXPECT_NE(noPage.exportProblem.find(std::string(kIndexPageTemplateName)), std::string::npos) << noPage.exportProblem;
+  EXPECT_EQ(searchPartNames(), second);
+  EXPECT_EQ(exported(kSearchDataFileName), index);
 }
 
 TEST_F(SiteExportTest, sectionsNamedBookmarksAndExportKeepTheirPagesAndTheCountsStay) {

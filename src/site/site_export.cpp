@@ -16,6 +16,7 @@
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "export_stamp.h"
+#include "export_views.h"
 #include "page_format.h"
 #include "run_sync.h"
 #include "shortcut_reader.h"
@@ -34,7 +35,7 @@ constexpr std::size_t kMaxMenuLineBytes = 64 * 1024;
 constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
 // Raised whenever the export files change in what they hold or in number: an export of another
 // format, or written by another version of the program, is rebuilt.
-constexpr int kExportFormat = 1;
+constexpr int kExportFormat = 2;
 
 std::string exportFormat() { return std::to_string(kExportFormat) + " " + TREVANTO_VERSION; }
 
@@ -195,28 +196,6 @@ class BookmarkFile {
   FileReplacement file_;
 };
 
-// The search data: one array per section, its name and then name and address of each link.
-class SearchData {
- public:
-  explicit SearchData(const std::filesystem::path& path) : file_(path) {
-    file_.write(
-        "// The links of the site's pages for the start page's search, rewritten whenever they change.\n"
-        "var trevantoSearchData = [\n");
-  }
-  void beginSection(std::string_view name) { file_.write("[" + javaScriptString(name)); }
-  void link(const PageLink& link) {
-    file_.write(",\n" + javaScriptString(link.name) + "," + javaScriptString(link.address));
-  }
-  void endSection() { file_.write("],\n"); }
-  void commit() {
-    file_.write("];\n");
-    file_.commit();
-  }
-
- private:
-  FileReplacement file_;
-};
-
 // The temporary files an export killed before its renames left behind; the run holds the lock.
 void removeLeftovers(const std::filesystem::path& folder) {
   std::error_code ignored;
@@ -225,6 +204,17 @@ void removeLeftovers(const std::filesystem::path& folder) {
     for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName}) {
       if (isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
     }
+    if (isExportViewsLeftover(name)) ::unlink(entry.path().c_str());
+  }
+}
+
+// A file the export copies or fills from the program folder.
+std::string readTemplate(const std::filesystem::path& programFolder, std::string_view name) {
+  const std::filesystem::path path = base::joinPath(programFolder, name);
+  try {
+    return readWholeFile(path, kMaxScriptBytes);
+  } catch (const base::FileError& missing) {
+    throw base::FileError("Не найден шаблон", path, missing.reason());
   }
 }
 
@@ -320,13 +310,8 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     }
     if (!folderExists && !isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return {};
 
-    const std::filesystem::path scriptTemplate = base::joinPath(programFolder, kSearchScriptName);
-    std::string script;
-    try {
-      script = readWholeFile(scriptTemplate, kMaxScriptBytes);
-    } catch (const base::FileError& missing) {
-      throw base::FileError("Не найден шаблон", scriptTemplate, missing.reason());
-    }
+    const std::string script = readTemplate(programFolder, kSearchScriptName);
+    const std::string pageTemplate = readTemplate(programFolder, kIndexPageTemplateName);
     if (!folderExists && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
       throw base::FileError("Не удалось создать папку экспорта", folder, base::systemReason(errno));
     }
@@ -335,25 +320,28 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     // Taken before any page is read: a page changed meanwhile is read again by the next run.
     const std::vector<FileState> pagesNow = sitePageStates(siteFolder);
     if (folderExists && exportMatchesStamp(folder, exportFormat(), pagesNow) &&
-        fileHolds(base::joinPath(folder, kSearchScriptName), script)) {
+        fileHolds(base::joinPath(folder, kSearchScriptName), script) && pageFollowsTemplate(folder, pageTemplate)) {
       return {};  // nothing changed since the export was written: nothing is written
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
-    SearchData searchData(base::joinPath(folder, kSearchDataFileName));
+    ExportViews views(folder, pageTemplate);
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       bookmarks.beginSection(section.name);
-      searchData.beginSection(section.name);
+      views.beginSection(section);
       readLinkLines(base::joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
         bookmarks.link(link);
-        searchData.link(link);
+        views.link(link);
       });
       bookmarks.endSection();
-      searchData.endSection();
+      views.endSection();
     }
     makeFileHold(base::joinPath(folder, kSearchScriptName), script);
-    searchData.commit();
+    views.commit();
     bookmarks.commit();
-    writeExportStamp(folder, exportFormat(), pagesNow, {kBookmarksFileName, kSearchDataFileName, kSearchScriptName});
+    std::vector<std::string_view> written = {kBookmarksFileName, kSearchDataFileName, kSearchScriptName};
+    const std::vector<std::string> viewFiles = views.files();
+    written.insert(written.end(), viewFiles.begin(), viewFiles.end());
+    writeExportStamp(folder, exportFormat(), pagesNow, written);
     syncFolder(folder);  // the renames, as the files were synced before them
     if (!folderExists) syncFolder(siteFolder);
   } catch (const base::FileError& problem) {

@@ -18,18 +18,37 @@ const logic = require(searchScript);
 const data = [
   ['Новости', 'Ёлка на площади', 'http://news.example/elka', 'Weather Report', 'https://weather.example/forecast?days=7'],
   ['Reference & Docs', 'Tom & Jerry <b>', 'http://t.example/a&b', 'C++ (regex) [x] .* $1 \\d', 'http://c.example/'],
-  ['Архив', 'Энциклопедия', 'https://wiki.example/%D0%97%D0%B0%D0%BA%D0%BB%D0%B0%D0%B4%D0%BA%D0%B0', 'broken', 'http://b.example/%E0%A4%A'],
+  ['Архив', 'Энциклопедия', 'https://wiki.example/%D0%97%D0%B0%D0%BA%D0%BB%D0%B0%D0%B4%D0%BA%D0%B0', 'broken', 'http://b.example/%E0%A4%A',
+    'line break', 'http://l.example/%0Aword%0a'],
   ['Empty'],
 ];
-const links = logic.prepare(data);
-const names = (query) => logic.search(links, query).map((link) => link.name);
+
+// The data as a run writes them: an index, and the links in parts of `perPart` lines (a section
+// may run over several parts).
+function collectionOf(sections, perPart) {
+  const lines = [];
+  const index = { parts: [], sections: [] };
+  for (const [name, ...fields] of sections) {
+    index.sections.push([name, fields.length / 2, name + '.html']);
+    for (let i = 0; i < fields.length; i += 2) lines.push(fields[i] + '\t' + fields[i + 1] + '\n');
+  }
+  const texts = [];
+  for (let i = 0; i < lines.length; i += perPart) texts.push(lines.slice(i, i + perPart).join(''));
+  index.parts = texts.map((text, p) => ['g-' + p, text.split('\n').length - 1]);
+  const collection = new logic.Collection(index);
+  return { collection, texts };
+}
+const whole = collectionOf(data, 2);
+whole.texts.forEach((text, p) => assert.ok(whole.collection.addPart('g-' + p, text)));
+const links = whole.collection;
+const names = (query) => links.search(query, 1000).shown.map((link) => link.name);
 
 test('every word must occur in the name or the address, in any order', () => {
   assert.deepStrictEqual(names('weather'), ['Weather Report']);
   assert.deepStrictEqual(names('report forecast'), ['Weather Report']); // one in the name, one in the address
   assert.deepStrictEqual(names('forecast   weather\t'), ['Weather Report']);
   assert.deepStrictEqual(names('weather elka'), []);
-  assert.deepStrictEqual(names('example').length, 6);
+  assert.deepStrictEqual(names('example').length, 7);
 });
 
 test('letter case never matters, Cyrillic included, and yo reads as ye', () => {
@@ -50,7 +69,41 @@ test('no words, or words nowhere, find nothing; the section is not searched', ()
   assert.deepStrictEqual(names('   '), []);
   assert.deepStrictEqual(names('nowhere'), []);
   assert.deepStrictEqual(names('архив'), []);
-  assert.strictEqual(logic.search(links, 'weather')[0].section, 'Новости');
+  assert.strictEqual(links.search('weather', 10).shown[0].section, 'Новости');
+  assert.deepStrictEqual(links.search('энциклопедия', 10).shown[0],
+    { section: 'Архив', name: 'Энциклопедия', address: 'https://wiki.example/%D0%97%D0%B0%D0%BA%D0%BB%D0%B0%D0%B4%D0%BA%D0%B0' });
+});
+
+test('a word is found once per link, in the order of the menu, whatever the parts', () => {
+  for (const perPart of [1, 2, 3, 100]) {
+    const { collection, texts } = collectionOf(data, perPart);
+    texts.forEach((text, p) => collection.addPart('g-' + p, text));
+    const found = collection.search('example', 4, true);
+    assert.strictEqual(found.total, 7, `parts of ${perPart}`);
+    const first = collection.search('example', 4, false);
+    assert.deepStrictEqual([first.total, first.exact, first.shown], [5, false, found.shown], 'without a count the search stops after the shown');
+    assert.deepStrictEqual(collection.search('example', 7, false).exact, true);
+    assert.deepStrictEqual(found.shown.map((link) => link.name), ['Ёлка на площади', 'Weather Report', 'Tom & Jerry <b>', 'C++ (regex) [x] .* $1 \\d']);
+    assert.deepStrictEqual(collection.search('broken', 4).shown.map((link) => link.section), ['Архив']);
+  }
+});
+
+test('parts that have not arrived are not searched, and the result says it is not complete', () => {
+  const { collection, texts } = collectionOf(data, 2);
+  assert.deepStrictEqual(collection.search('example', 10), { shown: [], total: 0, complete: false, exact: true });
+  assert.ok(collection.addPart('g-2', texts[2]));
+  assert.ok(!collection.addPart('g-2', texts[2]), 'a part is taken once');
+  assert.ok(!collection.addPart('other-0', texts[0]), 'a part of another export is not taken');
+  assert.deepStrictEqual(collection.search('example', 10).shown.map((link) => link.name), ['Энциклопедия', 'broken']);
+  texts.forEach((text, p) => collection.addPart('g-' + p, text));
+  assert.strictEqual(collection.search('example', 10).complete, true);
+  assert.deepStrictEqual(collection.partsOf(3, 2), [1, 2]); // the links of the section Архив begin in the second part
+});
+
+test('a decoded line break in an address neither splits its link nor hides its words', () => {
+  assert.deepStrictEqual(names('word'), ['line break']);
+  assert.deepStrictEqual(names('line word'), ['line break']);
+  assert.deepStrictEqual(links.search('line', 10).shown.map((link) => link.address), ['http://l.example/%0Aword%0a']);
 });
 
 test('characters special in HTML or regular expressions are plain characters', () => {
@@ -73,52 +126,70 @@ test('addresses that would run code are never made links', () => {
   }
 });
 
-// Just enough of a page for start(): the form, the results and the start text.
-function fakePage(search, withData) {
-  const element = (id) => ({ id, style: { display: 'none' }, childNodes: [], attributes: {} });
-  const box = { value: 'untouched', listeners: {}, addEventListener(kind, fn) { this.listeners[kind] = fn; } };
-  const form = Object.assign(element('search'), { elements: { q: box }, getAttribute: (name) => `${name}:{n}` });
-  const results = element('results');
-  Object.defineProperty(results, 'firstChild', { get: () => results.childNodes[0] });
-  results.removeChild = (child) => results.childNodes.splice(results.childNodes.indexOf(child), 1);
-  results.appendChild = (child) => results.childNodes.push(child);
-  const start = Object.assign(element('start'), { style: { display: '' } });
-  const made = (tag) => ({
-    tagName: tag.toUpperCase(), style: {}, childNodes: [], textContent: '',
+test('keys: Enter opens the first result, arrows move, Esc clears; / focuses the box from outside any field', () => {
+  assert.deepStrictEqual(logic.keyAction('Enter', -1, 3), { open: 0 });
+  assert.deepStrictEqual(logic.keyAction('Enter', -1, 0), { open: -1 });
+  assert.strictEqual(logic.keyAction('Enter', 1, 3), null, 'a focused result opens as a link does');
+  assert.deepStrictEqual(logic.keyAction('ArrowDown', -1, 3), { focus: 0 });
+  assert.deepStrictEqual(logic.keyAction('ArrowDown', 2, 3), { focus: 2 });
+  assert.strictEqual(logic.keyAction('ArrowDown', -1, 0), null);
+  assert.deepStrictEqual(logic.keyAction('ArrowUp', 0, 3), { focus: -1 });
+  assert.strictEqual(logic.keyAction('ArrowUp', -1, 3), null);
+  assert.deepStrictEqual(logic.keyAction('Escape', 2, 3), { clear: true });
+  assert.strictEqual(logic.keyAction('a', -1, 3), null);
+
+  const slash = (target, more) => logic.slashFocusesBox(Object.assign({ key: '/', target }, more));
+  assert.strictEqual(slash({ tagName: 'BODY' }), true);
+  assert.strictEqual(slash({ tagName: 'A' }), true);
+  assert.strictEqual(slash({ tagName: 'INPUT' }), false);
+  assert.strictEqual(slash({ tagName: 'textarea' }), false);
+  assert.strictEqual(slash({ tagName: 'DIV', isContentEditable: true }), false);
+  assert.strictEqual(slash({ tagName: 'BODY' }, { ctrlKey: true }), false);
+  assert.strictEqual(logic.slashFocusesBox({ key: '?', target: { tagName: 'BODY' } }), false);
+});
+
+// Just enough of a document for linkElement.
+const fakeDocument = {
+  createElement: (tag) => ({
+    tagName: tag.toUpperCase(), className: '', title: '', childNodes: [],
     appendChild(child) { this.childNodes.push(child); },
-  });
-  const document = {
-    getElementById: (id) => ({ search: form, results, start })[id] || null,
-    createElement: made,
-    createTextNode: (text) => ({ textContent: text }),
+    set textContent(text) { this.text = text; }, get textContent() { return this.text; },
+  }),
+  createTextNode: (text) => ({ text }),
+};
+const texts = (name) => logic.TEXTS[name];
+
+test('the link check marks dead links struck through with the reason, and moved ones with the new address', () => {
+  const health = {
+    'http://dead.example/': ['dead', '404 Not Found'],
+    'http://old.example/': ['moved', 'https://new.example/'],
+    'http://sly.example/': ['moved', 'javascript:alert(1)'],
+    'http://odd.example/': 'not a list',
   };
-  return { window: { document, location: { search }, trevantoSearchData: withData ? data : undefined }, form, results, start, box };
-}
+  const element = (address) => logic.linkElement(fakeDocument, { name: 'N', address }, '_blank', health, texts);
 
-test('the page shows the box and the results of ?q=, or stays as it was without data', () => {
-  const page = fakePage('?q=%D0%B5%D0%BB%D0%BA%D0%B0+%D0%BF%D0%BB%D0%BE%D1%89%D0%B0%D0%B4%D0%B8', true);
-  logic.start(page.window);
-  assert.strictEqual(page.form.style.display, '');
-  assert.strictEqual(page.box.value, 'елка площади');
-  assert.strictEqual(page.start.style.display, 'none');
-  const [summary, list] = page.results.childNodes;
-  assert.strictEqual(summary.textContent, 'data-found:1');
-  const anchor = list.childNodes[0].childNodes[2];
-  assert.deepStrictEqual([anchor.tagName, anchor.href, anchor.target, anchor.textContent],
-    ['A', 'http://news.example/elka', 'index', 'Ёлка на площади']);
+  const fine = element('http://fine.example/');
+  assert.deepStrictEqual([fine.tagName, fine.href, fine.target, fine.rel, fine.className, fine.title],
+    ['A', 'http://fine.example/', '_blank', 'noopener', '', 'http://fine.example/']);
 
-  page.box.value = 'nowhere at all';
-  page.box.listeners.input();
-  assert.deepStrictEqual(page.results.childNodes.map((node) => node.textContent), ['data-none:{n}', '']);
-  page.box.value = ' ';
-  page.box.listeners.input();
-  assert.strictEqual(page.start.style.display, '');
-  assert.strictEqual(page.results.style.display, 'none');
+  const dead = element('http://dead.example/');
+  assert.strictEqual(dead.className, 'dead');
+  assert.ok(dead.title.includes('404 Not Found') && dead.title.includes('http://dead.example/'), dead.title);
+  assert.strictEqual(dead.href, 'http://dead.example/', 'a dead link still opens');
 
-  const old = fakePage('?q=x', false);
-  logic.start(old.window);
-  assert.strictEqual(old.form.style.display, 'none');
-  assert.strictEqual(old.box.value, 'untouched');
+  const moved = element('http://old.example/');
+  assert.strictEqual(moved.tagName, 'SPAN');
+  const [link, , note] = moved.childNodes;
+  assert.strictEqual(link.href, 'http://old.example/');
+  assert.deepStrictEqual([note.tagName, note.className, note.href, note.target], ['A', 'moved', 'https://new.example/', '_blank']);
+  assert.ok(note.title.includes('https://new.example/'));
+
+  const sly = element('http://sly.example/').childNodes[2];
+  assert.deepStrictEqual([sly.tagName, sly.href], ['SPAN', undefined], 'a new address that would run code is no link');
+  assert.strictEqual(element('http://odd.example/').className, '');
+  assert.strictEqual(logic.linkElement(fakeDocument, { name: 'N', address: 'http://dead.example/' }, 'index', null, texts).className, '',
+    'without the check\'s file no link is marked');
+  assert.strictEqual(logic.linkElement(fakeDocument, { name: 'N', address: 'constructor' }, 'index', {}, texts).className, '');
 });
 
 test('the data a run writes load as a script and find what the pages hold', { skip: !converter }, () => {
@@ -135,20 +206,73 @@ test('the data a run writes load as a script and find what the pages hold', { sk
     const run = childProcess.spawnSync(converter, ['--templates', templates, path.join(root, 'src'), path.join(root, 'site')]);
     assert.strictEqual(run.status, 0, String(run.stderr));
 
-    const dataFile = fs.readFileSync(path.join(root, 'site', 'export', 'search-data.js'));
-    assert.ok(dataFile.every((byte) => byte < 0x80), 'the data are ASCII, whatever the page declares');
+    const exportFolder = path.join(root, 'site', 'export');
     const context = {};
-    vm.runInNewContext(dataFile.toString('latin1'), context);
-    const found = logic.prepare(context.trevantoSearchData);
-    assert.deepStrictEqual(found.map((link) => [link.section, link.name, link.address]), [
+    for (const name of ['search-data.js', ...fs.readdirSync(exportFolder).filter((n) => n.startsWith('search-part-'))]) {
+      const bytes = fs.readFileSync(path.join(exportFolder, name));
+      assert.ok(bytes.every((byte) => byte < 0x80), `${name}: the data are ASCII, whatever the page declares`);
+      vm.runInNewContext(bytes.toString('latin1'), context);
+    }
+    const collection = new logic.Collection(context.trevantoSearchIndex);
+    assert.deepStrictEqual(collection.sections.map((s) => [s.name, s.links, s.page]),
+      [['Emoji', 1, 'Emoji.html'], ['Новости', 2, '%D0%9D%D0%BE%D0%B2%D0%BE%D1%81%D1%82%D0%B8.html']]);
+    for (const [key, text] of Object.entries(context.trevantoSearchParts)) assert.ok(collection.addPart(key, text), key);
+    assert.deepStrictEqual(collection.search('', 10).total, 0);
+    assert.deepStrictEqual(collection.search(':', 10).shown.map((link) => [link.section, link.name, link.address]), [
       ['Emoji', 'smile 😀 \u2028 line', 'http://c.example/'],
       ['Новости', 'say "hi" <script>x', 'http://b.example/?q=%221%22&r=\\'],
       ['Новости', 'Ёжик в тумане', 'http://a.example/%D1%91%D0%B6'],
     ]);
-    assert.deepStrictEqual(logic.search(found, 'ЕЖ').map((link) => link.name), ['Ёжик в тумане']);
-    assert.deepStrictEqual(logic.search(found, '😀').map((link) => link.name), ['smile 😀 \u2028 line']);
+    assert.deepStrictEqual(collection.search('ЕЖ', 10).shown.map((link) => link.name), ['Ёжик в тумане']);
+    assert.deepStrictEqual(collection.search('😀', 10).shown.map((link) => link.name), ['smile 😀 \u2028 line']);
     assert.strictEqual(fs.readFileSync(path.join(root, 'site', 'export', 'search.js'), 'latin1'),
       fs.readFileSync(searchScript, 'latin1'));
+  } finally {
+    fs.rmSync(root, { recursive: true, force: true });
+  }
+});
+
+test('the index of three letters never hides a link, and a rare word needs few parts', { skip: !converter }, () => {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'trevanto-grams-'));
+  try {
+    const names = ['Ёлка', 'ЁЖИК', 'елочка', 'Straße', 'İstanbul', '\u212Aelvin', 'a\u00A0b', 'x😀y', 'Tab\u2028line', 'Mixed КИРИЛЛИЦА'];
+    const addresses = ['http://a.example/%D0%81%D0%BB%D0%BA%D0%B0', 'http://b.example/%E0%A4%A', 'https://c.example/%0Anew%0Aline',
+      'http://d.example/ПУТЬ', 'http://e.example/%C4%B0', 'mailto:x@y.example'];
+    for (let i = 0; i < 2400; ++i) {
+      const folder = path.join(root, 'src', `S${i % 3}`);
+      fs.mkdirSync(folder, { recursive: true });
+      fs.writeFileSync(path.join(folder, `${names[i % names.length]} ${i}.url`),
+        `[InternetShortcut]\r\nURL=${addresses[i % addresses.length]}?n=${i}&pad=${'p'.repeat(30)}\r\n`);
+    }
+    fs.mkdirSync(path.join(root, 'site'));
+    const run = childProcess.spawnSync(converter, ['--templates', templates, path.join(root, 'src'), path.join(root, 'site')]);
+    assert.strictEqual(run.status, 0, String(run.stderr));
+    const exportFolder = path.join(root, 'site', 'export');
+    const context = {};
+    for (const name of fs.readdirSync(exportFolder).filter((n) => n.startsWith('search-'))) {
+      vm.runInNewContext(fs.readFileSync(path.join(exportFolder, name), 'latin1'), context);
+    }
+    const index = context.trevantoSearchIndex;
+    const withGrams = new logic.Collection(index);
+    const without = new logic.Collection(Object.assign({}, index, { grams: [] }));
+    assert.ok(withGrams.parts.length >= 2, `${withGrams.parts.length} parts`);
+    for (const [key, text] of Object.entries(context.trevantoSearchParts)) {
+      assert.ok(withGrams.addPart(key, text) && without.addPart(key, text), key);
+    }
+    for (const [key, text] of Object.entries(context.trevantoSearchGrams)) assert.ok(withGrams.addGrams(key, text), key);
+
+    const queries = ['елка', 'ЁЛКА', 'ёжик 12', 'strasse', 'straße', 'istanbul', 'i̇stanbul', 'kelvin', 'KELVIN', 'a b', 'x😀y',
+      'путь', 'ПУТЬ', '%d0%bf', 'new line', '%0anew', 'ёлк', 'ка', 'n=2399', 'n=2399&', '=239', 'кириллица mixed 77', 'pad=ppp',
+      'mailto', '%e0%a4%a', 'nowhere', 'ел', 'é'];
+    for (const query of queries) {
+      const found = withGrams.search(query, 10000);
+      const expected = without.search(query, 10000);
+      assert.strictEqual(found.complete, true, query);
+      assert.deepStrictEqual([found.total, found.shown], [expected.total, expected.shown], query);
+    }
+    assert.ok(without.search('ёлка', 10).total > 0 && without.search('kelvin', 10).total > 0);
+    assert.strictEqual(withGrams.candidates(logic.words('nowhere')).parts.length, 0);
+    assert.strictEqual(withGrams.candidates(logic.words('ка')).parts.length, withGrams.parts.length, 'two letters: every part');
   } finally {
     fs.rmSync(root, { recursive: true, force: true });
   }

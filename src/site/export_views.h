@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+// The views of the export that a browser opens: export/index.html, the whole collection on one
+// page for any screen, and the search data that it and the start page search. Both are written
+// from the same reading of the pages as the bookmark file.
+//
+// The search data are split so that a page loads only what it needs: search-data.js is a small
+// index (the sections, their links' count and page, the parts and how many links each holds),
+// the links themselves stand in parts, search-part-HASH.js, each a single string of lines
+// "NAME\tADDRESS\n" in the order of the menu and the pages, and search-grams-HASH.js say which
+// parts hold which three letters in a row (folded as the search folds them), so that a search
+// for a rare word loads the few parts that can hold it. HASH is taken from a file's content: a
+// new export never replaces a file that an earlier index names, so a page that loads while a
+// run writes reads one whole export, a failed run leaves the earlier one as it was, and a part
+// whose links did not change is not written again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "site_export.h"
+#include "site_files.h"
+
+namespace trevanto::site {
+
+inline constexpr std::string_view kIndexPageName = "index.html";
+// The frame of export/index.html (head, styles, texts) in the program folder; the sections are
+// written where it holds kIndexPageSectionsMark.
+inline constexpr std::string_view kIndexPageTemplateName = "index-page.html";
+inline constexpr std::string_view kIndexPageSectionsMark = "<!--SECTIONS-->";
+inline constexpr std::string_view kSearchPartPrefix = "search-part-";
+inline constexpr std::string_view kSearchGramsPrefix = "search-grams-";
+// The files the three-letter index is spread over; a search loads one per three letters.
+inline constexpr std::size_t kSearchGramFiles = 32;
+
+// The bytes of text a part holds before the next one begins: small enough that a page opening
+// one section loads little, large enough that a search loads few files.
+inline constexpr std::size_t kSearchPartBytes = 128 * 1024;
+
+// The section's anchor in export/index.html (index.html#ANCHOR): its page name without .html,
+// as UTF-8.
+std::string sectionAnchor(std::string_view pageName);
+
+// True when export/index.html is there and was written from this frame of the page.
+bool pageFollowsTemplate(const std::filesystem::path& exportFolder, std::string_view pageTemplate);
+
+// Whether a file of the export folder is a part or a file of the three-letter index, of any
+// export; or a temporary file of one, or of index.html.
+bool isSearchPartName(std::string_view name);
+bool isExportViewsLeftover(std::string_view name);
+
+// Writes the search index, the parts and index.html as the sections and links are fed to it.
+// Parts are written as they fill; the index and the page only on commit, which then removes the
+// parts of earlier exports. Without a commit, the parts it wrote are removed again.
+class ExportViews {
+ public:
+  // pageTemplate: the bytes of index-page.html; it must hold kIndexPageSectionsMark.
+  ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate);
+  ExportViews(const ExportViews&) = delete;
+  ExportViews& operator=(const ExportViews&) = delete;
+  ~ExportViews();
+
+  void beginSection(const MenuSection& section);
+  void link(const PageLink& link);
+  void endSection();
+  // Throws base::FileError naming the file.
+  void commit();
+  // The files of the committed export: index.html, the parts and the files of the index.
+  std::vector<std::string> files() const;
+
+ private:
+  struct Section {
+    std::string name;
+    std::string pageName;
+    std::size_t links = 0;
+  };
+  void endPart();
+  void addGrams(std::string_view utf8);
+  // Writes a file named PREFIX + the hash of text + ".js" unless it is there; returns the hash.
+  std::string writeNamed(std::string_view prefix, std::string_view key, const std::string& text);
+  void writeGrams();
+  std::string searchIndex() const;
+  std::string sectionList() const;
+
+  std::filesystem::path folder_;
+  std::string pageTemplate_;
+  std::vector<Section> sections_;
+  std::vector<std::pair<std::string, std::size_t>> parts_;  // the hash and links of each part
+  std::vector<std::string> gramFiles_;                       // the hash of each file of the index
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> grams_;  // three letters -> parts
+  std::set<std::string> kept_;                               // the files this export names
+  std::vector<std::filesystem::path> written_;
+  std::string part_;  // the text of the part being filled, escaped for a string literal
+  std::size_t partLinkCount_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace trevanto::site
