@@ -34,6 +34,13 @@ for program in "${programs[@]}"; do
 done
 [ ! -e "$prefix/lib" ] || fail "something was installed under lib/: $(ls -R "$prefix/lib")"
 
+# The timer's units, their service running the programs where this install put them.
+if [ -e "$build/data/systemd/trevanto-sync.service" ]; then
+  [ -f "$prefix/share/systemd/user/trevanto-sync.timer" ] || fail "no trevanto-sync.timer"
+  grep -qx "ExecStart=$work/first/bin/trevanto-import --browsers --settings" \
+    "$prefix/share/systemd/user/trevanto-sync.service" || fail "the service does not run the installed trevanto-import"
+fi
+
 if [ -e "$build/bin/trevanto" ]; then
   [ -f "$prefix/share/applications/trevanto.desktop" ] || fail "no desktop entry"
   [ -f "$prefix/share/metainfo/trevanto.metainfo.xml" ] || fail "no AppStream data"

@@ -9,16 +9,21 @@
 #include "base/command_line.h"
 #include "site/conversion.h"
 #include "site/template_folder.h"
+#ifdef TREVANTO_HAS_SAVED_FOLDERS
+#include "settings/saved_folders.h"
+#endif
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: trevanto-convert [--templates DIR] SOURCE SITE\n"
+    "       trevanto-convert [--templates DIR] --settings\n"
     "Converts the Internet shortcuts (*.url) in the subfolders of SOURCE into the framed\n"
     "HTML site in SITE, adding only the links and sections it does not hold yet.\n"
     "\n"
     "  --templates DIR  take the template pages from DIR instead of the program's own\n"
     "                   (../share/trevanto from its folder, or its folder in a build tree)\n"
+    "  --settings       SOURCE and SITE are the folders the window (trevanto) last saved\n"
     "  -h, --help       print this help and exit\n"
     "  --version        print the version and exit\n"
     "\n"
@@ -29,13 +34,30 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   using namespace trevanto;
-  base::CommandLine commandLine("trevanto-convert", kUsage, {{"--templates", true, ""}});
+  base::CommandLine commandLine("trevanto-convert", kUsage, {{"--templates", true, ""}, {"--settings", false, ""}});
   if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
   const std::vector<std::string>& positional = commandLine.positional();
-  if (positional.size() != 2) return commandLine.usageError("a SOURCE and a SITE folder are needed");
+  const bool fromSettings = commandLine.has("--settings");
+  if (fromSettings && !positional.empty()) return commandLine.usageError("--settings takes no folders");
+  if (!fromSettings && positional.size() != 2) return commandLine.usageError("a SOURCE and a SITE folder are needed");
   const std::filesystem::path templates = commandLine.value("--templates").value_or(std::string());
 
-  const site::RunRequest request(positional[0], positional[1],
+  std::filesystem::path source, site;
+  if (fromSettings) {
+#ifdef TREVANTO_HAS_SAVED_FOLDERS
+    const settings::SavedFolders saved = settings::savedFolders();
+    if (saved.failed()) return commandLine.failure(saved.error);
+    source = saved.source;
+    site = saved.site;
+#else
+    return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
+#endif
+  } else {
+    source = positional[0];
+    site = positional[1];
+  }
+
+  const site::RunRequest request(source, site,
                                  templates.empty() ? site::templateFolder(site::runningProgramFolder()) : templates);
   const site::RunReport report = site::runConversion(request);
 

@@ -81,9 +81,9 @@ class Collector : public BookmarkSink {
   std::uint32_t current_ = 0;
 };
 
-// Reads one input given on the command line. Throws base::FileError naming it.
-void readInput(const std::filesystem::path& input, Collector& collector) {
-  collector.startInput();
+}  // namespace
+
+void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& collector) {
   const base::FileDescriptor fd(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!fd) throw base::FileError("Не удалось прочитать", input, base::systemReason(errno));
   struct stat info {};
@@ -98,23 +98,43 @@ void readInput(const std::filesystem::path& input, Collector& collector) {
   throw base::FileError("Неизвестный вид закладок", input, noKnownKindReason());
 }
 
-}  // namespace
-
 ImportReport runImport(const ImportRequest& request) {
   std::string named = safeName(request.namedSection);
   if (named.empty()) named = kDefaultSection;
   Collector collector(sectionName({}, named));
   try {
-    for (const std::filesystem::path& input : request.inputs) readInput(input, collector);
+    for (const std::filesystem::path& input : request.inputs) {
+      collector.startInput();
+      readBookmarkInput(input, collector);
+    }
   } catch (const std::exception& failure) {
     collector.report.error = failure.what();
     return std::move(collector.report);
+  }
+  for (const ProfileInput& profile : request.profiles) {
+    if (!profile.problem.empty()) {
+      collector.report.unreadProfiles.push_back(profile.label + ": " + profile.problem);
+      continue;
+    }
+    // What a profile that fails half-way gave is taken back: it is passed over whole.
+    const std::size_t bookmarks = collector.bookmarks.size();
+    const std::size_t skipped = collector.report.skipped.size();
+    try {
+      collector.startInput();
+      readBookmarkInput(profile.file, collector);
+    } catch (const std::exception& failure) {
+      collector.bookmarks.resize(bookmarks);
+      collector.report.skipped.resize(skipped);
+      collector.report.unreadProfiles.push_back(profile.label + ": " + failure.what());
+    }
   }
 
   ImportReport& report = collector.report;
   try {
     CollectionWriter writer(request.collection);
+    const auto total = static_cast<std::int64_t>(collector.bookmarks.size());
     for (Pending& bookmark : collector.bookmarks) {
+      if (request.progress) request.progress(report.added + report.alreadyThere, total);
       const auto outcome = writer.add(collector.sections[bookmark.section], bookmark.baseName, bookmark.address);
       ++(outcome == AddOutcome::Added ? report.added : report.alreadyThere);
       bookmark = {};  // its memory is no longer needed
@@ -141,6 +161,7 @@ std::vector<std::string> importStatisticsLines(const ImportReport& report) {
                       base::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
     }
   }
+  for (const std::string& profile : report.unreadProfiles) lines.push_back("Профиль не прочитан : " + profile);
   if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + base::countText(report.passedOver));
   return lines;
 }

@@ -4,17 +4,30 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "reader.h"
 #include "safe_names.h"
 
 namespace trevanto::import {
 
+// A browser profile's bookmark file. Unlike an input given by path, one that cannot be read is
+// named in the report and passed over, and the import goes on.
+struct ProfileInput {
+  std::filesystem::path file;  // its places.sqlite or Bookmarks
+  std::string label;           // how the report names it: "Firefox «default-release»"
+  std::string problem;         // already known to keep it from being read; empty otherwise
+};
+
 struct ImportRequest {
   std::vector<std::filesystem::path> inputs;                // export files, profile files, link files, folders
+  std::vector<ProfileInput> profiles;                       // read after the inputs
   std::filesystem::path collection;                         // SOURCE: created when absent
   std::string namedSection = std::string(kDefaultSection);  // as given; made safe here
+  // Called on the import's thread while the shortcuts are written: how many of how many.
+  std::function<void(std::int64_t done, std::int64_t total)> progress;
 };
 
 struct SkippedBookmark {
@@ -28,11 +41,16 @@ struct ImportReport {
   std::int64_t alreadyThere = 0;
   std::vector<SkippedBookmark> skipped;
   std::int64_t passedOver = 0;  // files of no known kind in folders given
+  std::vector<std::string> unreadProfiles;  // "label: reason" for each profile passed over
   std::string error;            // what ended the import, naming the file and the reason; empty when done
   bool failed() const { return !error.empty(); }
 };
 
 ImportReport runImport(const ImportRequest& request);
+
+// Reads one input (a file of any known kind, or a folder of link files) into sink. Throws
+// base::FileError naming it.
+void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& sink);
 
 // The report in the converter's voice: the counts, then up to kMaxSkippedNamed skipped.
 inline constexpr std::size_t kMaxSkippedNamed = 20;

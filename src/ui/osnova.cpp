@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "fonts.h"
 #include "form4.h"
+#include "import_window.h"
 #include "list_controls.h"
 #include "message_box.h"
 #include "option_box.h"
@@ -131,6 +132,9 @@ void Osnova::setupMenu() {
   QAction* Ab = menuBar()->addAction(QStringLiteral("About"));
   Ab->setObjectName(QStringLiteral("Ab"));
   connect(Ab, &QAction::triggered, this, [this] { Ab_Click(0); });
+  QAction* Imp = menuBar()->addAction(QStringLiteral("Импорт"));
+  Imp->setObjectName(QStringLiteral("Imp"));
+  connect(Imp, &QAction::triggered, this, &Osnova::Imp_Click);
 }
 
 void Osnova::setupTabOrder() {
@@ -289,12 +293,14 @@ void Osnova::Command2_Click() {
   if (!mayClose()) return;
   close();
   closeAbout();
+  closeImport();
 }
 
 // Every close of the window saves the settings and closes the About window.
 bool Osnova::Form_Unload() {
   if (!mayClose()) return false;
   closeAbout();
+  closeImport();
   return true;
 }
 
@@ -359,6 +365,35 @@ void Osnova::changeEvent(QEvent* event) {
 
 void Osnova::closeAbout() {
   if (form4_) form4_->close();
+}
+
+}  // namespace trevanto::ui
+
+namespace trevanto::ui {
+
+// ---------------------------------------------------------------------------------------------
+// The import window. When an import has ended, the source side's chain brings Dir's subfolders
+// and Label3's count up to date.
+
+void Osnova::Imp_Click() {
+  if (import_) {
+    import_->raise();
+    import_->activateWindow();
+    return;
+  }
+  import_ = new ImportWindow(this, Dir->folder(), [this] {
+    try {
+      Dir_Click();
+    } catch (const std::exception&) {
+      // The folder went away meanwhile: the count stays as it was.
+    }
+  });
+  import_->setAttribute(Qt::WA_DeleteOnClose);
+  import_->show();
+}
+
+void Osnova::closeImport() {
+  if (import_) import_->closeWithProgram();
 }
 
 }  // namespace trevanto::ui

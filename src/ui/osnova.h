@@ -21,6 +21,7 @@ class DriveList;
 class FileList;
 class FolderList;
 class Form4;
+class ImportWindow;
 class OptionBox;
 class RunController;
 
@@ -50,6 +51,8 @@ class Osnova : public QMainWindow {
   void Command2_Click();
   void Timer1_Timer();
   void Ab_Click(int Index);
+  // "Импорт": the browsers' bookmarks into the source folder shown in Dir.
+  void Imp_Click();
   // Closing the main window (its close box, the system, close()): false while a run has to
   // stop first; the close then completes when the run has returned.
   bool Form_Unload();
@@ -84,6 +87,7 @@ class Osnova : public QMainWindow {
   void setInputBlocked(bool blocked);
   void saveSettings();
   void closeAbout();
+  void closeImport();
 
   DriveList* Drive1 = nullptr;
   DriveList* Drive2 = nullptr;
@@ -102,6 +106,7 @@ class Osnova : public QMainWindow {
   OptionBox* Check3 = nullptr;
   QTimer* Timer1 = nullptr;
   QPointer<Form4> form4_;
+  QPointer<ImportWindow> import_;
 
   QString programFolder_;
   RunController* run_ = nullptr;

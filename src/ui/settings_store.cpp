@@ -13,7 +13,7 @@
 
 #include "base/file_error.h"
 #include "list_controls.h"
-#include "program.h"
+#include "settings/settings_file.h"
 
 namespace trevanto::ui {
 namespace {
@@ -39,31 +39,14 @@ QString writeFailureReason(const QString& fileName) {
 
 }  // namespace
 
-SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QString::fromLatin1(kProgramName), QStringLiteral("Config"))) {
+SettingsStore::SettingsStore() : settings_(settings::openSettingsFile()) {
   settings_->setAtomicSyncRequired(true);
 }
 
 SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::read(const QString& key, const QString& defaultValue) const {
-  settings_->beginGroup(kGroup);
-  QString value = defaultValue;
-  const QString stored = key.toUpper();
-  if (settings_->contains(stored)) {
-    value = settings_->value(stored).toString();
-  } else {
-    // An entry put in by hand may be spelled in any case.
-    for (const QString& candidate : settings_->childKeys()) {
-      if (candidate.compare(key, Qt::CaseInsensitive) == 0) {
-        value = settings_->value(candidate).toString();
-        break;
-      }
-    }
-  }
-  settings_->endGroup();
-  return value;
+  return settings::readEntry(*settings_, key, defaultValue);
 }
 
 void SettingsStore::write(const QString& key, const QString& value) {

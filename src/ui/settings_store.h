@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+#include "settings/settings_file.h"
+
 class QSettings;
 
 namespace trevanto::ui {
@@ -14,7 +16,7 @@ namespace trevanto::ui {
 class SettingsStore {
  public:
   // The section the entries stand in.
-  static inline const QString kGroup = QStringLiteral("Load Defaults");
+  static inline const QString kGroup = settings::kGroup;
 
   SettingsStore();
   ~SettingsStore();

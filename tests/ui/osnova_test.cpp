@@ -80,9 +80,11 @@ TEST_F(OsnovaTest, everyControlSitsWhereTheLayoutDrawsIt) {
   EXPECT_EQ(child<OptionBox>(window_.get(), "Check2")->text(), "Закрытие программы по исполнению !");
   EXPECT_EQ(child<OptionBox>(window_.get(), "Check3")->text(), "Не показывать статистику по оканчанию");
   const QList<QAction*> menu = window_->menuBar()->actions();
-  ASSERT_EQ(menu.size(), 1);
+  ASSERT_EQ(menu.size(), 2);
   EXPECT_EQ(menu[0]->text(), "About");
   EXPECT_EQ(menu[0]->menu(), nullptr);
+  EXPECT_EQ(menu[1]->text(), "Импорт");
+  EXPECT_EQ(menu[1]->menu(), nullptr);
 }
 
 TEST_F(OsnovaTest, fontsIconTabOrderAndFocus) {

@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: MIT
+#include "browser_profiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "importer.h"
+#include "reader.h"
+#include "base/file_error.h"
+
+namespace trevanto::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where a browser keeps its profiles, under HOME or under XDG_CONFIG_HOME.
+enum class Base { Home, Config };
+
+struct FirefoxHome {
+  const char* browser;
+  Base base;
+  const char* folder;  // the one holding profiles.ini
+};
+
+// Firefox and the browsers that keep its layout; the newer Firefox keeps its profiles under
+// XDG_CONFIG_HOME, the older (and most installations) under ~/.mozilla.
+constexpr std::array<FirefoxHome, 11> kFirefoxHomes = {{
+    {"Firefox", Base::Home, ".mozilla/firefox"},
+    {"Firefox", Base::Config, "mozilla/firefox"},
+    {"Firefox (snap)", Base::Home, "snap/firefox/common/.mozilla/firefox"},
+    {"Firefox (flatpak)", Base::Home, ".var/app/org.mozilla.firefox/.mozilla/firefox"},
+    {"Firefox (flatpak)", Base::Home, ".var/app/org.mozilla.firefox/config/mozilla/firefox"},
+    {"LibreWolf", Base::Home, ".librewolf"},
+    {"LibreWolf (flatpak)", Base::Home, ".var/app/io.gitlab.librewolf-community/.librewolf"},
+    {"Waterfox", Base::Home, ".waterfox"},
+    {"Waterfox (flatpak)", Base::Home, ".var/app/net.waterfox.waterfox/.waterfox"},
+    {"Floorp", Base::Home, ".floorp"},
+    {"Floorp (flatpak)", Base::Home, ".var/app/one.ablaze.floorp/.floorp"},
+}};
+
+struct ChromiumHome {
+  const char* browser;
+  const char* folder;   // under XDG_CONFIG_HOME, the one holding "Local State"
+  const char* flatpak;  // the flatpak's id, or null
+};
+
+constexpr std::array<ChromiumHome, 18> kChromiumHomes = {{
+    {"Chromium", "chromium", "org.chromium.Chromium"},
+    {"Google Chrome", "google-chrome", "com.google.Chrome"},
+    {"Google Chrome Beta", "google-chrome-beta", nullptr},
+    {"Google Chrome Unstable", "google-chrome-unstable", "com.google.ChromeDev"},
+    {"Microsoft Edge", "microsoft-edge", "com.microsoft.Edge"},
+    {"Microsoft Edge Beta", "microsoft-edge-beta", nullptr},
+    {"Microsoft Edge Dev", "microsoft-edge-dev", nullptr},
+    {"Brave", "BraveSoftware/Brave-Browser", "com.brave.Browser"},
+    {"Brave Beta", "BraveSoftware/Brave-Browser-Beta", nullptr},
+    {"Brave Nightly", "BraveSoftware/Brave-Browser-Nightly", nullptr},
+    {"Vivaldi", "vivaldi", "com.vivaldi.Vivaldi"},
+    {"Vivaldi Snapshot", "vivaldi-snapshot", nullptr},
+    {"Opera", "opera", "com.opera.Opera"},
+    {"Opera Beta", "opera-beta", nullptr},
+    {"Opera Developer", "opera-developer", nullptr},
+    {"Yandex", "yandex-browser", "ru.yandex.Browser"},
+    {"Yandex Beta", "yandex-browser-beta", nullptr},
+    {"Chromium (snap)", nullptr, nullptr},  // ~/snap/chromium/common/chromium, below
+}};
+
+bool isFolder(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Why a profile folder cannot be read, or empty when it can be listed.
+std::string folderProblem(const fs::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) {
+    return errno == ENOENT ? "папки профиля нет" : base::systemReason(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) return "не папка";
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return base::systemReason(errno);
+  ::closedir(listing);
+  return {};
+}
+
+// Completes a profile: its bookmark file when there is one, or what keeps it from being read.
+void settle(BrowserProfile& profile, const char* fileName) {
+  profile.problem = folderProblem(profile.folder);
+  if (!profile.problem.empty()) return;
+  const fs::path file = profile.folder / fileName;
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) {
+    if (errno != ENOENT) profile.problem = base::systemReason(errno);
+    return;  // a profile not used yet: nothing to read
+  }
+  profile.bookmarks = file;
+  if (::access(file.c_str(), R_OK) != 0) profile.problem = base::systemReason(errno);
+}
+
+struct KeyFileFree {
+  void operator()(GKeyFile* file) const { g_key_file_free(file); }
+};
+struct StrvFree {
+  void operator()(gchar** list) const { g_strfreev(list); }
+};
+
+std::string keyFileString(GKeyFile* file, const gchar* group, const gchar* key) {
+  gchar* value = g_key_file_get_string(file, group, key, nullptr);
+  if (value == nullptr) return {};
+  std::string text(value);
+  g_free(value);
+  return text;
+}
+
+// The profiles profiles.ini lists in folder: every [ProfileN] with its Path, relative to the
+// folder unless IsRelative=0. The [Install...] sections only say which one is the default.
+void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
+  const fs::path ini = folder / "profiles.ini";
+  if (::access(ini.c_str(), F_OK) != 0) return;
+  std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
+  GError* error = nullptr;
+  if (!g_key_file_load_from_file(file.get(), ini.c_str(), G_KEY_FILE_NONE, &error)) {
+    BrowserProfile unreadable;
+    unreadable.browser = browser;
+    unreadable.name = "profiles.ini";
+    unreadable.folder = folder;
+    unreadable.problem = ini.string() + ": " + (error != nullptr ? error->message : "не читается");
+    g_clear_error(&error);
+    found.push_back(std::move(unreadable));
+    return;
+  }
+  const std::unique_ptr<gchar*, StrvFree> groups(g_key_file_get_groups(file.get(), nullptr));
+  std::set<std::string> installDefaults;
+  for (gchar** group = groups.get(); *group != nullptr; ++group) {
+    if (std::string_view(*group).starts_with("Install")) {
+      const std::string path = keyFileString(file.get(), *group, "Default");
+      if (!path.empty()) installDefaults.insert(path);
+    }
+  }
+  for (gchar** group = groups.get(); *group != nullptr; ++group) {
+    const std::string_view name(*group);
+    if (!name.starts_with("Profile") || name.size() == 7 ||
+        name.substr(7).find_first_not_of("0123456789") != std::string_view::npos) {
+      continue;
+    }
+    const std::string path = keyFileString(file.get(), *group, "Path");
+    if (path.empty()) continue;
+    const std::string relative = keyFileString(file.get(), *group, "IsRelative");
+    BrowserProfile profile;
+    profile.browser = browser;
+    profile.name = keyFileString(file.get(), *group, "Name");
+    profile.folder = relative == "0" ? fs::path(path) : folder / path;
+    if (profile.name.empty()) profile.name = profile.folder.filename().string();
+    profile.isDefault = installDefaults.empty() ? keyFileString(file.get(), *group, "Default") == "1"
+                                                : installDefaults.contains(path);
+    settle(profile, "places.sqlite");
+    found.push_back(std::move(profile));
+  }
+}
+
+// The profiles a Chromium-family browser's Local State lists (profile.info_cache: the folder's
+// name, and the name the user gave it). A browser that keeps its one profile in the folder
+// itself, or whose Local State says nothing, gets what the folder holds.
+void findChromiumProfiles(const std::string& browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
+  if (!isFolder(folder)) return;
+  const auto add = [&](const fs::path& profileFolder, std::string name) {
+    BrowserProfile profile;
+    profile.browser = browser;
+    profile.name = std::move(name);
+    profile.folder = profileFolder;
+    settle(profile, "Bookmarks");
+    found.push_back(std::move(profile));
+  };
+  const std::size_t before = found.size();
+  const fs::path localState = folder / "Local State";
+  std::ifstream in(localState, std::ios::binary);
+  if (in) {
+    const nlohmann::json state = nlohmann::json::parse(in, nullptr, false);
+    const nlohmann::json* cache = nullptr;
+    if (state.is_object() && state.contains("profile") && state["profile"].is_object()) {
+      const nlohmann::json& profile = state["profile"];
+      if (profile.contains("info_cache") && profile["info_cache"].is_object()) cache = &profile["info_cache"];
+    }
+    std::string lastUsed;
+    if (cache != nullptr) {
+      const nlohmann::json& profile = state["profile"];
+      if (profile.contains("last_used") && profile["last_used"].is_string()) lastUsed = profile["last_used"];
+      for (const auto& [folderName, entry] : cache->items()) {
+        // A folder name is one name: nothing that climbs out of the browser's folder.
+        if (folderName.empty() || folderName == "." || folderName == ".." || folderName.find('/') != std::string::npos)
+          continue;
+        std::string name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
+                               ? entry["name"].get<std::string>()
+                               : std::string();
+        add(folder / folderName, name.empty() ? folderName : name);
+        found.back().isDefault = folderName == (lastUsed.empty() ? "Default" : lastUsed);
+      }
+    }
+  }
+  if (found.size() == before) {
+    if (isFolder(folder / "Default")) add(folder / "Default", "Default");
+    else if (::access((folder / "Bookmarks").c_str(), F_OK) == 0) add(folder, browser);
+    if (found.size() > before) found.back().isDefault = true;
+  }
+}
+
+// A profile that is not the same folder as one found before.
+fs::path identity(const fs::path& folder) {
+  std::error_code error;
+  fs::path canonical = fs::weakly_canonical(folder, error);
+  return error ? folder.lexically_normal() : canonical;
+}
+
+}  // namespace
+
+UserHome UserHome::fromEnvironment() {
+  UserHome home;
+  const char* homeVariable = std::getenv("HOME");
+  home.home = homeVariable != nullptr ? homeVariable : "";
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  // The variable counts only when it holds an absolute path.
+  home.config = config != nullptr && config[0] == '/' ? fs::path(config) : home.home / ".config";
+  return home;
+}
+
+std::string BrowserProfile::label() const { return browser + " \u00AB" + name + "\u00BB"; }
+
+std::vector<BrowserProfile> findBrowserProfiles(const UserHome& home) {
+  std::vector<BrowserProfile> found;
+  if (!home.home.empty()) {
+    for (const FirefoxHome& place : kFirefoxHomes) {
+      const fs::path folder = (place.base == Base::Home ? home.home : home.config) / place.folder;
+      findFirefoxProfiles(place.browser, folder, found);
+    }
+  }
+  for (const ChromiumHome& place : kChromiumHomes) {
+    if (place.folder == nullptr) {
+      if (!home.home.empty()) findChromiumProfiles(place.browser, home.home / "snap/chromium/common/chromium", found);
+      continue;
+    }
+    findChromiumProfiles(place.browser, home.config / place.folder, found);
+    if (place.flatpak != nullptr && !home.home.empty()) {
+      findChromiumProfiles(std::string(place.browser) + " (flatpak)",
+                           home.home / ".var/app" / place.flatpak / "config" / place.folder, found);
+    }
+  }
+  // The same folder reached twice (a link from one home to another) is one profile.
+  std::set<fs::path> seen;
+  std::vector<BrowserProfile> unique;
+  for (BrowserProfile& profile : found) {
+    if (seen.insert(identity(profile.folder / (profile.bookmarks.empty() ? "" : profile.bookmarks.filename())))
+            .second) {
+      unique.push_back(std::move(profile));
+    }
+  }
+  return unique;
+}
+
+std::int64_t countBookmarks(const fs::path& file) {
+  class Counter : public BookmarkSink {
+   public:
+    void beginFolder(std::string_view) override {}
+    void endFolder() override {}
+    void bookmark(std::string_view, std::string_view) override { ++count; }
+    void skipped(std::string_view, std::string_view) override {}
+    void passedOver() override {}
+    std::int64_t count = 0;
+  } counter;
+  readBookmarkInput(file, counter);
+  return counter.count;
+}
+
+}  // namespace trevanto::import

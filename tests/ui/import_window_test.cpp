@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: MIT
+// "Импорт" in the menu bar: the profiles of a fake home listed and checked, a file added by hand,
+// the import into the folder Dir shows off the window's thread, the importer's statistics, and
+// the source side brought up to date; the settings reader the programs share with the window.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "import/importer.h"
+#include "import_window.h"
+#include "message_box.h"
+#include "settings/saved_folders.h"
+#include "settings_store.h"
+#include "support/browser_home.h"
+#include "ui_test_support.h"
+
+namespace trevanto::uitest {
+namespace {
+
+class ImportWindowTest : public CollectionWindowTest {
+ protected:
+  void SetUp() override {
+    CollectionWindowTest::SetUp();
+    fake_ = std::make_unique<testing::FakeHome>(temp_ / "browsers");
+    ui::ImportWindow::setUserHomeForTests(import::UserHome{fake_->home, fake_->config});
+    window_ = makeWindow();
+    Dir = child<ui::FolderList>(window_.get(), "Dir");
+    Dir->setPath(qs(source_));
+    Label3 = child<QLabel>(window_.get(), "Label3");
+  }
+  void TearDown() override {
+    window_.reset();
+    ui::ImportWindow::setUserHomeForTests(std::nullopt);
+    std::error_code ignored;
+    fs::permissions(fake_->home / ".mozilla/firefox/locked.profile", fs::perms::owner_all, ignored);
+    CollectionWindowTest::TearDown();
+  }
+
+  // Opens the import window through the menu bar and waits for its list.
+  ui::ImportWindow* openImport() {
+    QAction* Imp = window_->findChild<QAction*>(QStringLiteral("Imp"));
+    if (Imp == nullptr) return nullptr;
+    Imp->trigger();
+    auto* dialog = window_->findChild<ui::ImportWindow*>(QStringLiteral("ImportWindow"));
+    if (dialog == nullptr) return nullptr;
+    auto* list = child<QTreeWidget>(dialog, "Profiles");
+    if (!QTest::qWaitFor([&] { return child<QPushButton>(dialog, "Import")->isEnabled(); }, 30000)) return nullptr;
+    EXPECT_EQ(list->topLevelItemCount(), static_cast<int>(fake_->profiles.size()));
+    return dialog;
+  }
+
+  std::unique_ptr<testing::FakeHome> fake_;
+  std::unique_ptr<ui::Osnova> window_;
+  ui::FolderList* Dir = nullptr;
+  QLabel* Label3 = nullptr;
+};
+
+TEST_F(ImportWindowTest, profilesListedCheckedWithTheirCounts_unknownFileRefused) {
+  ui::ImportWindow* dialog = openImport();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  auto* list = child<QTreeWidget>(dialog, "Profiles");
+  for (const testing::FakeProfile& profile : fake_->profiles) {
+    const QList<QTreeWidgetItem*> named = list->findItems(QString::fromStdString(profile.name), Qt::MatchExactly, 1);
+    ASSERT_FALSE(named.isEmpty()) << profile.name;
+    const QTreeWidgetItem* item = named.front();
+    EXPECT_EQ(item->text(0).toStdString(), profile.browser);
+    EXPECT_EQ(item->checkState(0), Qt::Checked);
+    if (profile.readable) {
+      EXPECT_EQ(item->text(2), QString::number(profile.count)) << profile.name;
+    } else {
+      EXPECT_TRUE(item->text(2).startsWith("не читается: ")) << profile.name;
+    }
+  }
+  EXPECT_TRUE(child<QLabel>(dialog, "Target")->text().endsWith(qs(source_)));
+  // A file that holds no bookmarks of a known kind is refused with a message, not listed.
+  testing::writeFile(temp_ / "notes.txt", "just text");
+  EXPECT_FALSE(dialog->addFile(temp_ / "notes.txt"));
+  const QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown.front().contains("notes.txt")) << shown.front().toStdString();
+}
+
+TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDate) {
+  ui::ImportWindow* dialog = openImport();
+  ASSERT_NE(dialog, nullptr);
+  auto* list = child<QTreeWidget>(dialog, "Profiles");
+  // One profile unchecked; one export added by hand.
+  list->findItems(QStringLiteral("wolf"), Qt::MatchExactly, 1).front()->setCheckState(0, Qt::Unchecked);
+  ASSERT_TRUE(dialog->addFile(fs::path(TREVANTO_IMPORT_FIXTURES) / "safari.html"));
+  std::int64_t expected = 3;  // the export's
+  for (const testing::FakeProfile& profile : fake_->profiles) {
+    if (profile.readable && profile.name != "wolf") expected += profile.count;
+  }
+  // A shortcut put beside the sections after the count was shown: the chain must count it.
+  testing::writeShortcut(source_, "Loose", "http://loose.example/");
+  const QString before = Label3->text();
+  const int foldersBefore = Dir->ListCount();
+
+  QSignalSpy finished(dialog, &ui::ImportWindow::importFinished);
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  EXPECT_TRUE(dialog->isImporting());
+  EXPECT_FALSE(child<QPushButton>(dialog, "Import")->isEnabled());
+  ASSERT_TRUE(finished.wait(60000));
+
+  const QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown.front().startsWith(QStringLiteral("Добавлено ярлыков : %1\nУже были : 0").arg(expected)))
+      << shown.front().toStdString();
+  EXPECT_TRUE(shown.front().contains("Профиль не прочитан : Google Chrome \u00ABbroken\u00BB"));
+  EXPECT_TRUE(fs::exists(source_ / "Избранное" / "Top.url") || fs::exists(source_ / "Закладки" / "Top.url"));
+  EXPECT_FALSE(fs::exists(source_ / "Новости wolf"));
+  EXPECT_TRUE(fs::exists(source_ / "Новости Работа"));
+  EXPECT_EQ(before, "Кол. во (URL):  0");
+  EXPECT_EQ(Label3->text(), "Кол. во (URL):  1");
+  EXPECT_GT(Dir->ListCount(), foldersBefore);
+
+  // Again: nothing new.
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+  const QStringList again = ui::MessageBox::takeShown();
+  ASSERT_EQ(again.size(), 1);
+  EXPECT_TRUE(again.front().startsWith(QStringLiteral("Добавлено ярлыков : 0\nУже были : %1").arg(expected)));
+}
+
+// The programs read the folders the window saved through the same code: whatever a folder's
+// name holds, they get it back as the window wrote it.
+TEST_F(WindowTest, savedFolders_readBackAsTheWindowWroteThem) {
+  removeSettings();
+  EXPECT_TRUE(settings::savedFolders().failed());
+  const fs::path source = temp_ / "Мои, \"лучшие\" = закладки; @all";
+  const fs::path site = temp_ / "сайт\\ #1 ";
+  {
+    ui::SettingsStore store;
+    store.write(QStringLiteral("DIR"), qs(source));
+    store.write(QStringLiteral("DIRS"), qs(site));
+    ASSERT_TRUE(store.commit().isEmpty());
+  }
+  const settings::SavedFolders saved = settings::savedFolders();
+  ASSERT_FALSE(saved.failed()) << saved.error;
+  EXPECT_EQ(saved.source, source);
+  EXPECT_EQ(saved.site, site);
+  EXPECT_EQ(saved.file, ui::toFsPath(settingsFile()));
+  // A key put in by hand in other letter case is read like the window reads it.
+  removeSettings();
+  writeSettings({{"dir", "/from/hand"}, {"DIRS", "/site"}});
+  EXPECT_EQ(settings::savedFolders().source, fs::path("/from/hand"));
+  removeSettings();
+  writeSettings({{"DIR", "/only/source"}});
+  EXPECT_NE(settings::savedFolders().error.find("DIRS"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trevanto::uitest
