@@ -12,9 +12,9 @@ namespace trevanto::site {
 // Syncs a folder's entries: names created, renamed or removed in it. Throws FileError naming it.
 void syncFolder(const std::filesystem::path& folder);
 
-// The files a run wrote and the folders whose entries it changed, synced together: the writing of
-// every file is started first and then waited for, file by file, so the disk takes them in one
-// go rather than a flush per page.
+// The files a run wrote and the folders whose entries it changed, synced together: the files'
+// syncs run side by side, so the file system commits them in one go rather than a commit and a
+// flush per page.
 class WrittenFiles {
  public:
   void addFile(const std::filesystem::path& file) { files_.insert(file.string()); }
