@@ -30,11 +30,25 @@ bool isSeparator(const Json& node) {
   return meta != node.end() && meta->is_object() && stringOf(*meta, "Separator") == "true";
 }
 
-// Keys that matter; the rest (dates, guids, icons, sync data) is dropped while parsing.
+// When a bookmark was added: "date_added", microseconds since 1601 in decimal digits, as seconds
+// since 1970; 0 when absent or not a number.
+std::int64_t addedSeconds(const Json& node) {
+  const std::string_view digits = stringOf(node, "date_added");
+  if (digits.empty() || digits.size() > 18) return 0;
+  std::int64_t microseconds = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    microseconds = microseconds * 10 + (c - '0');
+  }
+  constexpr std::int64_t kSeconds1601To1970 = 11'644'473'600;
+  return microseconds / 1'000'000 - kSeconds1601To1970;
+}
+
+// Keys that matter; the rest (other dates, guids, icons, sync data) is dropped while parsing.
 bool isWantedKey(const std::string& key) {
-  static const std::array<std::string_view, 11> kWanted = {"roots",     "bookmark_bar", "other",  "synced",
+  static const std::array<std::string_view, 12> kWanted = {"roots",     "bookmark_bar", "other",  "synced",
                                                            "children",  "name",         "type",   "url",
-                                                           "meta_info", "Separator",    "version"};
+                                                           "meta_info", "Separator",    "version", "date_added"};
   for (std::string_view wanted : kWanted) {
     if (key == wanted) return true;
   }
@@ -88,7 +102,7 @@ void readChromiumBookmarks(std::string_view bytes, BookmarkSink& sink) {
           sink.endFolder();
         }
       } else if (type == "url") {
-        sink.bookmark(stringOf(node, "name"), stringOf(node, "url"));
+        sink.datedBookmark(stringOf(node, "name"), stringOf(node, "url"), addedSeconds(node));
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <unordered_map>
 
 #include "base/charset.h"
@@ -25,7 +26,20 @@ struct Pending {
   std::uint32_t section = 0;  // index into Collector::sections
   std::string baseName;       // the shortcut's safe file name less ".url"
   std::string address;        // a shortcutAddress
+  std::int64_t added = 0;     // when the bookmark was saved, seconds since 1970; 0: not known
 };
+
+// A date a source gives, in seconds since 1970, or 0 when it is none a bookmark can have: some
+// exporters write milliseconds or microseconds where seconds belong, and a date in the future
+// is a broken clock's.
+std::int64_t plausibleDate(std::int64_t value) {
+  if (value > 100'000'000'000'000) value /= 1'000'000;
+  else if (value > 100'000'000'000) value /= 1000;
+  const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+  return value > 0 && value <= now + 86400 ? value : 0;
+}
 
 // Gathers the bookmarks of every input, deciding each one's section and file name as it comes.
 class Collector : public BookmarkSink {
@@ -40,7 +54,8 @@ class Collector : public BookmarkSink {
     if (!folders_.empty()) folders_.pop_back();
     enterSection();
   }
-  void bookmark(std::string_view title, std::string_view rawAddress) override {
+  void bookmark(std::string_view title, std::string_view rawAddress) override { datedBookmark(title, rawAddress, 0); }
+  void datedBookmark(std::string_view title, std::string_view rawAddress, std::int64_t added) override {
     std::string address = shortcutAddress(rawAddress);
     std::string baseName = shortcutBaseName(title, address);
     // The address as the converter will read it from the shortcut.
@@ -49,7 +64,7 @@ class Collector : public BookmarkSink {
     if (base::asciiLower(converterAddress.substr(0, 6)) == "place:")
       return skip(baseName, "умная папка или запрос (place:)");
     if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
-    bookmarks.push_back({current_, std::move(baseName), std::move(address)});
+    bookmarks.push_back({current_, std::move(baseName), std::move(address), plausibleDate(added)});
   }
   void skipped(std::string_view title, std::string_view reason) override { skip(safeName(title), std::string(reason)); }
   void passedOver() override { ++report.passedOver; }
@@ -135,7 +150,8 @@ ImportReport runImport(const ImportRequest& request) {
     const auto total = static_cast<std::int64_t>(collector.bookmarks.size());
     for (Pending& bookmark : collector.bookmarks) {
       if (request.progress) request.progress(report.added + report.alreadyThere, total);
-      const auto outcome = writer.add(collector.sections[bookmark.section], bookmark.baseName, bookmark.address);
+      const auto outcome = writer.add(collector.sections[bookmark.section], bookmark.baseName, bookmark.address,
+                                      bookmark.added);
       ++(outcome == AddOutcome::Added ? report.added : report.alreadyThere);
       bookmark = {};  // its memory is no longer needed
     }

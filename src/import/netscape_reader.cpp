@@ -152,7 +152,7 @@ class BookmarkEvents {
       if (href) prove(inItem);
       finishLink();
       pendingFolder_.reset();  // a folder without a <DL> is empty
-      link_ = Link{href.value_or(std::string()), {}};
+      link_ = Link{href.value_or(std::string()), {}, addDate(attributes)};
     }
   }
 
@@ -191,6 +191,7 @@ class BookmarkEvents {
     enum Kind { Begin, End, Bookmark } kind;
     std::string title;
     std::string address;
+    std::int64_t added = 0;
   };
   struct FolderTitle {
     std::string title;
@@ -199,7 +200,19 @@ class BookmarkEvents {
   struct Link {
     std::string address;
     std::string title;
+    std::int64_t added = 0;
   };
+  // ADD_DATE: seconds since 1970 in decimal digits; 0 when absent or not a number.
+  static std::int64_t addDate(const xmlChar** attributes) {
+    const std::optional<std::string> value = attribute(attributes, "add_date");
+    std::int64_t seconds = 0;
+    if (!value || value->empty() || value->size() > 18) return 0;
+    for (char c : *value) {
+      if (c < '0' || c > '9') return 0;
+      seconds = seconds * 10 + (c - '0');
+    }
+    return seconds;
+  }
 
   void close(const std::string& element) {
     if (element == "a") {
@@ -229,7 +242,7 @@ class BookmarkEvents {
     if (!link_) return;
     Link done = std::move(*link_);
     link_.reset();
-    emit({Event::Bookmark, std::move(done.title), std::move(done.address)});
+    emit({Event::Bookmark, std::move(done.title), std::move(done.address), done.added});
   }
 
   void prove(bool inItem) {
@@ -256,7 +269,7 @@ class BookmarkEvents {
         sink_.endFolder();
         break;
       case Event::Bookmark:
-        sink_.bookmark(event.title, event.address);
+        sink_.datedBookmark(event.title, event.address, event.added);
         break;
     }
   }

@@ -107,6 +107,7 @@ struct Entry {
   int type = 0;
   std::string title;
   std::string url;
+  std::int64_t added = 0;  // seconds since 1970
   bool visited = false;
 };
 
@@ -144,11 +145,13 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
 
   std::vector<Entry> entries;
   db.query(
-      "SELECT b.id, b.parent, b.type, b.title, p.url FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
-      "ORDER BY b.parent, b.position, b.id",
+      // dateAdded: microseconds since 1970.
+      std::string("SELECT b.id, b.parent, b.type, b.title, p.url, ") +
+          (db.hasColumn("moz_bookmarks", "dateAdded") ? "b.dateAdded" : "0") +
+          " FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk ORDER BY b.parent, b.position, b.id",
       [&](sqlite3_stmt* row) {
         entries.push_back({sqlite3_column_int64(row, 0), sqlite3_column_int64(row, 1), sqlite3_column_int(row, 2),
-                           Database::text(row, 3), Database::text(row, 4)});
+                           Database::text(row, 3), Database::text(row, 4), sqlite3_column_int64(row, 5) / 1'000'000});
       });
   std::unordered_map<std::int64_t, std::vector<std::size_t>> children;  // in position order
   for (std::size_t i = 0; i < entries.size(); ++i) children[entries[i].parent].push_back(i);
@@ -204,7 +207,7 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
         if (!container) sink.beginFolder(entry.title);
         open(entry.id, !container);
       } else if (entry.type == kBookmark) {
-        sink.bookmark(entry.title, entry.url);
+        sink.datedBookmark(entry.title, entry.url, entry.added);
       }
     }
   }
@@ -212,7 +215,7 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
   for (Entry& entry : entries) {
     if (!entry.visited && entry.type == kBookmark) {
       entry.visited = true;
-      sink.bookmark(entry.title, entry.url);
+      sink.datedBookmark(entry.title, entry.url, entry.added);
     }
   }
 }

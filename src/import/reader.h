@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ class BookmarkSink {
   virtual void endFolder() = 0;
   // A bookmark. An empty address is a bookmark without one, skipped and reported.
   virtual void bookmark(std::string_view title, std::string_view address) = 0;
+  // A bookmark with the time the user added it, in seconds since 1970 (0 when the source does
+  // not say). A sink that keeps no dates takes it as a bookmark.
+  virtual void datedBookmark(std::string_view title, std::string_view address, std::int64_t added) {
+    static_cast<void>(added);
+    bookmark(title, address);
+  }
   // Something the import passes over with a reason given to the user (an unreadable file).
   virtual void skipped(std::string_view title, std::string_view reason) = 0;
   // A file of no known kind inside a folder of link files: passed over and counted.

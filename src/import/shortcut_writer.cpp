@@ -130,7 +130,8 @@ void CollectionWriter::openForWriting(Section& section) {
   if (!section.fd) throw base::FileError("Не удалось открыть папку раздела", folder, base::systemReason(errno));
 }
 
-bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes) {
+bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes,
+                                std::int64_t added) {
   const auto fail = [&](int error) {
     throw base::FileError("Не удалось записать ярлык",
                           base::joinPath(base::joinPath(collection_, section.name), fileName),
@@ -150,6 +151,12 @@ bool CollectionWriter::writeNew(Section& section, const std::string& fileName, s
   const std::string& temporary = temporaryName_;
   base::FileDescriptor file(fd);
   int error = base::writeAll(fd, bytes);
+  if (error == 0 && added > 0) {
+    // When the bookmark was saved, so that a file manager sorts the collection by it; the name
+    // it is renamed to keeps it.
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(added), 0}};
+    if (::futimens(fd, times) != 0) error = errno;
+  }
   if (const int closeError = file.close(); error == 0) error = closeError;
   if (error == 0) error = placeWithoutReplacing(section.fd.get(), temporary.c_str(), fileName.c_str());
   if (error != 0) ::unlinkat(section.fd.get(), temporary.c_str(), 0);
@@ -171,7 +178,8 @@ const std::string& CollectionWriter::temporaryName() {
   return temporaryName_;
 }
 
-AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view baseName, std::string_view address) {
+AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view baseName, std::string_view address,
+                                std::int64_t added) {
   Section& target = section(sectionName);
   const std::string text = shortcutText(address);
   std::string pageAddress = pageAddressOf(text);
@@ -181,7 +189,7 @@ AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view 
   for (int number = 2;; ++number) {
     std::string key = foldCase(name);
     if (!target.names.contains(key)) {
-      if (writeNew(target, name, text)) {
+      if (writeNew(target, name, text, added)) {
         target.names.insert(std::move(key));
         break;
       }

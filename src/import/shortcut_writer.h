@@ -3,6 +3,7 @@
 // each shortcut whole or not at all.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,8 +40,11 @@ class CollectionWriter {
   // section: a safe section name; baseName: the safe file name less ".url"; address: a
   // shortcutAddress. A shortcut of the section that leads to the same page address makes the
   // bookmark AlreadyThere; a name taken (letter case aside) gets " (2)", " (3)" ... added.
-  // Throws base::FileError naming the file; nothing half-written stays.
-  AddOutcome add(std::string_view section, std::string_view baseName, std::string_view address);
+  // A shortcut written for a bookmark whose date is known (seconds since 1970, 0 when not) gets
+  // it as its file's modification time. Throws base::FileError naming the file; nothing
+  // half-written stays.
+  AddOutcome add(std::string_view section, std::string_view baseName, std::string_view address,
+                 std::int64_t added = 0);
 
  private:
   struct Section {
@@ -53,7 +57,7 @@ class CollectionWriter {
   Section& section(std::string_view name);
   void openForWriting(Section& section);
   // Writes the file under a free name; returns false when the name turned out to be taken.
-  bool writeNew(Section& section, const std::string& fileName, std::string_view bytes);
+  bool writeNew(Section& section, const std::string& fileName, std::string_view bytes, std::int64_t added);
 
   std::filesystem::path collection_;
   base::FileDescriptor fd_;

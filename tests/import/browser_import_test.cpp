@@ -2,7 +2,10 @@
 // Browser profiles found on a fake home in every layout, and imported exactly as the same files
 // given by path; the program's --list-browsers and --browsers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <ctime>
 
 #include <algorithm>
 #include <cstdio>
@@ -131,6 +134,43 @@ TEST_F(BrowserImportTest, profiles_importedAsTheSameFilesByPathUnreadableNamedAn
   const ImportReport again = runImport(fromBrowsers);
   EXPECT_EQ(again.added, 0);
   EXPECT_EQ(again.alreadyThere, readable);
+}
+
+std::int64_t modified(const fs::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) return -1;
+  return info.st_mtim.tv_sec;
+}
+
+// Each shortcut's modification time is when its bookmark was saved, in each source's own count:
+// Firefox's microseconds since 1970, Chromium's microseconds since 1601, an export's seconds
+// (milliseconds from some exporters); a date missing, broken or in the future leaves the time of
+// writing.
+TEST_F(BrowserImportTest, addedDates_becomeTheShortcutsModificationTimes) {
+  trevanto::testing::writeFile(root_ / "export.html",
+                     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                     "<DT><A HREF=\"https://seconds.example/\" ADD_DATE=\"1300000000\">seconds</A>\n"
+                     "<DT><A HREF=\"https://millis.example/\" ADD_DATE=\"1300000000123\">millis</A>\n"
+                     "<DT><A HREF=\"https://future.example/\" ADD_DATE=\"99999999999\">future</A>\n"
+                     "<DT><A HREF=\"https://broken.example/\" ADD_DATE=\"13e8\">broken</A>\n"
+                     "</DL><p>\n");
+  ImportRequest request;
+  request.collection = root_ / "collection";
+  request.inputs = {root_ / "export.html", fake_.home / ".mozilla/firefox/Profiles/abc.default-release/places.sqlite",
+                    fake_.config / "google-chrome/Profile 1/Bookmarks"};
+  const auto before = std::time(nullptr);
+  const ImportReport report = runImport(request);
+  ASSERT_FALSE(report.failed()) << report.error;
+  const fs::path& c = request.collection;
+  EXPECT_EQ(modified(c / "Закладки/seconds.url"), 1300000000);
+  EXPECT_EQ(modified(c / "Закладки/millis.url"), 1300000000);
+  EXPECT_GE(modified(c / "Закладки/future.url"), before);
+  EXPECT_GE(modified(c / "Закладки/broken.url"), before);
+  // The fake profiles' bookmark i was saved on day i of 2010.
+  EXPECT_EQ(modified(c / "Новости default-release/default-release 0.url"), 1262304000);
+  EXPECT_EQ(modified(c / "Закладки/default-release 3.url"), 1262304000 + 3 * 86400);
+  EXPECT_EQ(modified(c / "Новости Работа/Работа 2.url"), 1262304000 + 2 * 86400);
+  EXPECT_EQ(modified(c / "Закладки/Работа 1.url"), 1262304000 + 86400);
 }
 
 int runProgram(const std::string& environment, const std::string& arguments, std::string* output) {
