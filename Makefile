@@ -42,8 +42,10 @@ bench: deps
 	cmake --build $(BUILD)-bench -j $(JOBS) --target trevanto_check_bench
 	$(BUILD)-bench/bench/trevanto_check_bench
 
-# The start page's search and the bookmark file in headless Chromium, on a site built from the
-# sample collection (installs chromium for this check only).
+# The pages in headless Chromium, on a site built from the sample collection: the start page's
+# search, the bookmark file, the one-page view (keys, dark scheme, axe-core), the frame set and the
+# title band's search; then the pages timed over 100 000 links (installs chromium, npm, and from npm
+# puppeteer-core and axe-core into the build folder, for this check only).
 check-browser: configure
 	cmake --build $(BUILD) -j $(JOBS) --target trevanto-convert trevanto_templates
 	scripts/check-browser $(BUILD)
