@@ -37,6 +37,14 @@ void appendPercentEncoded(std::string& out, unsigned char byte) {
 
 std::string countText(std::int64_t count) { return " " + std::to_string(count); }
 
+void appendNamedEntries(std::vector<std::string>& lines, std::size_t count,
+                        const std::function<std::string(std::size_t)>& lineOf) {
+  for (std::size_t i = 0; i < count && i < kMaxNamedInReport; ++i) lines.push_back(lineOf(i));
+  if (count > kMaxNamedInReport) {
+    lines.push_back("... и ещё" + countText(static_cast<std::int64_t>(count - kMaxNamedInReport)) + " .");
+  }
+}
+
 std::string asciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = asciiLower(c);

@@ -3,7 +3,9 @@
 // ASCII case and the way numbers are shown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,14 @@ void appendPercentEncoded(std::string& out, unsigned char byte);
 
 // A number as shown to the user: a blank in the sign position, then the digits, no grouping.
 std::string countText(std::int64_t count);
+
+// How many entries a report names before it only counts the rest.
+inline constexpr std::size_t kMaxNamedInReport = 20;
+
+// Appends the lines of the first kMaxNamedInReport of count entries, then "... и ещё N ." for
+// the rest.
+void appendNamedEntries(std::vector<std::string>& lines, std::size_t count,
+                        const std::function<std::string(std::size_t)>& lineOf);
 
 // Lower-cases ASCII letters only.
 constexpr char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

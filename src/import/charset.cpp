@@ -68,11 +68,7 @@ class Converter {
   iconv_t handle_;
 };
 
-std::string trimmed(std::string_view name) {
-  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-  return std::string(name);
-}
+std::string trimmed(std::string_view name) { return std::string(base::trimBlanks(name)); }
 
 }  // namespace
 

@@ -168,14 +168,10 @@ std::vector<std::string> importStatisticsLines(const ImportReport& report) {
   };
   if (!report.skipped.empty()) {
     lines.push_back("Пропущено :" + base::countText(static_cast<std::int64_t>(report.skipped.size())));
-    for (std::size_t i = 0; i < report.skipped.size() && i < kMaxSkippedNamed; ++i) {
+    base::appendNamedEntries(lines, report.skipped.size(), [&report](std::size_t i) {
       const SkippedBookmark& skipped = report.skipped[i];
-      lines.push_back(skipped.section + " / " + skipped.title + " : " + skipped.reason);
-    }
-    if (report.skipped.size() > kMaxSkippedNamed) {
-      lines.push_back("... и ещё" +
-                      base::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) + " .");
-    }
+      return skipped.section + " / " + skipped.title + " : " + skipped.reason;
+    });
   }
   for (const std::string& profile : report.unreadProfiles) lines.push_back("Профиль не прочитан : " + profile);
   if (report.passedOver > 0) lines.push_back("Файлов другого вида пропущено :" + base::countText(report.passedOver));

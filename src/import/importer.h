@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "reader.h"
 #include "safe_names.h"
 
@@ -53,7 +54,7 @@ ImportReport runImport(const ImportRequest& request);
 void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& sink);
 
 // The report in the converter's voice: the counts, then up to kMaxSkippedNamed skipped.
-inline constexpr std::size_t kMaxSkippedNamed = 20;
+inline constexpr std::size_t kMaxSkippedNamed = base::kMaxNamedInReport;
 std::vector<std::string> importStatisticsLines(const ImportReport& report);
 
 }  // namespace trevanto::import

@@ -9,6 +9,7 @@
 
 #include "base/charset.h"
 #include "base/text.h"
+#include "site/page_format.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
@@ -59,8 +60,6 @@ bool startsWithDeviceName(std::string_view name, std::size_t& stemLength) {
   }
   return false;
 }
-
-constexpr std::array<std::string_view, 4> kSitePageNames = {"Frame1", "Frame2", "Frame3", "Index"};
 
 locale_t utf8Locale() {
   static const locale_t locale = [] {
@@ -138,9 +137,8 @@ std::string sectionName(const std::vector<std::string>& safeFolderTitles, std::s
     joined += title;
   }
   std::string name = joined.empty() ? std::string(namedSection) : safeName(joined);
-  for (std::string_view page : kSitePageNames) {
-    if (base::equalsIgnoringAsciiCase(name, page)) return withSuffix(name, " _");
-  }
+  // A section named after one of the site's own pages would have no page of its own.
+  if (site::isOwnPageName(name + std::string(site::kPageSuffix), site::LetterCase::Any)) return withSuffix(name, " _");
   return name;
 }
 

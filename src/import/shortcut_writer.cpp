@@ -22,8 +22,6 @@
 namespace trevanto::import {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 bool isEdgeJunk(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 // Puts the temporary file in place under name unless something stands there: 0, EEXIST, or
@@ -55,9 +53,7 @@ std::string shortcutAddress(std::string_view address) {
     const auto b = static_cast<unsigned char>(c);
     if (c == '\t' || c == '\r' || c == '\n') continue;
     if (b <= 0x20 || b >= 0x7F) {
-      out.push_back('%');
-      out.push_back(kHexDigits[b >> 4]);
-      out.push_back(kHexDigits[b & 0x0F]);
+      base::appendPercentEncoded(out, b);
     } else {
       out.push_back(c);
     }

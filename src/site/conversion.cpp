@@ -366,16 +366,11 @@ std::vector<std::string> statisticsLines(const RunReport& report) {
   for (const SkippedShortcut& skipped : report.skipped) ++(skipped.name.empty() ? sections : shortcuts);
   if (shortcuts > 0) lines.push_back("Пропущено ярлыков :" + base::countText(shortcuts));
   if (sections > 0) lines.push_back("Пропущено разделов :" + base::countText(sections));
-  std::size_t named = 0;
-  for (const SkippedShortcut& skipped : report.skipped) {
-    if (named++ == kMaxSkippedNamed) break;
-    lines.push_back(skipped.name.empty() ? skipped.section + " : " + skipped.reason
-                                         : skipped.section + " / " + skipped.name + " : " + skipped.reason);
-  }
-  if (report.skipped.size() > kMaxSkippedNamed) {
-    lines.push_back("... и ещё" + base::countText(static_cast<std::int64_t>(report.skipped.size() - kMaxSkippedNamed)) +
-                    " .");
-  }
+  base::appendNamedEntries(lines, report.skipped.size(), [&report](std::size_t i) {
+    const SkippedShortcut& skipped = report.skipped[i];
+    return skipped.name.empty() ? skipped.section + " : " + skipped.reason
+                                : skipped.section + " / " + skipped.name + " : " + skipped.reason;
+  });
   if (report.stopped) lines.push_back("Преобразование остановлено.");
   if (!report.exportProblem.empty()) lines.push_back("Экспорт не записан: " + report.exportProblem);
   return lines;

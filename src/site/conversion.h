@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
+
 namespace trevanto::site {
 
 struct RunProgress {
@@ -56,7 +58,7 @@ RunReport runConversion(const RunRequest& request);
 
 // The statistics as lines: the three counts, then what was skipped (at most
 // kMaxSkippedNamed named) and whether the run was stopped.
-inline constexpr std::size_t kMaxSkippedNamed = 20;
+inline constexpr std::size_t kMaxSkippedNamed = base::kMaxNamedInReport;
 std::vector<std::string> statisticsLines(const RunReport& report);
 // The lines joined by a line feed and a carriage return, as the message box shows them.
 std::string statisticsMessage(const RunReport& report);

@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-#include "base/file_descriptor.h"
 #include "base/charset.h"
+#include "base/file_descriptor.h"
 #include "base/folder_order.h"
 #include "page_format.h"
 #include "shortcut_listing.h"
@@ -20,11 +20,7 @@ namespace trevanto::site {
 bool isSectionPageName(std::string_view name) {
   if (name.size() <= kPageSuffix.size() || !name.ends_with(kPageSuffix)) return false;
   if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return false;
-  if (name == kMenuPageName) return false;
-  for (std::string_view templateName : kTemplateNames) {
-    if (name == templateName) return false;
-  }
-  return true;
+  return !isOwnPageName(name);
 }
 
 bool beginsWithSectionHeader(const std::filesystem::path& page) {

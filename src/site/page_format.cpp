@@ -36,4 +36,15 @@ std::string menuLine(std::string_view rawSectionName) {
   return line;
 }
 
+bool isOwnPageName(std::string_view fileName, LetterCase letterCase) {
+  const auto same = [letterCase](std::string_view a, std::string_view b) {
+    return letterCase == LetterCase::Exact ? a == b : base::equalsIgnoringAsciiCase(a, b);
+  };
+  if (same(fileName, kMenuPageName)) return true;
+  for (std::string_view templateName : kTemplateNames) {
+    if (same(fileName, templateName)) return true;
+  }
+  return false;
+}
+
 }  // namespace trevanto::site

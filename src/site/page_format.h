@@ -13,6 +13,12 @@ inline constexpr std::string_view kPageSuffix = ".html";
 // Copied from the program's folder after every menu line, in this order.
 inline constexpr std::string_view kTemplateNames[] = {"Frame1.html", "Frame3.html", "Index.html"};
 
+// True when a file name is one of the site's own pages (the menu or a template); with
+// LetterCase::Any also when it differs from one only in letter case, as it would on a file
+// system that ignores case.
+enum class LetterCase { Exact, Any };
+bool isOwnPageName(std::string_view fileName, LetterCase letterCase = LetterCase::Exact);
+
 std::string sectionHeaderLine();
 // address: as it goes into the page (addressForPage or a text an earlier version wrote);
 // linkName: the shortcut's name as the file system holds it, less ".url".

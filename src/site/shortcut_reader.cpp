@@ -19,27 +19,8 @@
 namespace trevanto::site {
 namespace {
 
-bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlankOrTab(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlankOrTab(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// Splits at CR LF, lone CR or lone LF.
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
+using base::splitLines;
+using base::trimBlanks;
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
