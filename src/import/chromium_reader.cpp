@@ -4,11 +4,13 @@
 // (a "trash" kept by some browsers) are not imported.
 #include <array>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <vector>
 
 #include "base/file_error.h"
 #include "export_file.h"
 #include "formats.h"
+#include "tree_walk.h"
 
 namespace trevanto::import {
 namespace {
@@ -46,8 +48,8 @@ std::int64_t addedSeconds(const Json& node) {
 
 // Keys that matter; the rest (other dates, guids, icons, sync data) is dropped while parsing.
 bool isWantedKey(const std::string& key) {
-  static const std::array<std::string_view, 12> kWanted = {"roots",     "bookmark_bar", "other",  "synced",
-                                                           "children",  "name",         "type",   "url",
+  static const std::array<std::string_view, 12> kWanted = {"roots",     "bookmark_bar", "other",   "synced",
+                                                           "children",  "name",         "type",    "url",
                                                            "meta_info", "Separator",    "version", "date_added"};
   for (std::string_view wanted : kWanted) {
     if (key == wanted) return true;
@@ -70,41 +72,25 @@ void readChromiumBookmarks(std::string_view bytes, BookmarkSink& sink) {
   if (roots == document.end() || !roots->is_object())
     throw FormatError("не файл закладок Chromium: нет раздела \"roots\"");
 
-  // Each level: the children being walked and how far; a folder level is closed at its end.
-  struct Level {
-    const Json* children;
-    std::size_t next;
-    bool folder;
-  };
-  std::vector<Level> levels;
   for (std::string_view rootName : kRoots) {
     const auto root = roots->find(std::string(rootName));
     if (root == roots->end() || !root->is_object()) continue;
     const auto children = root->find("children");
     if (children == root->end() || !children->is_array()) continue;
-    levels.push_back({&*children, 0, false});
-    while (!levels.empty()) {
-      Level& level = levels.back();
-      if (level.next == level.children->size()) {
-        if (level.folder) sink.endFolder();
-        levels.pop_back();
-        continue;
-      }
-      const Json& node = (*level.children)[level.next++];
-      if (!node.is_object() || isSeparator(node)) continue;
-      const std::string_view type = stringOf(node, "type");
-      if (type == "folder") {
-        sink.beginFolder(stringOf(node, "name"));
-        const auto content = node.find("children");
-        if (content != node.end() && content->is_array()) {
-          levels.push_back({&*content, 0, true});
-        } else {
+    walkTree(
+        &*children,
+        [&sink](const Json& node, std::size_t) -> std::optional<const Json*> {
+          if (!node.is_object() || isSeparator(node)) return std::nullopt;
+          const std::string_view type = stringOf(node, "type");
+          if (type == "url") sink.datedBookmark(stringOf(node, "name"), stringOf(node, "url"), addedSeconds(node));
+          if (type != "folder") return std::nullopt;
+          sink.beginFolder(stringOf(node, "name"));
+          const auto content = node.find("children");
+          if (content != node.end() && content->is_array()) return &*content;
           sink.endFolder();
-        }
-      } else if (type == "url") {
-        sink.datedBookmark(stringOf(node, "name"), stringOf(node, "url"), addedSeconds(node));
-      }
-    }
+          return std::nullopt;
+        },
+        [&sink](std::size_t) { sink.endFolder(); });
   }
 }
 

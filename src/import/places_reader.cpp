@@ -13,6 +13,7 @@
 
 #include "base/file_error.h"
 #include "formats.h"
+#include "tree_walk.h"
 
 namespace trevanto::import {
 namespace {
@@ -176,40 +177,29 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
       }
     }
   }
-  // From the root down, in position order. The root's own children are the root containers,
-  // reported as no folder.
+  // From the root down, in position order.
   if (root) {
     markVisited(*root);
-    struct Level {
-      const std::vector<std::size_t>* list;
-      std::size_t next;
-      bool folder;
-    };
     static const std::vector<std::size_t> kNone;
-    std::vector<Level> levels;
-    const auto open = [&](std::int64_t id, bool folder) {
+    const auto childrenOf = [&children](std::int64_t id) {
       const auto found = children.find(id);
-      levels.push_back({found != children.end() ? &found->second : &kNone, 0, folder});
+      return found != children.end() ? &found->second : &kNone;
     };
-    open(*root, false);
-    while (!levels.empty()) {
-      Level& level = levels.back();
-      if (level.next == level.list->size()) {
-        if (level.folder) sink.endFolder();
-        levels.pop_back();
-        continue;
-      }
-      Entry& entry = entries[(*level.list)[level.next++]];
-      if (entry.visited) continue;  // the tags, or a loop in the folder chain
-      entry.visited = true;
-      if (entry.type == kFolder) {
-        const bool container = levels.size() == 1;
-        if (!container) sink.beginFolder(entry.title);
-        open(entry.id, !container);
-      } else if (entry.type == kBookmark) {
-        sink.datedBookmark(entry.title, entry.url, entry.added);
-      }
-    }
+    // The root's own children (level 0) are the containers, reported as no folder.
+    walkTree(
+        childrenOf(*root),
+        [&](std::size_t index, std::size_t level) -> std::optional<const std::vector<std::size_t>*> {
+          Entry& entry = entries[index];
+          if (entry.visited) return std::nullopt;  // the tags, or a loop in the folder chain
+          entry.visited = true;
+          if (entry.type == kBookmark) sink.datedBookmark(entry.title, entry.url, entry.added);
+          if (entry.type != kFolder) return std::nullopt;
+          if (level > 0) sink.beginFolder(entry.title);
+          return childrenOf(entry.id);
+        },
+        [&sink](std::size_t level) {
+          if (level > 1) sink.endFolder();
+        });
   }
   // Bookmarks whose folder chain never reaches the root go to the top level.
   for (Entry& entry : entries) {
