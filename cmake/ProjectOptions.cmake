@@ -6,9 +6,6 @@ target_compile_options(trevanto_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
   -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
   -Wimplicit-fallthrough)
-if(TREVANTO_WERROR)
-  target_compile_options(trevanto_warnings INTERFACE -Werror)
-endif()
 
 add_library(trevanto_sanitizers INTERFACE)
 if(TREVANTO_SANITIZE)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -44,23 +45,33 @@ class PrivateFolder {
   fs::path path_;
 };
 
+struct DatabaseCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+
 class Database {
  public:
+  // The handle is owned from the moment sqlite gives it, so that a failed open closes it too.
   Database(const fs::path& path, const fs::path& shownAs) : shownAs_(shownAs) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) fail();
+    sqlite3* opened = nullptr;
+    const int status = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+    db_.reset(opened);
+    if (status != SQLITE_OK) fail();
   }
-  Database(const Database&) = delete;
-  Database& operator=(const Database&) = delete;
-  ~Database() { sqlite3_close(db_); }
 
-  // Runs a query, calling row for every row.
+  // Runs a query, calling row for every row; the statement is finalized on every path, a
+  // row callback that throws included.
   template <typename Row>
   void query(const std::string& sql, Row row) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) fail();
+    sqlite3_stmt* prepared = nullptr;
+    const int prepareStatus = sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &prepared, nullptr);
+    const std::unique_ptr<sqlite3_stmt, StatementFinalizer> statement(prepared);
+    if (prepareStatus != SQLITE_OK) fail();
     int status = SQLITE_ROW;
-    while ((status = sqlite3_step(statement)) == SQLITE_ROW) row(statement);
-    sqlite3_finalize(statement);
+    while ((status = sqlite3_step(statement.get())) == SQLITE_ROW) row(statement.get());
     if (status != SQLITE_DONE) fail();
   }
 
@@ -95,10 +106,10 @@ class Database {
  private:
   [[noreturn]] void fail() {
     throw base::FileError("Не удалось прочитать базу закладок", shownAs_,
-                          db_ != nullptr ? sqlite3_errmsg(db_) : "sqlite не открыл файл");
+                          db_ != nullptr ? sqlite3_errmsg(db_.get()) : "sqlite не открыл файл");
   }
 
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<sqlite3, DatabaseCloser> db_;
   fs::path shownAs_;
 };
 
