@@ -292,7 +292,9 @@ TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) 
   const std::vector<std::string> second = searchPartNames();
   ASSERT_GE(partsAmong(second), 3);
   for (const std::string& name : first) {
-    if (name.starts_with(kSearchPartPrefix)) EXPECT_FALSE(fs::exists(site() / "export" / name)) << name;
+    if (name.starts_with(kSearchPartPrefix)) {
+      EXPECT_FALSE(fs::exists(site() / "export" / name)) << name;
+    }
   }
   const std::string data = searchParts();
   EXPECT_NE(data.find("\"one\\thttp://one.example/\\nlink 0\\thttp://big.example/0"), std::string::npos);
