@@ -13,6 +13,7 @@
 #include "base/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
+#include "base/whole_files.h"
 #include "site/page_format.h"
 #include "site/site_export.h"
 #include "site/site_files.h"
@@ -51,13 +52,13 @@ void removeLeftovers(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
     for (std::string_view file : {kHistoryFileName, kHealthPageName, kHealthScriptName}) {
-      if (site::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+      if (base::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
     }
   }
 }
 
 void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
-  site::FileReplacement file(path);
+  base::FileReplacement file(path);
   file.write(bytes);
   file.commit();
 }
@@ -109,15 +110,14 @@ CheckReport runCheck(const CheckRequest& request) {
         waiting.emplace_back(checkedAt, &address);
       }
     }
-    std::stable_sort(waiting.begin(), waiting.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(waiting.begin(), waiting.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> todo;
     todo.reserve(waiting.size());
     for (const auto& entry : waiting) todo.push_back(*entry.second);
 
     CheckProgress progress{0, todo.size(), 0, std::nullopt};
     const auto save = [&] {
-      site::FileReplacement file(historyFile);
+      base::FileReplacement file(historyFile);
       writeHistory(history, [&file](std::string_view piece) { file.write(piece); });
       file.commit();
     };
@@ -131,8 +131,8 @@ CheckReport runCheck(const CheckRequest& request) {
       lastProgress = at;
       if (progress.done >= 20 || (progress.done > 0 && at - started > std::chrono::seconds(5))) {
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(at - started);
-        progress.left = std::chrono::ceil<std::chrono::seconds>(spent * static_cast<long>(progress.total - progress.done) /
-                                                                static_cast<long>(progress.done));
+        progress.left = std::chrono::ceil<std::chrono::seconds>(
+            spent * static_cast<long>(progress.total - progress.done) / static_cast<long>(progress.done));
       }
       request.onProgress(progress);
     };
@@ -186,8 +186,8 @@ CheckReport runCheck(const CheckRequest& request) {
 std::vector<std::string> summaryLines(const CheckReport& report, const std::filesystem::path& siteFolder) {
   const HealthCounts& counts = report.counts;
   std::vector<std::string> lines;
-  lines.push_back("Проверено ссылок: " + std::to_string(counts.checked) + ", отвечают: " +
-                  std::to_string(counts.alive) + " (переехали: " + std::to_string(counts.moved) +
+  lines.push_back("Проверено ссылок: " + std::to_string(counts.checked) +
+                  ", отвечают: " + std::to_string(counts.alive) + " (переехали: " + std::to_string(counts.moved) +
                   "), не отвечают: " + std::to_string(counts.failing) + ", мёртвые: " + std::to_string(counts.dead) +
                   ", не проверяются (не http/https): " + std::to_string(counts.notChecked) + ".");
   if (report.alreadyDone > 0) {

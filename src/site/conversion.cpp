@@ -12,6 +12,7 @@
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/text.h"
+#include "base/whole_files.h"
 #include "page_format.h"
 #include "page_search.h"
 #include "run_sync.h"
@@ -264,7 +265,7 @@ class ConversionRun {
         addSectionToMenu(SectionName);
         written_.addFile(page);
         written_.addFolder(request_.siteFolder);
-        createPageWithLine(page, sectionHeaderLine(), Sync::No);
+        createPageWithLine(page, sectionHeaderLine(), base::Sync::No);
         siteFiles_.insert(pageName);
         countOne(report_.NewSectionCount);
       }
@@ -293,7 +294,7 @@ class ConversionRun {
   void ensureMenuPage() {
     if (siteFiles_.contains(kMenuPageName)) return;
     written_.addFolder(request_.siteFolder);
-    createPageWithLine(base::joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), Sync::BeforeNaming);
+    createPageWithLine(base::joinPath(request_.siteFolder, kMenuPageName), menuHeaderLine(), base::Sync::BeforeNaming);
     siteFiles_.insert(std::string(kMenuPageName));
   }
 
@@ -310,7 +311,7 @@ class ConversionRun {
     }
     written_.addFolder(request_.siteFolder);  // a template replaced takes its name by a rename
     for (std::string_view name : kTemplateNames) {
-      makeFileHold(base::joinPath(request_.siteFolder, name), templateText(name));
+      base::makeFileHold(base::joinPath(request_.siteFolder, name), templateText(name));
       siteFiles_.insert(std::string(name));
     }
   }
@@ -330,7 +331,7 @@ class ConversionRun {
       const std::filesystem::path path = base::joinPath(request_.programFolder, name);
       std::string text;
       try {
-        text = readWholeFile(path, kMaxTemplateBytes);
+        text = base::readWholeFile(path, kMaxTemplateBytes);
       } catch (const base::FileError& missing) {
         throw base::FileError("Не найдена страница шаблона", path, missing.reason());
       }

@@ -6,9 +6,10 @@
 #include <cerrno>
 #include <charconv>
 
-#include "export_sections.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
+#include "base/whole_files.h"
+#include "export_sections.h"
 #include "page_format.h"
 #include "shortcut_listing.h"
 #include "site_files.h"
@@ -27,8 +28,8 @@ std::string encodedName(std::string_view name) {
   std::string out;
   for (char c : name) {
     const auto b = static_cast<unsigned char>(c);
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '-' || c == '_';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
     if (!plain) {
       out += '%';
       out += kHex[b >> 4];
@@ -108,7 +109,7 @@ std::vector<FileState> sitePageStates(const std::filesystem::path& siteFolder) {
 std::optional<ExportStamp> readExportStamp(const std::filesystem::path& exportFolder) {
   std::string text;
   try {
-    text = readWholeFile(base::joinPath(exportFolder, kExportStampName), kMaxStampBytes);
+    text = base::readWholeFile(base::joinPath(exportFolder, kExportStampName), kMaxStampBytes);
   } catch (const base::FileError&) {
     return std::nullopt;
   }
@@ -161,7 +162,7 @@ void writeExportStamp(const std::filesystem::path& exportFolder, std::string_vie
     }
     text += stateLine("file", *state);
   }
-  replaceFileWith(base::joinPath(exportFolder, kExportStampName), text);
+  base::replaceFileWith(base::joinPath(exportFolder, kExportStampName), text);
 }
 
 }  // namespace trevanto::site

@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <set>
 
-#include "page_format.h"
 #include "base/charset.h"
 #include "base/file_error.h"
+#include "base/whole_files.h"
+#include "page_format.h"
 #include "text_encoding.h"
 
 namespace trevanto::site {
@@ -120,7 +120,7 @@ bool pageFollowsTemplate(const std::filesystem::path& exportFolder, std::string_
   if (mark == std::string_view::npos) return false;
   std::string page;
   try {
-    page = readWholeFile(exportFolder / std::string(kIndexPageName), 256 * 1024 * 1024);
+    page = base::readWholeFile(exportFolder / std::string(kIndexPageName), 256 * 1024 * 1024);
   } catch (const base::FileError&) {
     return false;
   }
@@ -133,9 +133,9 @@ bool isSearchPartName(std::string_view name) {
 }
 
 bool isExportViewsLeftover(std::string_view name) {
-  return (name.starts_with('.') && (name.substr(1).starts_with(kSearchPartPrefix) ||
-                                    name.substr(1).starts_with(kSearchGramsPrefix))) ||
-         isTemporaryFileFor(name, kIndexPageName);
+  return (name.starts_with('.') &&
+          (name.substr(1).starts_with(kSearchPartPrefix) || name.substr(1).starts_with(kSearchGramsPrefix))) ||
+         base::isTemporaryFileFor(name, kIndexPageName);
 }
 
 ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate)
@@ -201,7 +201,7 @@ std::string ExportViews::writeNamed(std::string_view prefix, std::string_view ke
   const std::filesystem::path path = folder_ / name;
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return hash;  // the same content
-  FileReplacement file(path);
+  base::FileReplacement file(path);
   file.write("(this.");
   file.write(key);
   file.write(" || (this.");
@@ -291,7 +291,8 @@ std::string ExportViews::sectionList() const {
       anchor += "-" + std::to_string(n);
     }
     taken.insert(anchor);
-    out += "<li id=\"" + htmlEscaped(anchor) + "\" data-section=\"" + std::to_string(i) + "\"><a class=\"section\" aria-expanded=\"false\" href=\"../" +
+    out += "<li id=\"" + htmlEscaped(anchor) + "\" data-section=\"" + std::to_string(i) +
+           "\"><a class=\"section\" aria-expanded=\"false\" href=\"../" +
            htmlEscaped(fileReferenceForPage(s.pageName)) + "\">" + htmlEscaped(s.name) + "</a> <span class=\"count\">" +
            std::to_string(s.links) + "</span></li>\n";
   }
@@ -309,12 +310,13 @@ void ExportViews::commit() {
   writeGrams();
   const std::size_t mark = pageTemplate_.find(kIndexPageSectionsMark);
 
-  FileReplacement index(folder_ / std::string(kSearchDataFileName));
+  base::FileReplacement index(folder_ / std::string(kSearchDataFileName));
   index.write(searchIndex());
-  FileReplacement page(folder_ / std::string(kIndexPageName));
+  base::FileReplacement page(folder_ / std::string(kIndexPageName));
   page.write(std::string_view(pageTemplate_).substr(0, mark));
   page.write(sectionList());
-  if (mark != std::string::npos) page.write(std::string_view(pageTemplate_).substr(mark + kIndexPageSectionsMark.size()));
+  if (mark != std::string::npos)
+    page.write(std::string_view(pageTemplate_).substr(mark + kIndexPageSectionsMark.size()));
   index.commit();
   committed_ = true;
   page.commit();

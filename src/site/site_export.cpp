@@ -9,12 +9,13 @@
 #include <cerrno>
 #include <set>
 
-#include "export_sections.h"
 #include "base/charset.h"
 #include "base/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/text.h"
+#include "base/whole_files.h"
+#include "export_sections.h"
 #include "export_stamp.h"
 #include "export_views.h"
 #include "page_format.h"
@@ -193,7 +194,7 @@ class BookmarkFile {
   }
 
  private:
-  FileReplacement file_;
+  base::FileReplacement file_;
 };
 
 // The temporary files an export killed before its renames left behind; the run holds the lock.
@@ -202,7 +203,7 @@ void removeLeftovers(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
     for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName}) {
-      if (isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+      if (base::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
     }
     if (isExportViewsLeftover(name)) ::unlink(entry.path().c_str());
   }
@@ -212,7 +213,7 @@ void removeLeftovers(const std::filesystem::path& folder) {
 std::string readTemplate(const std::filesystem::path& programFolder, std::string_view name) {
   const std::filesystem::path path = base::joinPath(programFolder, name);
   try {
-    return readWholeFile(path, kMaxScriptBytes);
+    return base::readWholeFile(path, kMaxScriptBytes);
   } catch (const base::FileError& missing) {
     throw base::FileError("Не найден шаблон", path, missing.reason());
   }
@@ -320,7 +321,8 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     // Taken before any page is read: a page changed meanwhile is read again by the next run.
     const std::vector<FileState> pagesNow = sitePageStates(siteFolder);
     if (folderExists && exportMatchesStamp(folder, exportFormat(), pagesNow) &&
-        fileHolds(base::joinPath(folder, kSearchScriptName), script) && pageFollowsTemplate(folder, pageTemplate)) {
+        base::fileHolds(base::joinPath(folder, kSearchScriptName), script) &&
+        pageFollowsTemplate(folder, pageTemplate)) {
       return {};  // nothing changed since the export was written: nothing is written
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
@@ -335,7 +337,7 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
       bookmarks.endSection();
       views.endSection();
     }
-    makeFileHold(base::joinPath(folder, kSearchScriptName), script);
+    base::makeFileHold(base::joinPath(folder, kSearchScriptName), script);
     views.commit();
     bookmarks.commit();
     std::vector<std::string_view> written = {kBookmarksFileName, kSearchDataFileName, kSearchScriptName};
