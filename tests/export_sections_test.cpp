@@ -142,8 +142,25 @@ TEST(ExportSections, characterReferencesInHrefsAreDecodedOnceAsABrowserDoes) {
   TempFolder site;
   writeFile(site / "Frame2.html", menuHeaderLine() + "\r\n" + menuOf("S.html", "S"));
   writeFile(site / "S.html", kHeader + linkOf("https://q.example/?a=1&amp;b=2", "query"));
-  ASSERT_EQ(writeSiteExport(site.path(), TREVANTO_TEMPLATES_DIR), "");
+  ASSERT_EQ(writeSiteExport(site.path(), TREVANTO_TEMPLATES_DIR).problem, "");
   EXPECT_EQ(hrefsOf(readFile(site / "export" / std::string(kBookmarksFileName))),
             std::vector<std::string>{"https://q.example/?a=1&amp;b=2"});
   EXPECT_NE(searchParts(site.path()).find("\"query\\thttps://q.example/?a=1&b=2\\n\""), std::string::npos);
+}
+
+// The export says what it wrote: the sections and links of the files written, and nothing
+// written when no page changed since.
+TEST(ExportSections, exportTellsWhatItWroteAndWhenItWroteNothing) {
+  TempFolder site;
+  writeFile(site / "Frame2.html", menuHeaderLine() + "\r\n" + menuOf("A.html", "A"));
+  writeFile(site / "A.html", kHeader + linkOf("https://a.example/1", "one") + linkOf("https://a.example/2", "two"));
+  writeFile(site / "B.html", kHeader + linkOf("https://b.example/", "unlisted"));
+  const ExportResult first = writeSiteExport(site.path(), TREVANTO_TEMPLATES_DIR);
+  EXPECT_EQ(first.problem, "");
+  EXPECT_TRUE(first.written);
+  EXPECT_EQ(first.sections, 2U);
+  EXPECT_EQ(first.links, 3U);
+  const ExportResult again = writeSiteExport(site.path(), TREVANTO_TEMPLATES_DIR);
+  EXPECT_EQ(again.problem, "");
+  EXPECT_FALSE(again.written);
 }

@@ -299,8 +299,9 @@ std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder) {
   return sections;
 }
 
-std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder) {
+ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder) {
   const std::filesystem::path folder = base::joinPath(siteFolder, kExportFolderName);
+  ExportResult result;
   try {
     struct stat info {};
     const bool folderExists = ::stat(folder.c_str(), &info) == 0;
@@ -309,7 +310,7 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     if (folderExists && !S_ISDIR(info.st_mode)) {
       throw base::FileError("Папка экспорта занята файлом", folder, "это файл, а не папка");
     }
-    if (!folderExists && !isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return {};
+    if (!folderExists && !isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return result;
 
     const std::string script = readTemplate(programFolder, kSearchScriptName);
     const std::string pageTemplate = readTemplate(programFolder, kIndexPageTemplateName);
@@ -323,14 +324,16 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     if (folderExists && exportMatchesStamp(folder, exportFormat(), pagesNow) &&
         base::fileHolds(base::joinPath(folder, kSearchScriptName), script) &&
         pageFollowsTemplate(folder, pageTemplate)) {
-      return {};  // nothing changed since the export was written: nothing is written
+      return result;  // nothing changed since the export was written: nothing is written
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
     ExportViews views(folder, pageTemplate);
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
+      ++result.sections;
       bookmarks.beginSection(section.name);
       views.beginSection(section);
       readLinkLines(base::joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
+        ++result.links;
         bookmarks.link(link);
         views.link(link);
       });
@@ -346,10 +349,11 @@ std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::
     writeExportStamp(folder, exportFormat(), pagesNow, written);
     syncFolder(folder);  // the renames, as the files were synced before them
     if (!folderExists) syncFolder(siteFolder);
+    result.written = true;
   } catch (const base::FileError& problem) {
-    return problem.what();
+    return {.problem = problem.what()};
   }
-  return {};
+  return result;
 }
 
 }  // namespace trevanto::site

@@ -78,8 +78,14 @@ std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder);
 // them; the folder is created when absent. Nothing is written when export/stamp shows that no
 // page, menu or export file changed since the export was written; when it is written, its
 // files and their names are on the disk before this returns. A site folder holding neither a menu page nor an
-// export folder gets nothing. Returns what kept the export from being written, naming the file
+// export folder gets nothing. Returns what it wrote, or what kept the export from being written, naming the file
 // and the reason, or an empty text; the files of an earlier export are then left as they were.
-std::string writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder);
+struct ExportResult {
+  bool written = false;      // the files were written anew (not when nothing changed, or no site)
+  std::size_t sections = 0;  // what the written files hold
+  std::size_t links = 0;
+  std::string problem;  // what kept them from being written, naming the file and the reason
+};
+ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder);
 
 }  // namespace trevanto::site

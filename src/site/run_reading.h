@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// The reading half of a run: the sections of the source folder and their shortcut listings,
+// the reading plan that lets reads run ahead, each section's shortcuts read and their addresses
+// taken, and what is skipped and why.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/folder_order.h"
+#include "conversion.h"
+#include "page_search.h"
+#include "shortcut_prefetch.h"
+
+namespace trevanto::site {
+
+// One shortcut of a section. The address is empty when the shortcut is skipped.
+struct Shortcut {
+  std::string fileName;  // as listed; the link's name is this less its last four characters
+  std::string address;   // as it goes into the page
+};
+
+struct Section {
+  std::string SectionName;
+  std::vector<base::FolderEntry> entries;  // the "*.url" entries
+};
+
+// What the run learns of a section's shortcuts before it writes any of them.
+struct SectionShortcuts {
+  std::vector<Shortcut> list;
+  std::unordered_map<std::size_t, std::string> skipReasons;  // by position in the list
+  // By position: the link an earlier version wrote for the shortcut, kept only where the
+  // page held it before this run and no shortcut of the section has it as its address.
+  std::unordered_map<std::size_t, std::string> oldLinks;
+};
+
+class RunReading {
+ public:
+  // Sections skipped as a whole go into skipped.
+  RunReading(const std::filesystem::path& sourceFolder, std::vector<SkippedShortcut>& skipped)
+      : sourceFolder_(sourceFolder), skipped_(skipped) {}
+
+  // The sections in the one name order, with their listings; those that cannot be converted
+  // are skipped with their reason. Starts reading their shortcuts ahead.
+  std::vector<Section> gatherSections();
+  // How many shortcuts the sections gathered hold.
+  std::int64_t total() const { return total_; }
+
+  // A section's shortcuts, read in order; the section's entries are used up. pageBeforeRun is
+  // the section page as the run found it, for the links earlier versions wrote.
+  SectionShortcuts readShortcuts(Section& section, const PageLinkIndex& pageBeforeRun, bool pageExisted);
+
+  // No read goes on after this.
+  void stop() { prefetch_.reset(); }
+
+  // Why a section cannot be converted, or empty.
+  static std::string sectionNameProblem(const std::string& name);
+
+ private:
+  ReadingPlan readingPlan(const std::vector<Section>& sections) const;
+  void skipSection(const std::string& rawName, std::string reason);
+
+  const std::filesystem::path& sourceFolder_;
+  std::vector<SkippedShortcut>& skipped_;
+  std::optional<ShortcutPrefetch> prefetch_;
+  std::int64_t total_ = 0;
+};
+
+}  // namespace trevanto::site
