@@ -40,6 +40,11 @@ if [ -e "$build/data/systemd/trevanto-sync.service" ]; then
   grep -qx "ExecStart=$work/first/bin/trevanto-import --browsers --settings" \
     "$prefix/share/systemd/user/trevanto-sync.service" || fail "the service does not run the installed trevanto-import"
 fi
+if [ -e "$build/data/systemd/trevanto-check.service" ]; then
+  [ -f "$prefix/share/systemd/user/trevanto-check.timer" ] || fail "no trevanto-check.timer"
+  grep -qx "ExecStart=$work/first/bin/trevanto-check --max-time 4h --settings" \
+    "$prefix/share/systemd/user/trevanto-check.service" || fail "the service does not run the installed trevanto-check"
+fi
 
 if [ -e "$build/bin/trevanto" ]; then
   [ -f "$prefix/share/applications/trevanto.desktop" ] || fail "no desktop entry"
