@@ -14,30 +14,6 @@ const LinkRecord* recordOf(const LinkHistory& history, const std::string& addres
   return found == history.links.end() || found->second.checkedAt == 0 ? nullptr : &found->second;
 }
 
-std::string html(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
-
 std::string localTime(UnixTime time) {
   const auto seconds = static_cast<std::time_t>(time);
   std::tm parts{};
@@ -48,7 +24,8 @@ std::string localTime(UnixTime time) {
 }
 
 std::string link(std::string_view address, std::string_view text) {
-  return "<a href=\"" + html(address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">" + html(text) + "</a>";
+  return "<a href=\"" + site::htmlTextUtf8(address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">" +
+         site::htmlTextUtf8(text) + "</a>";
 }
 
 constexpr std::string_view kHead = R"(<!DOCTYPE html>
@@ -131,22 +108,24 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
   }
 
   page += "<h2>Мёртвые ссылки: " + std::to_string(counts.dead) + "</h2>\n";
-  page += "<p class=\"note\">Мёртвой считается ссылка, которая не ответила при проверках, разделённых не "
-          "меньше чем 20 часами, и не отвечала между ними.</p>\n";
+  page +=
+      "<p class=\"note\">Мёртвой считается ссылка, которая не ответила при проверках, разделённых не "
+      "меньше чем 20 часами, и не отвечала между ними.</p>\n";
   for (const SiteSection& section : links.sections) {
     std::string items;
     for (const site::PageLink& entry : section.links) {
       const LinkRecord* record = recordOf(history, entry.address);
       if (record == nullptr || !isDead(*record)) continue;
       items += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
-               "<br><span class=\"address\">" + html(entry.address) + "</span><br><span class=\"reason\">" +
-               html(reasonText(record->detail)) + "</span>; " +
+               "<br><span class=\"address\">" + site::htmlTextUtf8(entry.address) +
+               "</span><br><span class=\"reason\">" + site::htmlTextUtf8(reasonText(record->detail)) + "</span>; " +
                (record->answeredAt != 0 ? "последний ответ " + localTime(record->answeredAt)
                                         : std::string("ни разу не ответила")) +
                "; не отвечает с " + localTime(record->failingSince) + ". <a href=\"https://web.archive.org/web/2/" +
-               html(entry.address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">Копия в архиве</a></li>\n";
+               site::htmlTextUtf8(entry.address) +
+               "\" target=\"_blank\" rel=\"noopener noreferrer\">Копия в архиве</a></li>\n";
     }
-    if (!items.empty()) page += "<h3>" + html(section.name) + "</h3>\n<ul>\n" + items + "</ul>\n";
+    if (!items.empty()) page += "<h3>" + site::htmlTextUtf8(section.name) + "</h3>\n<ul>\n" + items + "</ul>\n";
   }
   if (counts.dead == 0) page += "<p>Мёртвых ссылок нет.</p>\n";
 
@@ -158,9 +137,10 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
       for (const site::PageLink& entry : section.links) {
         const LinkRecord* record = recordOf(history, entry.address);
         if (record == nullptr || record->state != LinkState::Moved || !listed.insert(entry.address).second) continue;
-        page += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) + " <span class=\"note\">(" +
-                html(section.name) + ")</span><br><span class=\"address\">" + html(entry.address) +
-                "</span><br>теперь: " + link(record->detail, record->detail) + "</li>\n";
+        page += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
+                " <span class=\"note\">(" + site::htmlTextUtf8(section.name) + ")</span><br><span class=\"address\">" +
+                site::htmlTextUtf8(entry.address) + "</span><br>теперь: " + link(record->detail, record->detail) +
+                "</li>\n";
       }
     }
     page += "</ul>\n";

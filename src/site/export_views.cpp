@@ -19,30 +19,6 @@ namespace {
 // The ids index-page.html gives its own elements: no section's anchor takes one of them.
 constexpr std::string_view kPageIds[] = {"search", "q", "results", "sections", "sections-title"};
 
-std::string htmlEscaped(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (char c : utf8) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
-
 // The text of a string literal without its quotes: the fields of a line never hold a tab or a
 // line break (names have their control characters as blanks, addresses percent-encoded).
 std::string literalText(std::string_view utf8) {
@@ -291,10 +267,10 @@ std::string ExportViews::sectionList() const {
       anchor += "-" + std::to_string(n);
     }
     taken.insert(anchor);
-    out += "<li id=\"" + htmlEscaped(anchor) + "\" data-section=\"" + std::to_string(i) +
+    out += "<li id=\"" + htmlTextUtf8(anchor) + "\" data-section=\"" + std::to_string(i) +
            "\"><a class=\"section\" aria-expanded=\"false\" href=\"../" +
-           htmlEscaped(fileReferenceForPage(s.pageName)) + "\">" + htmlEscaped(s.name) + "</a> <span class=\"count\">" +
-           std::to_string(s.links) + "</span></li>\n";
+           htmlTextUtf8(fileReferenceForPage(s.pageName)) + "\">" + htmlTextUtf8(s.name) +
+           "</a> <span class=\"count\">" + std::to_string(s.links) + "</span></li>\n";
   }
   return out;
 }

@@ -109,31 +109,6 @@ std::string addressFromPage(std::string_view href) {
   return addressForPage(trimmed);
 }
 
-// Text for the bookmark file, UTF-8: '&', '<', '>' and '"' as character references.
-std::string htmlText(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (char c : utf8) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
-
 // The page a menu reference names: the reference with its percent-encoded bytes decoded.
 std::string percentDecoded(std::string_view reference) {
   const auto hexValue = [](char c) {
@@ -183,9 +158,11 @@ class BookmarkFile {
         "<H1>\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8</H1>\n"
         "<DL><p>\n");
   }
-  void beginSection(std::string_view name) { file_.write("    <DT><H3>" + htmlText(name) + "</H3>\n    <DL><p>\n"); }
+  void beginSection(std::string_view name) {
+    file_.write("    <DT><H3>" + htmlTextUtf8(name) + "</H3>\n    <DL><p>\n");
+  }
   void link(const PageLink& link) {
-    file_.write("        <DT><A HREF=\"" + htmlText(link.address) + "\">" + htmlText(link.name) + "</A>\n");
+    file_.write("        <DT><A HREF=\"" + htmlTextUtf8(link.address) + "\">" + htmlTextUtf8(link.name) + "</A>\n");
   }
   void endSection() { file_.write("    </DL><p>\n"); }
   void commit() {

@@ -189,4 +189,28 @@ std::string javaScriptString(std::string_view utf8) {
   return out;
 }
 
+std::string htmlTextUtf8(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace trevanto::site

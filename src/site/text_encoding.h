@@ -44,4 +44,8 @@ std::string pageTextToUtf8(std::string_view windows1251);
 // non-ASCII characters as \u escapes (outside the BMP as surrogate pairs).
 std::string javaScriptString(std::string_view utf8);
 
+// Text for a UTF-8 page (the export's pages and bookmark file): '&', '<', '>' and '"' as
+// character references, everything else as it is.
+std::string htmlTextUtf8(std::string_view utf8);
+
 }  // namespace trevanto::site
