@@ -428,10 +428,12 @@
     };
   }
 
-  Page.prototype.load = function (src, onload) {
+  // Loads a file of the export beside this script; `ordered`: after those loaded so before it
+  // (the parts then arrive in the menu's order).
+  Page.prototype.load = function (src, onload, ordered) {
     var script = this.document.createElement('script');
     script.src = this.folder + src;
-    script.async = false; // parts arrive in the menu's order
+    script.async = !ordered;
     script.onload = onload;
     script.onerror = function () {
       // A missing file leaves the page as it is: no results from it, no marks.
@@ -452,7 +454,8 @@
     });
   };
 
-  // Loads the parts given (all when none are), each once; then() after the last of them.
+  // Loads the parts given, each once; each is searched as it arrives. The link check's marks are
+  // loaded beside them, never before them.
   Page.prototype.needParts = function (wanted) {
     this.needHealth();
     var collection = this.collection;
@@ -460,7 +463,7 @@
       var part = collection.parts[wanted[i]];
       if (this.requested[part.key]) continue;
       this.requested[part.key] = true;
-      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key));
+      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key), true);
     }
   };
 
@@ -498,7 +501,7 @@
       var file = this.collection.grams[files[i]];
       if (this.requested[file.key]) continue;
       this.requested[file.key] = true;
-      this.load('search-grams-' + file.key + '.js', this.gramsLoaded.bind(this, file.key));
+      this.load('search-grams-' + file.key + '.js', this.gramsLoaded.bind(this, file.key), true);
     }
   };
 

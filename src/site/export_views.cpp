@@ -150,6 +150,10 @@ void ExportViews::addGrams(std::string_view utf8) {
     }
     window = ((window << 16) | unit) & 0xFFFFFFFFFFFFULL;
     if (++run < 3) return;
+    // Most runs of three recur within a part: a small table of those already taken skips the map.
+    Taken& taken = taken_[(window * 0x9E3779B97F4A7C15ULL) >> (64 - kTakenBits)];
+    if (taken.gram == window && taken.part == part) return;
+    taken = {window, part};
     std::vector<std::uint32_t>& parts = grams_[window];
     if (parts.empty() || parts.back() != part) parts.push_back(part);
   };

@@ -93,6 +93,12 @@ class ExportViews {
   std::vector<std::pair<std::string, std::size_t>> parts_;  // the hash and links of each part
   std::vector<std::string> gramFiles_;                       // the hash of each file of the index
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> grams_;  // three letters -> parts
+  struct Taken {
+    std::uint64_t gram = ~std::uint64_t{0};
+    std::uint32_t part = ~std::uint32_t{0};
+  };
+  static constexpr int kTakenBits = 12;
+  std::vector<Taken> taken_ = std::vector<Taken>(std::size_t{1} << kTakenBits);
   std::set<std::string> kept_;                               // the files this export names
   std::vector<std::filesystem::path> written_;
   std::string part_;  // the text of the part being filled, escaped for a string literal
