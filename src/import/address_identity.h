@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+// Addresses as a browser reads them: two spellings of one URL compare equal, and a host name
+// shows as its reader sees it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace trevanto::import {
+
+// The address in the WHATWG URL standard's serialized form, for telling whether two addresses
+// lead to the same place: scheme and host in lower case, the host in its ASCII (punycode)
+// form, blanks, control characters and characters outside ASCII percent-encoded, '\' read as
+// '/' before the query of http(s), ftp, ws(s) and file addresses, dot segments resolved, the
+// default port dropped, percent-escapes in upper case. An address that is not a URL with a
+// host (mailto:, a bare word) keeps its spelling but for the scheme's case and the escapes.
+std::string addressIdentity(std::string_view address);
+
+// A host name as a person reads it: percent-escapes decoded and punycode labels ("xn--...")
+// turned back into the letters they stand for. A host that does not decode stays as it is.
+std::string readableHost(std::string_view host);
+
+}  // namespace trevanto::import
