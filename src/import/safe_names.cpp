@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "address_identity.h"
 #include "base/charset.h"
 #include "base/text.h"
 #include "site/page_format.h"
@@ -71,7 +72,9 @@ locale_t utf8Locale() {
 
 }  // namespace
 
-std::string safeName(std::string_view title) {
+namespace {
+
+std::string safeNameKeeping(std::string_view title, bool leadingDot) {
   std::string name;
   name.reserve(title.size());
   for (std::size_t pos = 0; pos < title.size();) {
@@ -94,7 +97,8 @@ std::string safeName(std::string_view title) {
   }
   const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
   name.erase(0, start);
-  if (!name.empty() && name.front() == '.') name.front() = '_';  // a dot file or folder is hidden
+  // A dot file is hidden; a name that begins with two dots looks like a way up.
+  if (!name.empty() && name.front() == '.' && (!leadingDot || name.size() == 1 || name[1] == '.')) name.front() = '_';
   trimEnd(name);
   if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) {
     name = name.substr(0, stem) + '_' + name.substr(stem);
@@ -103,6 +107,12 @@ std::string safeName(std::string_view title) {
   trimEnd(name);
   return name;
 }
+
+}  // namespace
+
+std::string safeName(std::string_view title) { return safeNameKeeping(title, false); }
+
+std::string safeFolderTitle(std::string_view title) { return safeNameKeeping(title, true); }
 
 std::string withSuffix(std::string_view safe, std::string_view suffix) {
   const std::size_t suffixCharacters = characterCount(suffix);
@@ -124,7 +134,7 @@ std::string hostOf(std::string_view address) {
 
 std::string shortcutBaseName(std::string_view title, std::string_view address) {
   std::string name = safeName(title);
-  if (name.empty()) name = safeName(hostOf(address));
+  if (name.empty()) name = safeName(readableHost(hostOf(address)));
   if (name.empty()) name = kDefaultTitle;
   return name;
 }
@@ -136,7 +146,11 @@ std::string sectionName(const std::vector<std::string>& safeFolderTitles, std::s
     if (!joined.empty()) joined += kFolderSeparator;
     joined += title;
   }
-  std::string name = joined.empty() ? std::string(namedSection) : safeName(joined);
+  return sectionNameOfJoined(joined, namedSection);
+}
+
+std::string sectionNameOfJoined(std::string_view joined, std::string_view namedSection) {
+  std::string name = joined.empty() ? std::string(namedSection) : safeFolderTitle(joined);
   // A section named after one of the site's own pages would have no page of its own.
   if (site::isOwnPageName(name + std::string(site::kPageSuffix), site::LetterCase::Any)) return withSuffix(name, " _");
   return name;

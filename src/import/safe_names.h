@@ -22,6 +22,10 @@ inline constexpr std::string_view kFolderSeparator = " - ";
 // device name gets '_' added. Bytes that are not UTF-8 become '_'. May come out empty.
 std::string safeName(std::string_view title);
 
+// A folder's title as part of a section name: as safeName, but a leading dot stays unless a
+// second dot follows (".NET" stays): a dot folder is a section like any other.
+std::string safeFolderTitle(std::string_view title);
+
 // A safe name with a suffix added, the name cut at a character boundary so that the whole
 // stays within the limits.
 std::string withSuffix(std::string_view safe, std::string_view suffix);
@@ -31,13 +35,15 @@ std::string withSuffix(std::string_view safe, std::string_view suffix);
 std::string hostOf(std::string_view address);
 
 // The name of a bookmark's shortcut file, less ".url": its title made safe, or failing that its
-// address's host name, or failing that kDefaultTitle.
+// address's host name as it reads (readableHost), or failing that kDefaultTitle.
 std::string shortcutBaseName(std::string_view title, std::string_view address);
 
 // The section a bookmark goes to: the safe titles of the folders that hold it, outermost first,
 // joined with kFolderSeparator and capped like any name; namedSection when there are none. A
 // name that would make the section's page one of the site's own pages gets " _" added.
 std::string sectionName(const std::vector<std::string>& safeFolderTitles, std::string_view namedSection);
+// The same from the titles already joined (the part past 2 * kMaxNameBytes makes no difference).
+std::string sectionNameOfJoined(std::string_view joined, std::string_view namedSection);
 
 // The key under which names equal but for letter case compare equal, for every script the
 // system's C.UTF-8 locale knows the case of.

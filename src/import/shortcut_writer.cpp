@@ -3,12 +3,15 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
+#include "address_identity.h"
 #include "base/charset.h"
 #include "base/file_descriptor.h"
 #include "base/file_error.h"
@@ -40,6 +43,17 @@ int placeWithoutReplacing(int dirFd, const char* temporary, const char* name) {
   if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
   if (::renameat(dirFd, temporary, dirFd, name) != 0) return errno;
   return 0;
+}
+
+// The temporary file of an import, ".trevanto-import-PID[-N].tmp": with the collection locked,
+// one found is what a killed import left.
+bool isImportLeftover(std::string_view name) {
+  constexpr std::string_view kPrefix = ".trevanto-import-";
+  constexpr std::string_view kSuffix = ".tmp";
+  if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return false;
+  const std::string_view middle = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+  return !middle.empty() && middle.front() != '-' && middle.back() != '-' &&
+         middle.find_first_not_of("0123456789-") == std::string_view::npos;
 }
 
 }  // namespace
@@ -79,7 +93,14 @@ CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : co
   if (error) throw base::FileError("Не удалось создать папку", collection, error.message());
   fd_ = base::FileDescriptor(::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd_) throw base::FileError("Не удалось открыть папку", collection, base::systemReason(errno));
-  for (base::FolderEntry& entry : base::listFolder(collection)) {
+  // One import at a time per collection: a second would find none of the first one's
+  // shortcuts and write every bookmark again under a numbered name.
+  if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK)
+      throw base::FileError("Папка ярлыков занята", collection, "в неё уже добавляет закладки другой импорт");
+    throw base::FileError("Не удалось открыть папку", collection, base::systemReason(errno));
+  }
+  for (base::FolderEntry& entry : base::listFolder(collection, base::DotFolders::Listed)) {
     std::string key = foldCase(entry.name);
     topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
   }
@@ -102,12 +123,17 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
   made.name = made.exists ? existing->second.name : folderName;
   if (made.exists) {
     const std::filesystem::path folder = base::joinPath(collection_, made.name);
-    for (const base::FolderEntry& entry : base::listFolder(folder)) {
+    for (const base::FolderEntry& entry : base::listFolder(folder, base::DotFolders::Listed)) {
+      if (!entry.isFolder && isImportLeftover(entry.name)) {
+        ::unlink(base::joinPath(folder, entry.name).c_str());
+        continue;
+      }
       made.names.insert(foldCase(entry.name));
       if (entry.isFolder || !site::isShortcutName(entry.name)) continue;
       const site::ShortcutFile file = site::loadShortcutFile(base::joinPath(folder, entry.name));
       if (file.problem != site::ShortcutFileProblem::None) continue;
-      if (std::string address = pageAddressOf(file.bytes); !address.empty()) made.addresses.insert(std::move(address));
+      if (const std::string address = pageAddressOf(file.bytes); !address.empty())
+        made.addresses.insert(addressIdentity(address));
     }
   }
   return made;
@@ -178,11 +204,16 @@ AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view 
                                 std::int64_t added) {
   Section& target = section(sectionName);
   const std::string text = shortcutText(address);
-  std::string pageAddress = pageAddressOf(text);
-  if (target.addresses.contains(pageAddress)) return AddOutcome::AlreadyThere;
+  std::string identity = addressIdentity(pageAddressOf(text));
+  if (target.addresses.contains(identity)) return AddOutcome::AlreadyThere;
   openForWriting(target);
-  std::string name = std::string(baseName) + ".url";
-  for (int number = 2;; ++number) {
+  // The numbers below the last one given for this name are all taken: the search for a free
+  // one goes on from there, so many bookmarks of one title cost no more than as many titles.
+  const std::string baseKey = foldCase(baseName);
+  int& number = target.lastNumber[baseKey];
+  std::string name = number == 0 ? std::string(baseName) + ".url"
+                                 : withSuffix(baseName, " (" + std::to_string(number) + ")") + ".url";
+  for (;;) {
     std::string key = foldCase(name);
     if (!target.names.contains(key)) {
       if (writeNew(target, name, text, added)) {
@@ -191,9 +222,10 @@ AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view 
       }
       target.names.insert(std::move(key));  // something appeared under that name meanwhile
     }
+    number = std::max(number, 1) + 1;
     name = withSuffix(baseName, " (" + std::to_string(number) + ")") + ".url";
   }
-  target.addresses.insert(std::move(pageAddress));
+  target.addresses.insert(std::move(identity));
   return AddOutcome::Added;
 }
 

@@ -32,17 +32,18 @@ enum class AddOutcome { Added, AlreadyThere };
 // shortcuts once, when a bookmark first goes there.
 class CollectionWriter {
  public:
-  // Creates the collection folder when absent. Throws base::FileError.
+  // Creates the collection folder when absent and locks it for this import (a second import of
+  // the same collection fails, saying it is busy). Throws base::FileError.
   explicit CollectionWriter(const std::filesystem::path& collection);
   CollectionWriter(const CollectionWriter&) = delete;
   CollectionWriter& operator=(const CollectionWriter&) = delete;
 
   // section: a safe section name; baseName: the safe file name less ".url"; address: a
-  // shortcutAddress. A shortcut of the section that leads to the same page address makes the
-  // bookmark AlreadyThere; a name taken (letter case aside) gets " (2)", " (3)" ... added.
-  // A shortcut written for a bookmark whose date is known (seconds since 1970, 0 when not) gets
-  // it as its file's modification time. Throws base::FileError naming the file; nothing
-  // half-written stays.
+  // shortcutAddress, written as it is. A shortcut of the section whose page address is the same
+  // URL (addressIdentity) makes the bookmark AlreadyThere; a name taken (letter case aside) gets
+  // " (2)", " (3)" ... added. A shortcut written for a bookmark whose date is known (seconds
+  // since 1970, 0 when not) gets it as its file's modification time. Throws base::FileError
+  // naming the file; nothing half-written stays.
   AddOutcome add(std::string_view section, std::string_view baseName, std::string_view address,
                  std::int64_t added = 0);
 
@@ -51,8 +52,9 @@ class CollectionWriter {
     std::string name;         // the folder's name as it stands
     base::FileDescriptor fd;  // opened when the first shortcut is written
     bool exists = false;
-    std::unordered_set<std::string> addresses;  // page addresses of its shortcuts
+    std::unordered_set<std::string> addresses;  // addressIdentity of its shortcuts' page addresses
     std::unordered_set<std::string> names;      // folded names of everything in it
+    std::unordered_map<std::string, int> lastNumber;  // by folded base name: the last " (N)" tried
   };
   Section& section(std::string_view name);
   void openForWriting(Section& section);
