@@ -44,23 +44,36 @@ std::int64_t plausibleDate(std::int64_t value) {
 // Gathers the bookmarks of every input, deciding each one's section and file name as it comes.
 class Collector : public BookmarkSink {
  public:
-  explicit Collector(std::string namedSection) : namedSection_(std::move(namedSection)) { enterSection(); }
+  explicit Collector(std::string namedSection) : namedSection_(std::move(namedSection)) { startInput(); }
 
+  // The section name is made from the joined titles once per folder, from its parent's joined
+  // titles and its own: at any depth a folder costs the same.
   void beginFolder(std::string_view title) override {
-    folders_.push_back(safeName(title));
-    enterSection();
+    std::string joined = levels_.back().joined;
+    const std::string safe = safeFolderTitle(title);
+    if (!safe.empty() && joined.size() < kJoinedBytes) {
+      if (!joined.empty()) joined += kFolderSeparator;
+      joined += safe;
+      cutAtCharacter(joined, kJoinedBytes);
+    }
+    const std::uint32_t section = sectionOf(joined);
+    levels_.push_back({std::move(joined), section});
+    current_ = section;
   }
   void endFolder() override {
-    if (!folders_.empty()) folders_.pop_back();
-    enterSection();
+    if (levels_.size() > 1) levels_.pop_back();
+    current_ = levels_.back().section;
   }
   void bookmark(std::string_view title, std::string_view rawAddress) override { datedBookmark(title, rawAddress, 0); }
   void datedBookmark(std::string_view title, std::string_view rawAddress, std::int64_t added) override {
     std::string address = shortcutAddress(rawAddress);
     std::string baseName = shortcutBaseName(title, address);
+    const std::string text = shortcutText(address);
     // The address as the converter will read it from the shortcut.
-    const std::string converterAddress = site::readShortcutAddress(shortcutText(address));
+    const std::string converterAddress = site::readShortcutAddress(text);
     if (converterAddress.empty()) return skip(baseName, "нет адреса");
+    // The converter would refuse the shortcut, and every later import would write it again.
+    if (text.size() > site::kMaxShortcutBytes) return skip(baseName, "адрес длиннее 1 МиБ");
     if (base::asciiLower(converterAddress.substr(0, 6)) == "place:")
       return skip(baseName, "умная папка или запрос (place:)");
     if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
@@ -71,8 +84,9 @@ class Collector : public BookmarkSink {
 
   // Forgets a partly read input's folders, so the next input starts at its top level.
   void startInput() {
-    folders_.clear();
-    enterSection();
+    levels_.clear();
+    levels_.push_back({{}, sectionOf({})});
+    current_ = levels_.back().section;
   }
 
   std::vector<std::string> sections;
@@ -83,15 +97,31 @@ class Collector : public BookmarkSink {
   void skip(const std::string& name, std::string reason) {
     report.skipped.push_back({sections[current_], name, std::move(reason)});
   }
-  void enterSection() {
-    std::string name = sectionName(folders_, namedSection_);
-    const auto [found, added] = sectionIds_.emplace(name, static_cast<std::uint32_t>(sections.size()));
-    if (added) sections.push_back(std::move(name));
-    current_ = found->second;
+  // The joined titles past this many bytes cannot change the section name, which is capped far
+  // shorter.
+  static constexpr std::size_t kJoinedBytes = 2 * kMaxNameBytes;
+
+  static void cutAtCharacter(std::string& text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return;
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
   }
 
+  std::uint32_t sectionOf(const std::string& joined) {
+    std::string name = sectionNameOfJoined(joined, namedSection_);
+    const auto [found, added] = sectionIds_.emplace(std::move(name), static_cast<std::uint32_t>(sections.size()));
+    if (added) sections.push_back(found->first);
+    return found->second;
+  }
+
+  struct Level {
+    std::string joined;  // the safe titles of the open folders, joined, cut at kJoinedBytes
+    std::uint32_t section = 0;
+  };
+
   std::string namedSection_;
-  std::vector<std::string> folders_;  // safe titles of the open folders
+  std::vector<Level> levels_;  // the top level of the input, then one per open folder
   std::unordered_map<std::string, std::uint32_t> sectionIds_;
   std::uint32_t current_ = 0;
 };

@@ -87,7 +87,7 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
   };
   std::vector<Level> levels;
   firstVisit(top);
-  levels.push_back({top, base::listFolder(top)});
+  levels.push_back({top, base::listFolder(top, base::DotFolders::Listed)});
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.entries.size()) {
@@ -101,7 +101,7 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
       if (!firstVisit(path)) continue;
       std::vector<base::FolderEntry> entries;
       try {
-        entries = base::listFolder(path);
+        entries = base::listFolder(path, base::DotFolders::Listed);
       } catch (const base::FileError& unreadable) {
         sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + unreadable.reason());
         continue;
