@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The import of a browser's export of 100 000 bookmarks beside its floor: writing the same
 // 100 000 shortcut files through a temporary file and a rename. A re-import of the same export
-// beside reading the collection's shortcuts once.
+// beside reading the collection's shortcuts once. Imports of 100 000 folders nested in one
+// another and of 100 000 bookmarks of one title beside 100 000 distinct bookmarks in one folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -200,5 +202,68 @@ void BM_Import100000(benchmark::State& state) {
   std::printf("  peak memory of trevanto-import over this export: %.1f MiB\n", importPeakMemoryMiB());
 }
 BENCHMARK(BM_Import100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// An export of 100 000 bookmarks of one of three shapes: distinct titles in one folder,
+// one title for all in one folder, or each in a folder of its own nested in the one before.
+enum class Shape { Flat, EqualTitles, Nested };
+
+fs::path exportOfShape(Shape shape) {
+  const char* names[] = {"flat.html", "equal.html", "nested.html"};
+  const fs::path file = importRoot() / names[static_cast<int>(shape)];
+  if (fs::exists(file)) return file;
+  std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                     "charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+  for (int i = 0; i < kBookmarks; ++i) {
+    const std::string id = std::to_string(i);
+    if (shape == Shape::Nested) html += "<DT><H3>Папка " + id + "</H3>\n<DL><p>\n";
+    const std::string title = shape == Shape::EqualTitles ? "Одно и то же" : "Закладка номер " + id;
+    html += "<DT><A HREF=\"https://host" + id + ".example.com/articles/" + id + "\" ADD_DATE=\"1700000002\">" + title +
+            "</A>\n";
+  }
+  if (shape == Shape::Nested) {
+    for (int i = 0; i < kBookmarks; ++i) html += "</DL><p>\n";
+  }
+  html += "</DL>\n";
+  trevanto::testing::writeFile(file, html);
+  return file;
+}
+
+double importSeconds(Shape shape) {
+  const fs::path collection = importRoot() / "shape-collection";
+  fs::remove_all(collection);
+  trevanto::import::ImportRequest request;
+  request.inputs = {exportOfShape(shape)};
+  request.collection = collection;
+  const auto start = Clock::now();
+  const auto report = trevanto::import::runImport(request);
+  const double seconds = secondsSince(start);
+  if (report.failed() || report.added != kBookmarks) {
+    std::cerr << report.error << " added " << report.added << "\n";
+    std::abort();
+  }
+  return seconds;
+}
+
+void BM_ImportShapes(benchmark::State& state) {
+  std::vector<double> flat, equal, nested;
+  for (auto _ : state) {
+    flat.push_back(importSeconds(Shape::Flat));
+    equal.push_back(importSeconds(Shape::EqualTitles));
+    nested.push_back(importSeconds(Shape::Nested));
+    state.SetIterationTime(flat.back());
+  }
+  const auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  const double f = median(flat), e = median(equal), n = median(nested);
+  state.counters["equal_vs_flat"] = e / f;
+  state.counters["nested_vs_flat"] = n / f;
+  std::printf("\nImport of 100 000 bookmarks by shape, medians of %zu (goals in brackets)\n", flat.size());
+  std::printf("  distinct titles in one folder:   %.0f ms\n", f * 1e3);
+  std::printf("  one title for all, one folder:   %.0f ms, ratio %.2f (<= 2)\n", e * 1e3, e / f);
+  std::printf("  100 000 folders nested, one each: %.0f ms, ratio %.2f (<= 2)\n", n * 1e3, n / f);
+}
+BENCHMARK(BM_ImportShapes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include <memory>
 #include <optional>
 
-#include "site/text_encoding.h"
+#include "base/charset.h"
+#include "base/text.h"
 
 namespace trevanto::import {
 namespace {
@@ -50,7 +51,7 @@ std::string encodePart(std::string_view part, std::string_view encodeSet) {
 bool isSpecialScheme(std::string_view scheme) {
   static constexpr std::array<std::string_view, 6> kSpecial = {"http", "https", "ftp", "ws", "wss", "file"};
   for (std::string_view special : kSpecial) {
-    if (site::equalsIgnoringAsciiCase(scheme, special)) return true;
+    if (base::equalsIgnoringAsciiCase(scheme, special)) return true;
   }
   return false;
 }
@@ -86,13 +87,13 @@ std::optional<std::string> partOf(CURLU* url, CURLUPart part, unsigned int flags
 // A host in its ASCII form: an internationalised name through IDNA (the rules browsers use,
 // the transitional ones where the others refuse it), an ASCII one in lower case.
 std::string asciiHost(std::string_view host) {
-  if (!site::hasNonAscii(host)) return site::asciiLower(host);
+  if (!base::hasNonAscii(host)) return base::asciiLower(host);
   const std::string name(host);
   for (int flags : {IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL, IDN2_NFC_INPUT | IDN2_TRANSITIONAL}) {
     char* ascii = nullptr;
     if (idn2_lookup_u8(reinterpret_cast<const std::uint8_t*>(name.c_str()), reinterpret_cast<std::uint8_t**>(&ascii),
                        flags) == IDN2_OK) {
-      std::string made = site::asciiLower(ascii);
+      std::string made = base::asciiLower(ascii);
       idn2_free(ascii);
       return made;
     }
@@ -118,7 +119,7 @@ std::string percentDecoded(std::string_view text) {
 // An address curl cannot take apart: the scheme in lower case, escapes in upper case.
 std::string lightlyNormalised(std::string_view address) {
   const std::string_view scheme = schemeOf(address);
-  return site::asciiLower(scheme) + encodePart(address.substr(scheme.size()), "");
+  return base::asciiLower(scheme) + encodePart(address.substr(scheme.size()), "");
 }
 
 }  // namespace
@@ -146,14 +147,14 @@ std::string addressIdentity(std::string_view address) {
   if (!url || scheme.empty() || curl_url_set(url.get(), CURLUPART_URL, escaped.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
     return lightlyNormalised(escaped);
   const std::optional<std::string> host = partOf(url.get(), CURLUPART_HOST);
-  std::string made = site::asciiLower(partOf(url.get(), CURLUPART_SCHEME).value_or(std::string(scheme)));
+  std::string made = base::asciiLower(partOf(url.get(), CURLUPART_SCHEME).value_or(std::string(scheme)));
   made += "://";
   if (const auto user = partOf(url.get(), CURLUPART_USER)) {
     made += encodePart(*user, "\"#<>?`{}/:;=@[\\]^|");
     if (const auto password = partOf(url.get(), CURLUPART_PASSWORD)) made += ':' + encodePart(*password, "\"#<>?`{}/:;=@[\\]^|");
     made += '@';
   }
-  if (host) made += host->starts_with('[') ? site::asciiLower(*host) : asciiHost(percentDecoded(*host));
+  if (host) made += host->starts_with('[') ? base::asciiLower(*host) : asciiHost(percentDecoded(*host));
   if (const auto port = partOf(url.get(), CURLUPART_PORT, CURLU_NO_DEFAULT_PORT)) made += ':' + *port;
   made += encodePart(partOf(url.get(), CURLUPART_PATH).value_or("/"), "\"<>`{}");
   const bool special = isSpecialScheme(scheme);
@@ -164,10 +165,10 @@ std::string addressIdentity(std::string_view address) {
 
 std::string readableHost(std::string_view host) {
   std::string decoded = percentDecoded(host);
-  if (!site::isValidUtf8(decoded)) return std::string(host);
+  if (!base::isValidUtf8(decoded)) return std::string(host);
   // Every label of an ASCII host that is not punycode stays as it is; libidn2 refuses a
   // label that does not decode or decodes to what IDNA does not allow.
-  if (site::asciiLower(decoded).find("xn--") == std::string::npos) return decoded;
+  if (base::asciiLower(decoded).find("xn--") == std::string::npos) return decoded;
   char* unicode = nullptr;
   const int status = idn2_to_unicode_8z8z(decoded.c_str(), &unicode, 0);
   std::string made = status == IDN2_OK && unicode != nullptr ? std::string(unicode) : decoded;

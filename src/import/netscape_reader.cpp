@@ -12,6 +12,7 @@
 #include <climits>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "base/charset.h"
@@ -135,6 +136,7 @@ class BookmarkEvents {
     const bool inItem = !open_.empty() && open_.back() == "dt";
     open_.emplace_back(base::asciiLower(name));
     const std::string& element = open_.back();
+    ++openCount_[element];
     if (element == "dl") {
       const bool folder = pendingFolder_ && !pendingFolder_->rootContainer;
       if (folder) emit({Event::Begin, std::move(pendingFolder_->title), {}});
@@ -159,10 +161,12 @@ class BookmarkEvents {
   // Closes the element and every element opened inside it and left open.
   void end(std::string_view name) {
     const std::string element = base::asciiLower(name);
-    if (std::find(open_.begin(), open_.end(), element) == open_.end()) return;
+    // Counted, not searched for: an end tag of no open element costs nothing at any depth.
+    if (const auto open = openCount_.find(element); open == openCount_.end() || open->second == 0) return;
     for (;;) {
       const std::string closed = std::move(open_.back());
       open_.pop_back();
+      --openCount_[closed];
       close(closed);
       if (closed == element) return;
     }
@@ -278,6 +282,7 @@ class BookmarkEvents {
   bool proven_;
   std::vector<Event> held_;
   std::vector<std::string> open_;             // the open elements, lower case
+  std::unordered_map<std::string, std::size_t> openCount_;  // how many of each name are open
   std::vector<bool> lists_;                   // one per open <DL>: true when it is a folder told to the sink
   std::optional<FolderTitle> folderTitle_;    // an <H3> being read
   std::optional<FolderTitle> pendingFolder_;  // an <H3> read, waiting for its <DL>

@@ -14,6 +14,7 @@
 
 #include "base/file_error.h"
 #include "formats.h"
+#include "private_folder.h"
 #include "tree_walk.h"
 
 namespace trevanto::import {
@@ -23,27 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr int kBookmark = 1;
 constexpr int kFolder = 2;
-
-// A folder of its own under the system's temporary folder, removed with its content.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    std::string pattern = (fs::temp_directory_path() / "trevanto-import-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-      throw base::FileError("Не удалось создать временную папку", pattern, base::systemReason(errno));
-    path_ = pattern;
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  ~PrivateFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 struct DatabaseCloser {
   void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -132,7 +112,7 @@ void copyInto(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
-  const PrivateFolder copy;
+  const PrivateFolder copy({"places.sqlite", "places.sqlite-wal", "places.sqlite-shm", "places.sqlite-journal"});
   const fs::path database = copy.path() / "places.sqlite";
   copyInto(path, database);
   const fs::path wal = path.string() + "-wal";
