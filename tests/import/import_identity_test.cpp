@@ -15,7 +15,7 @@
 #include "import/address_identity.h"
 #include "import/importer.h"
 #include "import/safe_names.h"
-#include "site/file_descriptor.h"
+#include "base/file_descriptor.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
@@ -139,7 +139,7 @@ TEST_F(ImportEdgeTest, collectionLockedByAnotherImport_busyNothingWritten_thenLe
   writeFile(collection() / "Закладки/.trevanto-import-99999999-3.tmp", "half");
   writeFile(collection() / "Закладки/.trevanto-import-notes.tmp", "someone's own");
   {
-    const trevanto::site::FileDescriptor held(::open(collection().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const trevanto::base::FileDescriptor held(::open(collection().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
     const ImportReport busy = import("a.html", netscapeFile(link("https://a.example/", "A")));
     ASSERT_TRUE(busy.failed());
