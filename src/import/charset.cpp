@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -39,13 +40,13 @@ class Converter {
   }
   bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
-  std::string convert(std::string_view bytes) {
+  std::string convert(std::string_view bytes, std::size_t maxBytes = std::string::npos) {
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
+    out.reserve(std::min(bytes.size() + bytes.size() / 2, maxBytes));
     char buffer[16384];
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
+    while (inLeft > 0 && out.size() <= maxBytes) {
       char* put = buffer;
       std::size_t putLeft = sizeof buffer;
       const std::size_t done = ::iconv(handle_, &in, &inLeft, &put, &putLeft);
@@ -72,7 +73,7 @@ std::string trimmed(std::string_view name) { return std::string(base::trimBlanks
 
 }  // namespace
 
-std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_view charset) {
+std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_view charset, std::size_t maxBytes) {
   std::string name = trimmed(charset);
   // iconv reads "//" in a name as options, and an empty name as the locale's charset.
   if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
@@ -82,7 +83,7 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
   if (name.empty()) return std::nullopt;
   Converter converter(name);
   if (!converter.valid()) return std::nullopt;
-  return converter.convert(bytes);
+  return converter.convert(bytes, maxBytes);
 }
 
 std::string validUtf8(std::string_view bytes) {
@@ -91,21 +92,33 @@ std::string validUtf8(std::string_view bytes) {
   return converter.convert(bytes);
 }
 
-std::string htmlTextToUtf8(std::string bytes, std::string_view declaredCharset) {
+bool keepsAscii(std::string_view charset) {
+  static const std::string kProbe = [] {
+    std::string probe = "\t\n\r";
+    for (char c = ' '; c < 0x7F; ++c) probe.push_back(c);
+    return probe;
+  }();
+  const std::optional<std::string> read = convertToUtf8(kProbe, charset);
+  return read && *read == kProbe;
+}
+
+std::string htmlTextToUtf8(std::string bytes, std::string_view declaredCharset, std::size_t maxBytes) {
   const std::string_view view = bytes;
   if (view.starts_with("\xEF\xBB\xBF")) return validUtf8(view.substr(3));
-  if (view.starts_with("\xFF\xFE")) return convertToUtf8(view.substr(2), "UTF-16LE").value_or(std::string());
-  if (view.starts_with("\xFE\xFF")) return convertToUtf8(view.substr(2), "UTF-16BE").value_or(std::string());
+  if (view.starts_with("\xFF\xFE")) return convertToUtf8(view.substr(2), "UTF-16LE", maxBytes).value_or(std::string());
+  if (view.starts_with("\xFE\xFF")) return convertToUtf8(view.substr(2), "UTF-16BE", maxBytes).value_or(std::string());
   const std::string charset = base::asciiLower(trimmed(declaredCharset));
-  // A file whose declaration could be read at all is not UTF-16 or UTF-32, whatever it says.
+  // A file whose declaration could be read at all is not UTF-16 or UTF-32 (or any charset
+  // that spells ASCII otherwise), whatever it says.
   const bool saysUtf8 = charset == "utf-8" || charset == "utf8" || charset.starts_with("utf-16") ||
-                        charset.starts_with("utf-32") || charset.starts_with("ucs-");
+                        charset.starts_with("utf-32") || charset.starts_with("ucs-") ||
+                        (!charset.empty() && convertToUtf8("", charset) && !keepsAscii(charset));
   if (!charset.empty() && !saysUtf8) {
-    if (auto converted = convertToUtf8(bytes, charset)) return std::move(*converted);
+    if (auto converted = convertToUtf8(bytes, charset, maxBytes)) return std::move(*converted);
   }
   if (base::isValidUtf8(bytes)) return bytes;
   if (saysUtf8) return validUtf8(bytes);
-  return convertToUtf8(bytes, "WINDOWS-1252").value_or(std::string());
+  return convertToUtf8(bytes, "WINDOWS-1252", maxBytes).value_or(std::string());
 }
 
 }  // namespace trevanto::import

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Single link files (Internet shortcuts, freedesktop links, macOS .webloc property lists) and
 // folders of them.
+#include <dirent.h>
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -73,49 +77,172 @@ std::string linkFileTitle(std::string_view rawFileName) {
   return base::fileNameToUtf8(rawFileName);
 }
 
+namespace {
+
+// One folder's entries, read through its descriptor, in the one name order; dot entries kept.
+// Throws base::FileError (shown by name only) when the folder cannot be listed.
+std::vector<base::FolderEntry> entriesAt(int folderFd, const std::filesystem::path& shownAs) {
+  const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+  if (dir == nullptr) {
+    const int error = errno;
+    if (listFd >= 0) ::close(listFd);
+    throw base::FileError("Не удалось прочитать папку", shownAs, base::systemReason(error));
+  }
+  const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+  std::vector<base::FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) throw base::FileError("Не удалось прочитать папку", shownAs, base::systemReason(errno));
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info {};
+      isFolder = ::fstatat(folderFd, entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+    }
+    entries.push_back({std::string(name), isFolder});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const base::FolderEntry& x, const base::FolderEntry& y) { return base::nameOrderLess(x.name, y.name); });
+  return entries;
+}
+
+enum class LinkFileSize { Fits, TooLarge, NotRegular, Unreadable };
+
+// A file of a folder read whole through the folder's descriptor, up to the shortcut limit.
+LinkFileSize readFileAt(int folderFd, const std::string& name, std::string& bytes, std::string& reason) {
+  const base::FileDescriptor fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat info {};
+  if (!fd || ::fstat(fd.get(), &info) != 0) {
+    reason = base::systemReason(errno);
+    return LinkFileSize::Unreadable;
+  }
+  if (!S_ISREG(info.st_mode)) return LinkFileSize::NotRegular;
+  if (static_cast<std::uint64_t>(info.st_size) > site::kMaxShortcutBytes) return LinkFileSize::TooLarge;
+  base::ReadResult read = base::readUpTo(fd.get(), site::kMaxShortcutBytes + 1);
+  if (read.error != 0) {
+    reason = base::systemReason(read.error);
+    return LinkFileSize::Unreadable;
+  }
+  if (read.bytes.size() > site::kMaxShortcutBytes) return LinkFileSize::TooLarge;
+  bytes = std::move(read.bytes);
+  return LinkFileSize::Fits;
+}
+
+// A link file by its name's extension: one too large to read is named, not counted as a file
+// of another kind.
+bool hasLinkFileExtension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view extension = name.substr(dot + 1);
+  return base::equalsIgnoringAsciiCase(extension, "url") || base::equalsIgnoringAsciiCase(extension, "webloc") ||
+         base::equalsIgnoringAsciiCase(extension, "desktop");
+}
+
+}  // namespace
+
 void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
-  // Each level: the entries of one folder and how far; folders below the top are reported.
+  // The walk holds the descriptor of the folder it is in, never a path: the depth of a tree is
+  // not limited by the length of a path. It climbs back through "..", checked to be the folder
+  // it came from (a folder reached through a link has another parent), else opened again
+  // from the top, name by name.
   struct Level {
-    std::filesystem::path folder;
+    std::string name;  // as the file system holds it; empty for the top
+    dev_t device = 0;
+    ino_t inode = 0;
     std::vector<base::FolderEntry> entries;
     std::size_t next = 0;
   };
-  std::set<std::pair<dev_t, ino_t>> seen;  // folders linked into themselves are read once
-  const auto firstVisit = [&seen](const std::filesystem::path& folder) {
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && seen.emplace(info.st_dev, info.st_ino).second;
+  const auto shownPath = [&top](const std::vector<Level>& levels) {
+    std::filesystem::path path = top;
+    for (std::size_t i = 1; i < levels.size(); ++i) path = base::joinPath(path, levels[i].name);
+    return path;
   };
+  std::set<std::pair<dev_t, ino_t>> seen;  // folders linked into themselves are read once
+  base::FileDescriptor topFd(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat info {};
+  if (!topFd || ::fstat(topFd.get(), &info) != 0)
+    throw base::FileError("Не удалось прочитать папку", top, base::systemReason(errno));
+  seen.emplace(info.st_dev, info.st_ino);
   std::vector<Level> levels;
-  firstVisit(top);
-  levels.push_back({top, base::listFolder(top, base::DotFolders::Listed)});
+  levels.push_back({{}, info.st_dev, info.st_ino, entriesAt(topFd.get(), top)});
+  base::FileDescriptor here;  // the folder of levels.back(), below the top
+  const auto hereFd = [&] { return levels.size() == 1 ? topFd.get() : here.get(); };
+
+  const auto climb = [&] {
+    levels.pop_back();
+    if (levels.size() == 1) {
+      here = base::FileDescriptor();
+      return;
+    }
+    base::FileDescriptor parent(::openat(here.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat parentInfo {};
+    if (parent && ::fstat(parent.get(), &parentInfo) == 0 && parentInfo.st_dev == levels.back().device &&
+        parentInfo.st_ino == levels.back().inode) {
+      here = std::move(parent);
+      return;
+    }
+    here = base::FileDescriptor(::dup(topFd.get()));
+    for (std::size_t i = 1; i < levels.size() && here; ++i) {
+      here = base::FileDescriptor(::openat(here.get(), levels[i].name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (!here) throw base::FileError("Не удалось прочитать папку", shownPath(levels), base::systemReason(errno));
+  };
+
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.entries.size()) {
-      if (levels.size() > 1) sink.endFolder();
-      levels.pop_back();
+      if (levels.size() == 1) return;
+      sink.endFolder();
+      climb();
       continue;
     }
     const base::FolderEntry& entry = level.entries[level.next++];
-    const std::filesystem::path path = base::joinPath(level.folder, entry.name);
     if (entry.isFolder) {
-      if (!firstVisit(path)) continue;
+      base::FileDescriptor folder(::openat(hereFd(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      struct stat folderInfo {};
+      if (!folder || ::fstat(folder.get(), &folderInfo) != 0) {
+        sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + base::systemReason(errno));
+        continue;
+      }
+      if (!seen.emplace(folderInfo.st_dev, folderInfo.st_ino).second) continue;
       std::vector<base::FolderEntry> entries;
       try {
-        entries = base::listFolder(path, base::DotFolders::Listed);
+        entries = entriesAt(folder.get(), base::joinPath(shownPath(levels), entry.name));
       } catch (const base::FileError& unreadable) {
         sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + unreadable.reason());
         continue;
       }
       sink.beginFolder(base::fileNameToUtf8(entry.name));
-      levels.push_back({path, std::move(entries)});
+      std::string name = entry.name;
+      levels.push_back({std::move(name), folderInfo.st_dev, folderInfo.st_ino, std::move(entries)});
+      here = std::move(folder);
       continue;
     }
-    const site::ShortcutFile file = site::loadShortcutFile(path);
-    if (file.problem == site::ShortcutFileProblem::Unreadable) {
-      sink.skipped(linkFileTitle(entry.name), "не читается: " + file.reason);
-      continue;
+    std::string bytes, reason;
+    switch (readFileAt(hereFd(), entry.name, bytes, reason)) {
+      case LinkFileSize::Unreadable:
+        sink.skipped(linkFileTitle(entry.name), "не читается: " + reason);
+        continue;
+      case LinkFileSize::TooLarge:
+        if (hasLinkFileExtension(entry.name)) {
+          sink.skipped(linkFileTitle(entry.name), "файл больше 1 МиБ");
+        } else {
+          sink.passedOver();
+        }
+        continue;
+      case LinkFileSize::NotRegular:
+        sink.passedOver();
+        continue;
+      case LinkFileSize::Fits:
+        break;
     }
-    const LinkFile link = file.problem == site::ShortcutFileProblem::None ? readLinkFile(file.bytes) : LinkFile{};
+    const LinkFile link = readLinkFile(bytes);
     if (!link.known) {
       sink.passedOver();
       continue;

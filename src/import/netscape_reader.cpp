@@ -28,6 +28,10 @@ namespace {
 
 constexpr int kParseOptions = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
                               HTML_PARSE_IGNORE_ENC | HTML_PARSE_COMPACT;
+// The bookmark parse counts the errors it recovers from itself, and warnings are none of its
+// business; the charset's parse of the head nests as deep as the head does.
+constexpr int kBookmarkParseOptions = kParseOptions & ~HTML_PARSE_NOERROR;
+constexpr int kHeadParseOptions = kParseOptions | XML_PARSE_HUGE;
 constexpr std::size_t kDoctypeWithin = 1024;
 constexpr std::size_t kCharsetHeadBytes = 8192;
 
@@ -36,14 +40,14 @@ struct DocFree {
 };
 using Doc = std::unique_ptr<xmlDoc, DocFree>;
 
-Doc parseHtml(std::string_view text, const char* encoding) {
+Doc parseHtml(std::string_view text, const char* encoding, int options) {
   static const bool initialised = [] {
     xmlInitParser();
     return true;
   }();
   (void)initialised;
   if (text.size() > static_cast<std::size_t>(INT_MAX)) throw FormatError("файл слишком велик");
-  return Doc(htmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, encoding, kParseOptions));
+  return Doc(htmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, encoding, options));
 }
 
 std::string_view nameOf(const xmlNode* node) {
@@ -98,7 +102,10 @@ bool hasNetscapeDoctype(std::string_view text) {
 std::string declaredHtmlCharset(std::string_view bytes) {
   // Read as Latin-1, every byte stands for itself: enough to find the META in any charset
   // that keeps ASCII as it is.
-  const Doc doc = parseHtml(bytes.substr(0, kCharsetHeadBytes), "ISO-8859-1");
+  // A NUL byte would end the parse: read as a blank.
+  std::string head(bytes.substr(0, kCharsetHeadBytes));
+  std::replace(head.begin(), head.end(), '\0', ' ');
+  const Doc doc = parseHtml(head, "ISO-8859-1", kHeadParseOptions);
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) return {};
   std::string charset;
   walk(
@@ -131,6 +138,12 @@ namespace {
 class BookmarkEvents {
  public:
   BookmarkEvents(BookmarkSink& sink, bool proven) : sink_(sink), proven_(proven) {}
+
+  // The parser's recovery from broken markup, counted by countError.
+  struct Recovery {
+    std::size_t work = 0;
+    std::optional<std::size_t> stoppedAt;  // the byte offset in the UTF-8 text
+  } recovery;
 
   void start(std::string_view name, const xmlChar** attributes) {
     const bool inItem = !open_.empty() && open_.back() == "dt";
@@ -293,14 +306,43 @@ BookmarkEvents& eventsOf(void* context) {
   return *static_cast<BookmarkEvents*>(static_cast<htmlParserCtxtPtr>(context)->_private);
 }
 
+// Counts the errors the parser recovers from, weighed by the open elements it looks through
+// for each, and stops it past kMaxRecoveryWork.
+void countError(void* ctx, const char*, ...) {
+  auto* context = static_cast<htmlParserCtxtPtr>(ctx);
+  BookmarkEvents::Recovery& recovery = eventsOf(ctx).recovery;
+  recovery.work += static_cast<std::size_t>(std::max(context->nameNr, 0)) + 1;
+  if (recovery.work <= kMaxRecoveryWork || recovery.stoppedAt) return;
+  recovery.stoppedAt = context->input != nullptr && context->input->base != nullptr
+                           ? static_cast<std::size_t>(context->input->cur - context->input->base)
+                           : 0;
+  xmlStopParser(context);
+}
+
+// Text with every NUL byte as U+FFFD.
+std::string withoutNul(std::string text) {
+  if (text.find('\0') == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size() + 64);
+  for (char c : text) {
+    if (c == '\0') {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   const std::string_view view = bytes;
   const bool hasBom = view.starts_with("\xEF\xBB\xBF") || view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF");
   const std::string declared = hasBom ? std::string() : declaredHtmlCharset(bytes);
-  const std::string text = htmlTextToUtf8(std::move(bytes), declared);
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) throw FormatError("файл слишком велик");
+  const std::string text = withoutNul(htmlTextToUtf8(std::move(bytes), declared, kMaxExportBytes));
+  if (text.size() > kMaxExportBytes) throw UnreadableError("текст файла в UTF-8 больше 1 ГиБ");
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) throw UnreadableError("текст файла в UTF-8 больше 2 ГиБ");
   BookmarkEvents events(sink, hasNetscapeDoctype(text));
 
   xmlInitParser();
@@ -315,12 +357,16 @@ void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   handler.characters = [](void* ctx, const xmlChar* characters, int length) {
     eventsOf(ctx).text(std::string_view(reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)));
   };
+  handler.error = countError;
   *context->sax = handler;
   context->userData = context.get();
   context->_private = &events;
-  htmlCtxtUseOptions(context.get(), kParseOptions);
+  htmlCtxtUseOptions(context.get(), kBookmarkParseOptions);
   xmlSwitchEncoding(context.get(), XML_CHAR_ENCODING_UTF8);
   htmlParseDocument(context.get());
+  if (const auto stoppedAt = events.recovery.stoppedAt)
+    throw UnreadableError("разбор остановлен у байта " + std::to_string(*stoppedAt) +
+                          " текста в UTF-8: разметка испорчена сильнее, чем в любом файле закладок");
   if (!events.finish())
     throw FormatError("не файл закладок: нет ни строки NETSCAPE-Bookmark-file-1, ни списка <DL> папок и ссылок");
 }
@@ -341,6 +387,8 @@ class NetscapeReader : public Reader {
       readNetscapeBookmarks(readExportFile(file), sink);
     } catch (const FormatError& notThis) {
       throw base::FileError("Неизвестный вид закладок", file, notThis.what());
+    } catch (const UnreadableError& unreadable) {
+      throw base::FileError("Не удалось прочитать", file, unreadable.what());
     }
   }
 };
