@@ -158,8 +158,15 @@ TEST(CheckRunTest, killedMidCheck_theNextCheckAsksOnlyWhatWasNotDone) {
     runCheck(request);
     ::_exit(0);
   }
-  // 30 requests of 100 ms, two at a time, take 1.5 s: the kill comes about halfway.
-  std::this_thread::sleep_for(800ms);
+  // 30 requests of 100 ms, two at a time, take 1.5 s: the kill comes once a few are on record.
+  const auto recorded = [&] {
+    try {
+      return history(site.path())["links"].size();
+    } catch (const std::exception&) {
+      return std::size_t{0};  // not written yet
+    }
+  };
+  for (int wait = 0; wait < 400 && recorded() < 6; ++wait) std::this_thread::sleep_for(25ms);
   ::kill(child, SIGKILL);
   int status = 0;
   ::waitpid(child, &status, 0);
