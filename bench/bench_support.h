@@ -48,6 +48,7 @@ double reRunFloor(const std::vector<fs::path>& shortcuts, const Pages& pages, co
 struct Figures {
   double firstRun = 0, firstFloor = 0, reRun = 0, reFloor = 0;
   double firstRunWithoutSync = 0;  // the same first run without the sync at its end
+  double finalSync = 0;            // that sync alone, right after the unsynced run
   int shortcuts = 0;
 };
 std::map<std::string, Figures>& figures();
