@@ -90,7 +90,8 @@ ImportWindow::ImportWindow(QWidget* mainWindow, std::filesystem::path collection
   layout->addWidget(Target);
   layout->addWidget(Progress);
   layout->addLayout(buttons);
-  resize(520, 300);
+  Profiles->setMinimumHeight(110);
+  resize(520, 230);
 
   connect(AddFile, &QPushButton::clicked, this, &ImportWindow::chooseFile);
   connect(Import, &QPushButton::clicked, this, &ImportWindow::startImport);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 
@@ -389,6 +390,18 @@ void Osnova::Imp_Click() {
     }
   });
   import_->setAttribute(Qt::WA_DeleteOnClose);
+  // Below or above the main window, whose lists and count it brings up to date, rather than over
+  // it, when the screen has room.
+  if (const QScreen* screen = this->screen()) {
+    const QRect room = screen->availableGeometry();
+    const QRect main = frameGeometry();
+    const int height = import_->height() + (main.height() - this->height());  // with its frame
+    if (main.bottom() + 8 + height <= room.bottom()) {
+      import_->move(main.left(), main.bottom() + 8);
+    } else if (main.top() - 8 - height >= room.top()) {
+      import_->move(main.left(), main.top() - 8 - height);
+    }
+  }
   import_->show();
 }
 

@@ -42,6 +42,12 @@ void exec(sqlite3* db, const std::string& sql) {
   }
 }
 
+// Adds an item to a JSON list being written, after a comma when it is not the first.
+void appendListed(std::string& list, const std::string& item) {
+  if (!list.empty()) list += ',';
+  list += item;
+}
+
 // Chromium's date_added: microseconds since 1601-01-01.
 constexpr std::int64_t kChromiumEpochOffset = 11644473600;
 
@@ -106,19 +112,19 @@ void writeChromiumBookmarks(const fs::path& file, const std::vector<FakeBookmark
                              ",\"type\":\"url\",\"url\":" + jsonString(bookmark.address) + "}";
     ++id;
     if (bookmark.folder.empty()) {
-      loose += (loose.empty() ? "" : ",") + node;
+      appendListed(loose, node);
       continue;
     }
     auto found = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == bookmark.folder; });
     if (found == folders.end()) found = folders.insert(folders.end(), {bookmark.folder, ""});
-    found->second += (found->second.empty() ? "" : ",") + node;
+    appendListed(found->second, node);
   }
   std::string bar;
   for (const auto& [name, children] : folders) {
-    bar += (bar.empty() ? "" : ",") + std::string("{\"children\":[") + children + "],\"id\":\"" +
-           std::to_string(id++) + "\",\"name\":" + jsonString(name) + ",\"type\":\"folder\"}";
+    appendListed(bar, std::string("{\"children\":[") + children + "],\"id\":\"" +
+           std::to_string(id++) + "\",\"name\":" + jsonString(name) + ",\"type\":\"folder\"}");
   }
-  if (!loose.empty()) bar += (bar.empty() ? "" : ",") + loose;
+  if (!loose.empty()) appendListed(bar, loose);
   writeFile(file, "{\"checksum\":\"0\",\"roots\":{\"bookmark_bar\":{\"children\":[" + bar +
                       "],\"id\":\"1\",\"name\":\"Bookmarks bar\",\"type\":\"folder\"},"
                       "\"other\":{\"children\":[],\"id\":\"2\",\"name\":\"Other bookmarks\",\"type\":\"folder\"},"
@@ -129,8 +135,8 @@ void writeChromiumBookmarks(const fs::path& file, const std::vector<FakeBookmark
 void writeLocalState(const fs::path& file, const std::vector<std::pair<std::string, std::string>>& folderAndName) {
   std::string cache;
   for (const auto& [folder, name] : folderAndName) {
-    cache += (cache.empty() ? "" : ",") + jsonString(folder) + ":{\"active_time\":1.7e9,\"name\":" + jsonString(name) +
-             ",\"is_using_default_name\":false}";
+    appendListed(cache, jsonString(folder) + ":{\"active_time\":1.7e9,\"name\":" + jsonString(name) +
+             ",\"is_using_default_name\":false}");
   }
   writeFile(file, "{\"browser\":{\"enabled_labs_experiments\":[]},\"profile\":{\"info_cache\":{" + cache +
                       "},\"last_used\":\"Default\",\"profiles_created\":3}}");
