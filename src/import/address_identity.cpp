@@ -122,9 +122,69 @@ std::string lightlyNormalised(std::string_view address) {
   return base::asciiLower(scheme) + encodePart(address.substr(scheme.size()), "");
 }
 
+bool isHostByte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+// True when the address is already an http(s) URL in its serialized form and the parser would
+// give it back as it is: the common case, kept off the parser's cost. Anything in doubt (upper
+// case, escapes in lower case, a port, user info, a numeric or bracketed host, dot segments, an
+// empty query or fragment, a byte any part escapes) goes to the parser.
+bool isAlreadySerialized(std::string_view address) {
+  std::size_t at = 0;
+  if (address.starts_with("https://")) {
+    at = 8;
+  } else if (address.starts_with("http://")) {
+    at = 7;
+  } else {
+    return false;
+  }
+  const std::size_t hostStart = at;
+  while (at < address.size() && isHostByte(address[at])) ++at;
+  if (at == hostStart || at == address.size() || address[at] != '/') return false;
+  const std::string_view host = address.substr(hostStart, at - hostStart);
+  const std::size_t lastLabel = host.rfind('.') == std::string_view::npos ? 0 : host.rfind('.') + 1;
+  if (host.front() == '.' || host.back() == '.' || host.find("..") != std::string_view::npos ||
+      (lastLabel < host.size() && host[lastLabel] >= '0' && host[lastLabel] <= '9'))
+    return false;
+  bool inPath = true;
+  for (std::size_t i = at; i < address.size(); ++i) {
+    const char c = address[i];
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) return false;
+    switch (c) {
+      case '"': case '<': case '>': case '`': case '{': case '}': case '\\': case '\'':
+        return false;
+      case '%':
+        if (i + 2 >= address.size() || !isHex(address[i + 1]) || !isHex(address[i + 2]) ||
+            (address[i + 1] >= 'a' && address[i + 1] <= 'f') || (address[i + 2] >= 'a' && address[i + 2] <= 'f'))
+          return false;
+        break;
+      case '?': case '#':
+        if (i + 1 == address.size() || address[i + 1] == '#') return false;
+        inPath = inPath && c != '?' && c != '#';
+        break;
+      case '.':
+        // A segment of "." or "..".
+        if (inPath && address[i - 1] == '/') {
+          const std::size_t end = std::min(address.find_first_of("/?#", i), address.size());
+          const std::string_view segment = address.substr(i, end - i);
+          if (segment == "." || segment == "..") return false;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string addressIdentity(std::string_view address) {
+  if (isAlreadySerialized(address)) return std::string(address);
+  return addressIdentityParsed(address);
+}
+
+std::string addressIdentityParsed(std::string_view address) {
   while (!address.empty() && static_cast<unsigned char>(address.front()) <= 0x20) address.remove_prefix(1);
   while (!address.empty() && static_cast<unsigned char>(address.back()) <= 0x20) address.remove_suffix(1);
   // Tabs and line breaks inside an address are dropped by every browser.

@@ -66,6 +66,15 @@ TEST(AddressIdentity, spellingsABrowserReadsAsOneUrl_areOne) {
       {"mailto:a@example.com", "mailto:b@example.com"},
   };
   for (const auto& [a, b] : different) EXPECT_NE(addressIdentity(a), addressIdentity(b)) << a << " / " << b;
+  // The short way for addresses already serialized gives what the parser gives.
+  for (const char* address :
+       {"https://www.example.com/a/b?c=d&e=%C3%A9#frag", "http://x.example/", "https://x.example/a/./b",
+        "https://x.example/a/../b", "https://x.example/a/.b/..c", "http://127.0.0.1/", "http://0x7f.1/",
+        "https://x.example/?", "https://x.example/#", "https://x.example/%c3%a9", "https://x.example/%zz",
+        "https://x.example/a?b=%", "https://x.example./", "https://x.example/a?q=[1]|2^3", "https://x.example/~u/;p=1",
+        "https://xn--e1afmkfd.xn--p1ai/", "https://x.example/a?b#c?d", "https://x.example/.", "https://a..b/"}) {
+    EXPECT_EQ(addressIdentity(address), addressIdentityParsed(address)) << address;
+  }
   // Addresses of no URL shape survive whole.
   EXPECT_EQ(addressIdentity("not an address"), "not%20an%20address");
   EXPECT_EQ(addressIdentity(""), "");
