@@ -35,6 +35,26 @@ void appendPercentEncoded(std::string& out, unsigned char byte) {
   out.push_back(kUpperHexDigits[byte & 0x0F]);
 }
 
+std::string percentDecoded(std::string_view text) {
+  const auto hexValue = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
 std::string countText(std::int64_t count) { return " " + std::to_string(count); }
 
 void appendNamedEntries(std::vector<std::string>& lines, std::size_t count,

@@ -25,6 +25,10 @@ inline constexpr std::string_view kUpperHexDigits = "0123456789ABCDEF";
 // Appends "%XX", upper-case hex digits.
 void appendPercentEncoded(std::string& out, unsigned char byte);
 
+// The text with each "%XX" (two hexadecimal digits) turned into its byte; a '%' not followed by
+// two hexadecimal digits stays as it is.
+std::string percentDecoded(std::string_view text);
+
 // A number as shown to the user: a blank in the sign position, then the digits, no grouping.
 std::string countText(std::int64_t count);
 

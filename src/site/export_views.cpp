@@ -9,6 +9,7 @@
 
 #include "base/charset.h"
 #include "base/file_error.h"
+#include "base/text.h"
 #include "base/whole_files.h"
 #include "page_format.h"
 #include "text_encoding.h"
@@ -55,24 +56,7 @@ char16_t indexedUnit(char32_t cp) {
 // An address with its percent-encoded bytes decoded, as a browser reads it; a '%' not followed
 // by two hexadecimal digits stays as it is (the search then reads no decoded address at all,
 // and the index holding more than the search needs is harmless).
-std::string percentDecodedAddress(std::string_view address) {
-  const auto hexValue = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::string out;
-  for (std::size_t i = 0; i < address.size(); ++i) {
-    if (address[i] == '%' && i + 2 < address.size() && hexValue(address[i + 1]) >= 0 && hexValue(address[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexValue(address[i + 1]) * 16 + hexValue(address[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(address[i]);
-    }
-  }
-  return out;
-}
+std::string percentDecodedAddress(std::string_view address) { return base::percentDecoded(address); }
 
 // The index of three letters in one of the files it is spread over; search.js computes the same.
 std::size_t gramFile(char16_t a, char16_t b, char16_t c) {

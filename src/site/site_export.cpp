@@ -109,28 +109,6 @@ std::string addressFromPage(std::string_view href) {
   return addressForPage(trimmed);
 }
 
-// The page a menu reference names: the reference with its percent-encoded bytes decoded.
-std::string percentDecoded(std::string_view reference) {
-  const auto hexValue = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::string out;
-  out.reserve(reference.size());
-  for (std::size_t i = 0; i < reference.size(); ++i) {
-    if (reference[i] == '%' && i + 2 < reference.size() && hexValue(reference[i + 1]) >= 0 &&
-        hexValue(reference[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexValue(reference[i + 1]) * 16 + hexValue(reference[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(reference[i]);
-    }
-  }
-  return out;
-}
-
 bool isRegularFile(const std::filesystem::path& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -139,7 +117,7 @@ bool isRegularFile(const std::filesystem::path& path) {
 // The page of a menu reference: as the current version writes it, percent-encoded, or as
 // earlier versions wrote it, the name as it is.
 std::string pageOfReference(const std::filesystem::path& siteFolder, std::string_view reference) {
-  for (const std::string& name : {percentDecoded(reference), std::string(reference)}) {
+  for (const std::string& name : {base::percentDecoded(reference), std::string(reference)}) {
     if (isSectionPageName(name) && isRegularFile(base::joinPath(siteFolder, name))) return name;
   }
   return {};
