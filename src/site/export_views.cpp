@@ -191,7 +191,7 @@ void ExportViews::endPart() {
 void ExportViews::writeGrams() {
   std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(kSearchGramFiles);
   for (const auto& [gram, parts] : grams_) {
-    const auto unit = [gram](int i) { return static_cast<char16_t>((gram >> (16 * (2 - i))) & 0xFFFF); };
+    const auto unit = [gram = gram](int i) { return static_cast<char16_t>((gram >> (16 * (2 - i))) & 0xFFFF); };
     files[gramFile(unit(0), unit(1), unit(2))].emplace_back(gram, &parts);
   }
   const auto base36 = [](std::uint32_t n) {
