@@ -100,11 +100,14 @@ std::string safeNameKeeping(std::string_view title, bool leadingDot) {
   // A dot file is hidden; a name that begins with two dots looks like a way up.
   if (!name.empty() && name.front() == '.' && (!leadingDot || name.size() == 1 || name[1] == '.')) name.front() = '_';
   trimEnd(name);
-  if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) {
-    name = name.substr(0, stem) + '_' + name.substr(stem);
-  }
   name.resize(capped(name, kMaxNameCharacters, kMaxNameBytes).size());
   trimEnd(name);
+  // After the cut: a long name can come down to a device name ("CON" and blanks).
+  if (std::size_t stem = 0; !name.empty() && startsWithDeviceName(name, stem)) {
+    name = name.substr(0, stem) + '_' + name.substr(stem);
+    name.resize(capped(name, kMaxNameCharacters, kMaxNameBytes).size());
+    trimEnd(name);
+  }
   return name;
 }
 

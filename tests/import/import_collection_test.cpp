@@ -42,6 +42,10 @@ TEST(SafeNames, hostileTitles_becomeOneHarmlessName) {
   }
   EXPECT_EQ(safeName("nul.txt"), "nul_.txt");
   EXPECT_EQ(safeName("COM10"), "COM10");
+  // A long name cut down to a device name and blanks is still made safe, and stays so.
+  const std::string cutToDevice = safeName("conout$" + std::string(200, ' ') + "tail");
+  EXPECT_EQ(cutToDevice, "conout$_");
+  EXPECT_EQ(safeName(cutToDevice), cutToDevice);
   EXPECT_EQ(safeName(std::string(300, 'x')).size(), kMaxNameCharacters);
   // Cyrillic letters take two bytes: the byte cap comes first, at a character boundary.
   std::string cyrillic;
