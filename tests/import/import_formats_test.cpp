@@ -10,32 +10,18 @@
 #include "import/charset.h"
 #include "import/formats.h"
 #include "import/places_reader.h"
+#include "recording_sink.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
 using trevanto::testing::readFile;
+using trevanto::testing::RecordingSink;
 using trevanto::testing::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path kFixtures = TREVANTO_IMPORT_FIXTURES;
-
-// Writes down what a reader reports: "+Folder", "-", "Title = address", "skip Title: reason".
-class RecordingSink : public BookmarkSink {
- public:
-  void beginFolder(std::string_view title) override { events.push_back("+" + std::string(title)); }
-  void endFolder() override { events.push_back("-"); }
-  void bookmark(std::string_view title, std::string_view address) override {
-    events.push_back(std::string(title) + " = " + std::string(address));
-  }
-  void skipped(std::string_view title, std::string_view reason) override {
-    events.push_back("skip " + std::string(title) + ": " + std::string(reason));
-  }
-  void passedOver() override { ++passed; }
-  std::vector<std::string> events;
-  int passed = 0;
-};
 
 std::vector<std::string> netscape(const std::string& fixture) {
   RecordingSink sink;

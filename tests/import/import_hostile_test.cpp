@@ -19,6 +19,7 @@
 #include "import/formats.h"
 #include "import/importer.h"
 #include "import/private_folder.h"
+#include "recording_sink.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
@@ -29,20 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class EventSink : public BookmarkSink {
- public:
-  void beginFolder(std::string_view title) override { events.push_back("+" + std::string(title)); }
-  void endFolder() override { events.push_back("-"); }
-  void bookmark(std::string_view title, std::string_view address) override {
-    events.push_back(std::string(title) + " = " + std::string(address));
-  }
-  void skipped(std::string_view title, std::string_view reason) override {
-    events.push_back("skip " + std::string(title) + ": " + std::string(reason));
-  }
-  void passedOver() override { ++passed; }
-  std::vector<std::string> events;
-  int passed = 0;
-};
+using EventSink = trevanto::testing::RecordingSink;
 using Events = std::vector<std::string>;
 
 Events read(const std::string& bytes) {
@@ -55,10 +43,12 @@ const std::string kHead = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n";
 
 TEST(NetscapeHostile, nulBytesInAttributeTitleAndBetweenTags_restOfTheFileRead) {
   using namespace std::string_literals;
-  const std::string file = kHead + "<DL><p>\n<DT><A HREF=\"http://nul.example/a\0b\" ADD_DATE=\"1\0\">Пер\0вая</A>\n"s +
-                           "\0\0<DT><H3>Папка</H3>\n<DL><p>\n<DT><A HREF=\"http://after.example/\">После</A>\n</DL><p>\n</DL>\n"s;
-  EXPECT_EQ(read(file), (Events{"Пер\xEF\xBF\xBDвая = http://nul.example/a\xEF\xBF\xBD" "b", "+Папка",
-                                "После = http://after.example/", "-"}));
+  const std::string file =
+      kHead + "<DL><p>\n<DT><A HREF=\"http://nul.example/a\0b\" ADD_DATE=\"1\0\">Пер\0вая</A>\n"s +
+      "\0\0<DT><H3>Папка</H3>\n<DL><p>\n<DT><A HREF=\"http://after.example/\">После</A>\n</DL><p>\n</DL>\n"s;
+  EXPECT_EQ(read(file), (Events{"Пер\xEF\xBF\xBDвая = http://nul.example/a\xEF\xBF\xBD"
+                                "b",
+                                "+Папка", "После = http://after.example/", "-"}));
 }
 
 TEST(NetscapeHostile, charsetsThatSpellAsciiOtherwise_ignoredAndEveryBookmarkRead) {
@@ -133,8 +123,8 @@ TEST_F(HostileImportTest, exportOverTheLimit_refusedByItsSizeBeforeItIsRead) {
 #else
   const std::string limit = "ulimit -v 600000; ";
 #endif
-  const std::string command = limit + std::string(TREVANTO_IMPORT_PATH) + " '" + big.string() + "' '" +
-                              collection().string() + "' 2>&1";
+  const std::string command =
+      limit + std::string(TREVANTO_IMPORT_PATH) + " '" + big.string() + "' '" + collection().string() + "' 2>&1";
   FILE* pipe = ::popen(("bash -c \"" + command + "\"").c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
