@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "address_identity.h"
+#include "address/address_identity.h"
 #include "base/charset.h"
 #include "base/text.h"
 #include "site/page_format.h"
@@ -137,7 +137,7 @@ std::string hostOf(std::string_view address) {
 
 std::string shortcutBaseName(std::string_view title, std::string_view address) {
   std::string name = safeName(title);
-  if (name.empty()) name = safeName(readableHost(hostOf(address)));
+  if (name.empty()) name = safeName(address::readableHost(hostOf(address)));
   if (name.empty()) name = kDefaultTitle;
   return name;
 }

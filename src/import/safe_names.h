@@ -35,7 +35,7 @@ std::string withSuffix(std::string_view safe, std::string_view suffix);
 std::string hostOf(std::string_view address);
 
 // The name of a bookmark's shortcut file, less ".url": its title made safe, or failing that its
-// address's host name as it reads (readableHost), or failing that kDefaultTitle.
+// address's host name as it reads (address::readableHost), or failing that kDefaultTitle.
 std::string shortcutBaseName(std::string_view title, std::string_view address);
 
 // The section a bookmark goes to: the safe titles of the folders that hold it, outermost first,

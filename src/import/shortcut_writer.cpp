@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "address_identity.h"
+#include "address/address_identity.h"
 #include "base/charset.h"
 #include "base/file_descriptor.h"
 #include "base/file_error.h"
@@ -133,7 +133,7 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
       const site::ShortcutFile file = site::loadShortcutFile(base::joinPath(folder, entry.name));
       if (file.problem != site::ShortcutFileProblem::None) continue;
       if (const std::string address = pageAddressOf(file.bytes); !address.empty())
-        made.addresses.insert(addressIdentity(address));
+        made.addresses.insert(address::addressIdentity(address));
     }
   }
   return made;
@@ -204,7 +204,7 @@ AddOutcome CollectionWriter::add(std::string_view sectionName, std::string_view 
                                 std::int64_t added) {
   Section& target = section(sectionName);
   const std::string text = shortcutText(address);
-  std::string identity = addressIdentity(pageAddressOf(text));
+  std::string identity = address::addressIdentity(pageAddressOf(text));
   if (target.addresses.contains(identity)) return AddOutcome::AlreadyThere;
   openForWriting(target);
   // The numbers below the last one given for this name are all taken: the search for a free

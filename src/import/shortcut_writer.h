@@ -40,7 +40,7 @@ class CollectionWriter {
 
   // section: a safe section name; baseName: the safe file name less ".url"; address: a
   // shortcutAddress, written as it is. A shortcut of the section whose page address is the same
-  // URL (addressIdentity) makes the bookmark AlreadyThere; a name taken (letter case aside) gets
+  // URL (address::addressIdentity) makes the bookmark AlreadyThere; a name taken (letter case aside) gets
   // " (2)", " (3)" ... added. A shortcut written for a bookmark whose date is known (seconds
   // since 1970, 0 when not) gets it as its file's modification time. Throws base::FileError
   // naming the file; nothing half-written stays.

@@ -12,13 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "import/address_identity.h"
+#include "address/address_identity.h"
 #include "import/importer.h"
 #include "import/safe_names.h"
 #include "base/file_descriptor.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
+using trevanto::address::addressIdentity;
+using trevanto::address::addressIdentityParsed;
+using trevanto::address::readableHost;
 using trevanto::testing::readFile;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Addresses as a browser reads them: two spellings of one URL compare equal, and a host name
-// shows as its reader sees it.
+// shows as its reader sees it. The one identity of an address for the importer (one bookmark per
+// URL), the link check (one question and one history per URL) and the site export; only the
+// converter's repeat search keeps the byte-exact spelling on purpose.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace trevanto::import {
+namespace trevanto::address {
 
 // The address in the WHATWG URL standard's serialized form, for telling whether two addresses
 // lead to the same place: scheme and host in lower case, the host in its ASCII (punycode)
@@ -23,4 +25,4 @@ std::string addressIdentityParsed(std::string_view address);
 // turned back into the letters they stand for. A host that does not decode stays as it is.
 std::string readableHost(std::string_view host);
 
-}  // namespace trevanto::import
+}  // namespace trevanto::address

@@ -14,7 +14,7 @@
 #include "base/charset.h"
 #include "base/text.h"
 
-namespace trevanto::import {
+namespace trevanto::address {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -236,4 +236,4 @@ std::string readableHost(std::string_view host) {
   return made;
 }
 
-}  // namespace trevanto::import
+}  // namespace trevanto::address
