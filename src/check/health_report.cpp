@@ -9,8 +9,9 @@
 namespace trevanto::check {
 namespace {
 
-const LinkRecord* recordOf(const LinkHistory& history, const std::string& address) {
-  const auto found = history.links.find(address);
+// The record of an address by its identity.
+const LinkRecord* recordOf(const LinkHistory& history, const std::string& identity) {
+  const auto found = history.links.find(identity);
   return found == history.links.end() || found->second.checkedAt == 0 ? nullptr : &found->second;
 }
 
@@ -114,7 +115,7 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
   for (const SiteSection& section : links.sections) {
     std::string items;
     for (const site::PageLink& entry : section.links) {
-      const LinkRecord* record = recordOf(history, entry.address);
+      const LinkRecord* record = recordOf(history, links.identityOf(entry.address));
       if (record == nullptr || !isDead(*record)) continue;
       items += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
                "<br><span class=\"address\">" + site::htmlTextUtf8(entry.address) +
@@ -135,8 +136,9 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
     std::unordered_set<std::string_view> listed;
     for (const SiteSection& section : links.sections) {
       for (const site::PageLink& entry : section.links) {
-        const LinkRecord* record = recordOf(history, entry.address);
-        if (record == nullptr || record->state != LinkState::Moved || !listed.insert(entry.address).second) continue;
+        const std::string& identity = links.identityOf(entry.address);
+        const LinkRecord* record = recordOf(history, identity);
+        if (record == nullptr || record->state != LinkState::Moved || !listed.insert(identity).second) continue;
         page += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
                 " <span class=\"note\">(" + site::htmlTextUtf8(section.name) + ")</span><br><span class=\"address\">" +
                 site::htmlTextUtf8(entry.address) + "</span><br>теперь: " + link(record->detail, record->detail) +
@@ -164,8 +166,9 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
 std::string healthScript(const SiteLinks& links, const LinkHistory& history) {
   std::string script = "var trevantoLinkHealth = {";
   bool first = true;
-  for (const std::string& address : links.webAddresses) {
-    const LinkRecord* record = recordOf(history, address);
+  // Every spelling the pages hold, so that the marks in the pages and the search find each.
+  for (const std::string& address : links.webSpellings) {
+    const LinkRecord* record = recordOf(history, links.identityOf(address));
     if (record == nullptr) continue;
     std::string value;
     if (isDead(*record)) {

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "address/address_identity.h"
 #include "base/file_error.h"
 
 namespace trevanto::check {
@@ -105,18 +106,18 @@ LinkHistory readHistory(const std::filesystem::path& file) {
   };
   // Each address's entry is taken into the history as soon as it is read and then dropped, so
   // the whole file never stands as one tree in memory.
-  std::string address;
+  std::string key;
   std::string badAddress;
   bool sawLinks = false;
   const json::parser_callback_t takeEntry = [&](int depth, json::parse_event_t event, json& parsed) {
     if (depth == 1 && event == json::parse_event_t::key && parsed == "links") sawLinks = true;
     if (depth != 2) return true;
     if (event == json::parse_event_t::key) {
-      address = parsed.get<std::string>();
+      key = parsed.get<std::string>();
     } else if (event == json::parse_event_t::object_end) {
       LinkRecord record;
       if (!stateOfName(parsed.value("state", std::string()), record.state)) {
-        if (badAddress.empty()) badAddress = address;
+        if (badAddress.empty()) badAddress = key;
         return false;
       }
       record.detail = parsed.value("detail", std::string());
@@ -124,7 +125,10 @@ LinkHistory readHistory(const std::filesystem::path& file) {
       record.answeredAt = timeOf(parsed, "answered");
       record.failingSince = timeOf(parsed, "failing_since");
       record.failuresInRow = parsed.value("failures_in_a_row", 0);
-      history.links.insert_or_assign(address, std::move(record));
+      // Kept by identity: two spellings a history of an earlier version holds become one
+      // record, the one checked last.
+      const auto [kept, added] = history.links.try_emplace(address::addressIdentity(key), record);
+      if (!added && kept->second.checkedAt < record.checkedAt) kept->second = std::move(record);
       return false;
     }
     return true;

@@ -60,7 +60,7 @@ bool isDead(const LinkRecord& record);
 void recordOutcome(LinkRecord& record, const Outcome& outcome, UnixTime now);
 
 struct LinkHistory {
-  std::unordered_map<std::string, LinkRecord> links;
+  std::unordered_map<std::string, LinkRecord> links;  // by the address's identity
   // The check under way or last made: when it began and whether it went through every address.
   // An unfinished one is taken up again by the next check.
   UnixTime checkStarted = 0;
@@ -73,7 +73,8 @@ class CheckError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads link-health.json; a missing file is an empty history. Throws CheckError naming the file
+// Reads link-health.json, each record under its address's identity; a missing file is an empty
+// history. Throws CheckError naming the file
 // when it cannot be read or is not a history this program wrote.
 LinkHistory readHistory(const std::filesystem::path& file);
 

@@ -3,6 +3,7 @@
 
 #include <unordered_set>
 
+#include "address/address_identity.h"
 #include "base/text.h"
 #include "site/export_sections.h"
 
@@ -15,14 +16,19 @@ bool isWebAddress(std::string_view address) {
 
 SiteLinks readSiteLinks(const std::filesystem::path& siteFolder) {
   SiteLinks links;
-  std::unordered_set<std::string> seen;
+  std::unordered_set<std::string> identities;
   for (const site::MenuSection& section : site::sectionsOfSite(siteFolder)) {
     SiteSection& read = links.sections.emplace_back(SiteSection{section.name, {}});
     site::readLinkLines(siteFolder / section.pageName, [&](const site::PageLink& link) {
       read.links.push_back(link);
-      if (!seen.insert(link.address).second) return;
-      if (isWebAddress(link.address)) {
-        links.webAddresses.push_back(link.address);
+      const auto [spelling, newSpelling] = links.identities.try_emplace(link.address);
+      if (!newSpelling) return;
+      spelling->second = address::addressIdentity(link.address);
+      const bool web = isWebAddress(link.address);
+      if (web) links.webSpellings.push_back(link.address);
+      if (!identities.insert(spelling->second).second) return;
+      if (web) {
+        links.webAddresses.push_back(spelling->second);
       } else {
         ++links.otherAddresses;
       }

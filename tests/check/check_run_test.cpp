@@ -142,6 +142,61 @@ TEST(CheckRunTest, failuresTwentyHoursApart_makeADeadLink_andAnAnswerMakesItLive
   EXPECT_EQ(siteFilesBesidesTheCheck(site.path()), before);
 }
 
+TEST(CheckRunTest, twoSpellingsOfOneAddress_areAskedOnce_keptOnce_andBothMarked) {
+  LinkServer server;
+  server.setStatus("/gone", 404);
+  TempFolder site;
+  const std::string port = std::to_string(server.port());
+  const std::string moved = server.url("/chain/1");
+  const std::string movedShouting = "HTTP://127.0.0.1:" + port + "/chain/1";
+  const std::string gone = server.url("/gone");
+  const std::string goneWithDefaults = "http://127.0.0.1:" + port + "/a/../gone";
+  writeSite(site.path(), {{"One", {{"Moved", moved}, {"Gone", gone}}},
+                          {"Two", {{"Moved again", movedShouting}, {"Gone again", goneWithDefaults}}}});
+  UnixTime now = kStart;
+  const CheckRequest request = requestFor(site.path(), &now);
+
+  CheckReport report = runCheck(request);
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.asked, 2u);
+  EXPECT_EQ(server.requests("/chain/1"), 1);
+  EXPECT_EQ(server.requests("/gone", "HEAD"), 1);  // a failure is asked again with GET
+  EXPECT_EQ(server.requests("/a/../gone"), 0);
+  EXPECT_EQ(report.counts.checked, 2u);
+  json saved = history(site.path());
+  EXPECT_EQ(saved["links"].size(), 2u);
+  EXPECT_EQ(saved["links"][moved]["state"], "moved");
+
+  now = kStart + 20 * 3600;
+  ASSERT_FALSE(runCheck(request).failed());
+  EXPECT_EQ(server.requests("/gone", "HEAD"), 2);
+  // The marks name each spelling as the pages hold it.
+  const std::string script = readFile(site / "export" / "link-health.js");
+  for (const std::string& spelling : {moved, movedShouting}) {
+    EXPECT_NE(script.find(site::javaScriptString(spelling) + ": [\"moved\""), std::string::npos) << spelling;
+  }
+  for (const std::string& spelling : {gone, goneWithDefaults}) {
+    EXPECT_NE(script.find(site::javaScriptString(spelling) + ": [\"dead\""), std::string::npos) << spelling;
+  }
+  // The dead link is listed in each section under the spelling it has there; the moved one once.
+  const std::string page = readFile(site / "export" / "link-health.html");
+  EXPECT_NE(page.find("Gone again"), std::string::npos);
+  EXPECT_EQ(page.find("Moved again"), std::string::npos);
+}
+
+TEST(CheckRunTest, aHistoryKeepingTwoSpellingsOfOneAddress_becomesOneRecord_theLastChecked) {
+  TempFolder folder;
+  writeFile(folder / "link-health.json",
+            R"({"format": 1, "check": {"started": null, "finished": true}, "links": {
+"HTTP://Host.Example/a": {"state": "failing", "checked": "2027-01-02T00:00:00Z", "failures_in_a_row": 3},
+"http://host.example/a": {"state": "ok", "checked": "2027-01-01T00:00:00Z"},
+"http://host.example/b": {"state": "ok", "checked": "2027-01-01T00:00:00Z"}}})");
+  const LinkHistory history = readHistory(folder / "link-health.json");
+  ASSERT_EQ(history.links.size(), 2u);
+  ASSERT_TRUE(history.links.contains("http://host.example/a"));
+  EXPECT_EQ(history.links.at("http://host.example/a").failuresInRow, 3);
+}
+
 TEST(CheckRunTest, killedMidCheck_theNextCheckAsksOnlyWhatWasNotDone) {
   LinkServer server(100ms);
   TempFolder site;
