@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "bench_support.h"
 #include "site/run_sync.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "import/formats.h"
 #include "import/importer.h"
 #include "import/shortcut_writer.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

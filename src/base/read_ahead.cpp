@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "read_ahead.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <system_error>
+
+#include "system.h"
 
 namespace trevanto::base {
 namespace {
@@ -16,11 +16,7 @@ namespace {
 // (a busy machine), and reading ahead would not help it.
 thread_local long seenSwitches = 0;
 
-void lookAtSwitches() {
-  rusage usage{};
-  ::getrusage(RUSAGE_THREAD, &usage);
-  seenSwitches = usage.ru_nvcsw;
-}
+void lookAtSwitches() { seenSwitches = voluntaryWaitsOfThisThread(); }
 
 bool waitedSinceLastLook() {
   const long before = seenSwitches;

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "whole_files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <random>
 
@@ -14,6 +9,7 @@
 namespace trevanto::base {
 namespace {
 
+constexpr std::string_view kWriteFailed = "Не удалось записать файл";
 constexpr std::string_view kUniqueSuffixPattern = "XXXXXX";
 constexpr std::string_view kUniqueCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
@@ -29,16 +25,16 @@ std::string temporaryPattern(const std::filesystem::path& folder, std::string_vi
 // Creates a new file from a pattern ending in XXXXXX, which receives the name taken. Unlike
 // mkstemp, the file takes the mode the user's umask (or the folder's default ACL) gives new
 // files, as a page appended to does.
-FileDescriptor createUniqueFile(std::string& pattern) {
+OpenFile createUniqueFile(std::string& pattern, std::error_code& error) {
   static thread_local std::minstd_rand random(std::random_device{}());
   std::uniform_int_distribution<std::size_t> pick(0, kUniqueCharacters.size() - 1);
   const std::size_t at = pattern.size() - kUniqueSuffixPattern.size();
   for (int attempt = 0; attempt < 1000; ++attempt) {
     for (std::size_t i = at; i < pattern.size(); ++i) pattern[i] = kUniqueCharacters[pick(random)];
-    FileDescriptor fd(::open(pattern.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
-    if (fd || errno != EEXIST) return fd;
+    OpenFile file = OpenFile::createNew(pattern, error);
+    if (file || error != std::errc::file_exists) return file;
   }
-  return FileDescriptor();  // errno is EEXIST
+  return OpenFile();  // error is file_exists
 }
 
 // Creates a file from the pattern holding bytes; synced, they are on the disk before the file
@@ -48,14 +44,15 @@ FileDescriptor createUniqueFile(std::string& pattern) {
 std::string writeTemporaryFile(const std::filesystem::path& finalPath, std::string_view temporaryStem,
                                std::string_view bytes, Sync sync, std::string_view operation) {
   std::string temporary = temporaryPattern(finalPath.parent_path(), temporaryStem);
-  FileDescriptor fd = createUniqueFile(temporary);
-  if (!fd) throw FileError(std::string(operation), finalPath, systemReason(errno));
-  int error = writeAll(fd.get(), bytes);
-  if (error == 0 && sync == Sync::BeforeNaming && ::fsync(fd.get()) != 0) error = errno;
-  if (const int closeError = fd.close(); error == 0) error = closeError;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    throw FileError(std::string(operation), finalPath, systemReason(error));
+  std::error_code error;
+  OpenFile file = createUniqueFile(temporary, error);
+  throwIfFailed(error, operation, finalPath);
+  error = file.write(bytes);
+  if (!error && sync == Sync::BeforeNaming) error = file.sync();
+  if (const std::error_code closeError = file.close(); !error) error = closeError;
+  if (error) {
+    removeFile(temporary);
+    throwIfFailed(error, operation, finalPath);
   }
   return temporary;
 }
@@ -65,34 +62,31 @@ std::string writeTemporaryFile(const std::filesystem::path& finalPath, std::stri
 void createFileWithoutReplacing(const std::filesystem::path& path, std::string_view temporaryStem,
                                 std::string_view bytes, Sync sync, std::string_view operation) {
   const std::string temporary = writeTemporaryFile(path, temporaryStem, bytes, sync, operation);
-  int error = 0;
-  if (::link(temporary.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+  std::error_code error = linkFile(temporary, path);
+  if (error == std::errc::file_exists) {
+    error.clear();
+  } else if (error) {
     // A file system without hard links: the caller holds the folder's lock, so a rename puts
     // the file in place as long as it is still absent.
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    std::error_code absent;
+    error.clear();
+    if (!fileStatus(path, absent, Links::NotFollowed)) error = renameReplacing(temporary, path);
   }
-  ::unlink(temporary.c_str());
-  if (error != 0) throw FileError(std::string(operation), path, systemReason(error));
+  removeFile(temporary);
+  throwIfFailed(error, operation, path);
 }
 
 std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBytes) {
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) throw FileError("Не удалось прочитать файл", path, systemReason(errno));
-  ReadResult read = readUpTo(fd.get(), limitBytes + 1);
-  if (read.error != 0) throw FileError("Не удалось прочитать файл", path, systemReason(read.error));
-  if (read.bytes.size() > limitBytes) throw FileError("Не удалось прочитать файл", path, "файл слишком велик");
-  return std::move(read.bytes);
+  return readFile(path, limitBytes, FileKinds::Any).take("Не удалось прочитать файл", path);
 }
 
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
   constexpr std::string_view kOperation = "Не удалось записать файл";
   const std::string temporary =
       writeTemporaryFile(path, path.filename().string(), bytes, Sync::BeforeNaming, kOperation);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throw FileError(std::string(kOperation), path, systemReason(error));
+  if (const std::error_code error = renameReplacing(temporary, path)) {
+    removeFile(temporary);
+    throwIfFailed(error, kOperation, path);
   }
 }
 
@@ -106,21 +100,22 @@ bool isTemporaryFileFor(std::string_view name, std::string_view finalName) {
 FileReplacement::FileReplacement(const std::filesystem::path& path, std::size_t bufferBytes)
     : path_(path), bufferBytes_(bufferBytes) {
   temporary_ = temporaryPattern(path.parent_path(), path.filename().string());
-  fd_ = createUniqueFile(temporary_);
-  if (!fd_) throw FileError("Не удалось записать файл", path_, systemReason(errno));
+  std::error_code error;
+  file_ = createUniqueFile(temporary_, error);
+  throwIfFailed(error, kWriteFailed, path_);
 }
 
 FileReplacement::~FileReplacement() {
-  if (fd_) {
-    fd_.close();
-    ::unlink(temporary_.c_str());
+  if (file_) {
+    file_.close();
+    removeFile(temporary_);
   }
 }
 
 void FileReplacement::write(std::string_view bytes) {
-  if (!fd_) throw FileError("Не удалось записать файл", path_, systemReason(EBADF));
+  if (!file_) throw FileError(std::string(kWriteFailed), path_, systemReason(EBADF));
   if (pending_.empty() && bytes.size() >= bufferBytes_) {
-    if (const int error = writeAll(fd_.get(), bytes); error != 0) fail(error);
+    if (const std::error_code error = file_.write(bytes)) fail(error);
     return;
   }
   pending_ += bytes;
@@ -128,34 +123,31 @@ void FileReplacement::write(std::string_view bytes) {
 }
 
 void FileReplacement::commit() {
-  if (!fd_) throw FileError("Не удалось записать файл", path_, systemReason(EBADF));
+  if (!file_) throw FileError(std::string(kWriteFailed), path_, systemReason(EBADF));
   writePending();
-  int error = ::fsync(fd_.get()) != 0 ? errno : 0;
-  if (const int closeError = fd_.close(); error == 0) error = closeError;
-  if (error == 0 && ::rename(temporary_.c_str(), path_.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary_.c_str());
-    throw FileError("Не удалось записать файл", path_, systemReason(error));
+  std::error_code error = file_.sync();
+  if (const std::error_code closeError = file_.close(); !error) error = closeError;
+  if (!error) error = renameReplacing(temporary_, path_);
+  if (error) {
+    removeFile(temporary_);
+    throwIfFailed(error, kWriteFailed, path_);
   }
 }
 
 void FileReplacement::writePending() {
-  if (const int error = writeAll(fd_.get(), pending_); error != 0) fail(error);
+  if (const std::error_code error = file_.write(pending_)) fail(error);
   pending_.clear();
 }
 
-void FileReplacement::fail(int error) {
-  fd_.close();
-  ::unlink(temporary_.c_str());
-  throw FileError("Не удалось записать файл", path_, systemReason(error));
+void FileReplacement::fail(const std::error_code& error) {
+  file_.close();
+  removeFile(temporary_);
+  throw FileError(std::string(kWriteFailed), path_, systemReason(error));
 }
 
 bool fileHolds(const std::filesystem::path& path, std::string_view bytes) {
-  try {
-    return readWholeFile(path, bytes.size()) == bytes;
-  } catch (const FileError&) {
-    return false;  // missing, unreadable or larger
-  }
+  const FileRead read = readFile(path, bytes.size(), FileKinds::Any);  // missing, unreadable or larger: no
+  return read && read.bytes == bytes;
 }
 
 void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
@@ -164,13 +156,13 @@ void makeFileHold(const std::filesystem::path& path, std::string_view bytes) {
 
 FolderLock::FolderLock(const std::filesystem::path& folder, std::string_view unavailable, std::string_view busy,
                        std::string_view busyReason) {
-  fd_ = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd_) throw FileError(std::string(unavailable), folder, systemReason(errno));
-  if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    if (error == EWOULDBLOCK) throw FileError(std::string(busy), folder, std::string(busyReason));
-    throw FileError(std::string(unavailable), folder, systemReason(error));
-  }
+  std::error_code error;
+  folder_ = OpenFolder::open(folder, error);
+  throwIfFailed(error, unavailable, folder);
+  error = folder_.tryLock();
+  if (error == std::errc::resource_unavailable_try_again)
+    throw FileError(std::string(busy), folder, std::string(busyReason));
+  throwIfFailed(error, unavailable, folder);
 }
 
 }  // namespace trevanto::base

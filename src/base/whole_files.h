@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_descriptor.h"
+#include "files.h"
 
 namespace trevanto::base {
 
@@ -51,11 +51,11 @@ class FileReplacement {
 
  private:
   void writePending();
-  [[noreturn]] void fail(int error);
+  [[noreturn]] void fail(const std::error_code& error);
 
   std::filesystem::path path_;
   std::string temporary_;
-  base::FileDescriptor fd_;
+  OpenFile file_;
   std::size_t bufferBytes_;
   std::string pending_;
 };
@@ -77,7 +77,7 @@ class FolderLock {
   FolderLock& operator=(const FolderLock&) = delete;
 
  private:
-  FileDescriptor fd_;
+  OpenFolder folder_;
 };
 
 }  // namespace trevanto::base

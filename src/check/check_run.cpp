@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <unordered_set>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/whole_files.h"

@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "base/charset.h"
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/text.h"
 #include "formats.h"

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 
 namespace trevanto::import {
 

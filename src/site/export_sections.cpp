@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/charset.h"
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/folder_order.h"
 #include "page_format.h"
 #include "shortcut_listing.h"

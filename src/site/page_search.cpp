@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 
 namespace trevanto::site {

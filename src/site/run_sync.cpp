@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 
 namespace trevanto::site {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/charset.h"
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/text.h"
 #include "text_encoding.h"

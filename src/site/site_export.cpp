@@ -10,7 +10,7 @@
 #include <set>
 
 #include "base/charset.h"
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/text.h"

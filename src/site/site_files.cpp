@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <random>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/whole_files.h"
 #include "page_format.h"

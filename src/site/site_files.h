@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "base/whole_files.h"
 
 namespace trevanto::site {

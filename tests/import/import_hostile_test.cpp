@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "import/charset.h"
 #include "import/formats.h"
 #include "import/importer.h"

@@ -15,7 +15,7 @@
 #include "address/address_identity.h"
 #include "import/importer.h"
 #include "import/safe_names.h"
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 #include "test_support.h"
 
 using namespace trevanto::import;

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "base/file_descriptor.h"
+#include "base/posix/file_descriptor.h"
 
 namespace trevanto::testing {
 

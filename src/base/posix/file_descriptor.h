@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The one place where the engine holds POSIX file descriptors and reads from them: a
+// Where the floor holds POSIX file descriptors and reads from them: a
 // descriptor closed when it goes out of scope, and a read loop that retries interrupted reads.
 #pragma once
 
