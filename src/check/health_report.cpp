@@ -96,6 +96,7 @@ std::string reasonText(std::string_view reason) {
   if (reason == check::reason::kReset) return "соединение оборвано";
   if (reason == check::reason::kRedirectElsewhere) return "переадресация на адрес не http/https";
   if (reason == check::reason::kBadAddress) return "неверный адрес";
+  if (reason == check::reason::kRedirectInward) return "переадресация во внутреннюю сеть";
   return std::string(reason);
 }
 

@@ -2,6 +2,7 @@
 #include "link_checker.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <deque>
@@ -9,6 +10,7 @@
 #include <queue>
 #include <unordered_map>
 
+#include "address_kind.h"
 #include "base/text.h"
 
 namespace trevanto::check {
@@ -41,6 +43,10 @@ struct Transfer {
   CURL* easy = nullptr;
   std::vector<long> statuses;  // the status of each answer, redirects included
   bool bodyStarted = false;
+  // The kind of address the link itself was asked at, and whether a redirect was refused because
+  // it led further into the user's network than that.
+  AddressKind ownKind = AddressKind::Public;
+  bool refusedInward = false;
 };
 
 struct Retry {
@@ -115,6 +121,33 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   return size * count;
 }
 
+// Before each connection is made: the link's own request may connect anywhere; after a redirect
+// only an address that mayRedirect() allows from the link's own kind is connected to at all.
+curl_socket_t onOpenSocket(void* user, curlsocktype purpose, curl_sockaddr* address) {
+  auto* transfer = static_cast<Transfer*>(user);
+  if (purpose == CURLSOCKTYPE_IPCXN && !transfer->statuses.empty() &&
+      !mayRedirect(transfer->ownKind, kindOfAddress(&address->addr))) {
+    transfer->refusedInward = true;
+    return CURL_SOCKET_BAD;
+  }
+  return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+// Before each request, on a new or a kept-alive connection, with the address it is connected to:
+// the link's own request sets the kind, a redirected one must keep within what it allows (a
+// connection kept alive from another link is no way around the rule).
+int onRequestReady(void* user, char* remoteAddress, char*, int, int) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const AddressKind kind = kindOfAddress(std::string_view(remoteAddress == nullptr ? "" : remoteAddress));
+  if (transfer->statuses.empty()) {
+    transfer->ownKind = kind;
+  } else if (!mayRedirect(transfer->ownKind, kind)) {
+    transfer->refusedInward = true;
+    return CURL_PREREQFUNC_ABORT;
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
 // The body of a GET is not wanted: the first byte of it ends the request.
 std::size_t onBody(char*, std::size_t, std::size_t, void* user) {
   static_cast<Transfer*>(user)->bodyStarted = true;
@@ -135,6 +168,9 @@ Verdict retryOr(const CheckSettings& settings, const Work& work, std::chrono::mi
 
 Verdict judge(const CheckSettings& settings, const Transfer& transfer, CURLcode result) {
   const Work& work = transfer.work;
+  if (transfer.refusedInward && result != CURLE_OK && !(result == CURLE_WRITE_ERROR && transfer.bodyStarted)) {
+    return {Verdict::Kind::Done, failing(reason::kRedirectInward), {}};
+  }
   if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.bodyStarted)) {
     long status = 0;
     curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
@@ -321,6 +357,10 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequestReady);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer.get());
     if (const auto& resolve = resolve_[targets_[work.index].host]) curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve.get());
     curl_multi_add_handle(multi_.get(), easy);
     inFlight_.emplace(easy, std::move(transfer));

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Asks web servers whether addresses still answer, politely: a bounded number of requests at a
 // time and per host, HEAD first and GET (headers only) where HEAD is refused, redirects followed
-// to web addresses only, a few retries with a growing pause where a server is busy or the
+// to web addresses only and never further into the user's network than the link's own address
+// (judged on the address connected to: see address_kind.h), a few retries with a growing pause where a server is busy or the
 // connection failed. No cookies are kept and no credentials are sent.
 #pragma once
 

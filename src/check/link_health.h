@@ -42,6 +42,9 @@ inline constexpr std::string_view kRedirectLoop = "redirect loop";
 inline constexpr std::string_view kReset = "reset";
 inline constexpr std::string_view kRedirectElsewhere = "redirect to a non-web address";
 inline constexpr std::string_view kBadAddress = "bad address";
+// A redirect that led from the link's own address further into the user's network (from the
+// Internet to a private, loopback or link-local address, say); it is not followed.
+inline constexpr std::string_view kRedirectInward = "redirect into the internal network";
 }  // namespace reason
 
 struct LinkRecord {

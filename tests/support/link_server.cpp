@@ -29,6 +29,10 @@ ssize_t endlessBody(void*, std::uint64_t, char* buffer, std::size_t max) {
   return static_cast<ssize_t>(max);
 }
 
+void onConnection(void* server, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
+  if (code == MHD_CONNECTION_NOTIFY_STARTED) static_cast<LinkServer*>(server)->countConnection();
+}
+
 int send(MHD_Connection* connection, unsigned status, const char* location = nullptr, const char* retryAfter = nullptr) {
   static constexpr char kBody[] = "answer\n";
   MHD_Response* response = MHD_create_response_from_buffer(sizeof kBody - 1, const_cast<char*>(kBody), MHD_RESPMEM_PERSISTENT);
@@ -41,15 +45,26 @@ int send(MHD_Connection* connection, unsigned status, const char* location = nul
 
 }  // namespace
 
-LinkServer::LinkServer(std::chrono::milliseconds delay, std::chrono::milliseconds slowDelay)
+LinkServer::LinkServer(std::chrono::milliseconds delay, std::chrono::milliseconds slowDelay, const std::string& address)
     : delay_(delay), slowDelay_(slowDelay) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  daemon_ = MHD_start_daemon(MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL, 0,
-                             nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR, &address,
-                             MHD_OPTION_CONNECTION_LIMIT, 2000u, MHD_OPTION_CONNECTION_TIMEOUT, 120u, MHD_OPTION_END);
-  if (daemon_ == nullptr) throw std::runtime_error("the test web server did not start");
+  sockaddr_in v4{};
+  sockaddr_in6 v6{};
+  const sockaddr* bound = nullptr;
+  unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL;
+  if (::inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) {
+    v4.sin_family = AF_INET;
+    bound = reinterpret_cast<const sockaddr*>(&v4);
+  } else if (::inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    bound = reinterpret_cast<const sockaddr*>(&v6);
+    flags |= MHD_USE_IPv6;
+  } else {
+    throw std::runtime_error("the test web server cannot listen on " + address);
+  }
+  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR, bound,
+                             MHD_OPTION_CONNECTION_LIMIT, 2000u, MHD_OPTION_CONNECTION_TIMEOUT, 120u,
+                             MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_END);
+  if (daemon_ == nullptr) throw std::runtime_error("the test web server did not start on " + address);
   port_ = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT)->port;
 }
 
@@ -75,6 +90,16 @@ int LinkServer::requests(std::string_view path, std::string_view method) const {
 int LinkServer::totalRequests() const {
   const std::lock_guard lock(mutex_);
   return total_;
+}
+
+int LinkServer::connections() const {
+  const std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void LinkServer::countConnection() {
+  const std::lock_guard lock(mutex_);
+  ++connections_;
 }
 
 std::string LinkServer::seenHeaders() const {
@@ -155,6 +180,10 @@ int LinkServer::reply(void* handle, std::string_view path, std::string_view meth
   }
   if (path == "/unavailable") return send(connection, 503, nullptr, "1");
   if (path == "/reset") return 0;
+  if (path == "/redirect") {
+    const char* to = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "to");
+    return send(connection, 301, to != nullptr ? to : "/");
+  }
   return send(connection, 200);
 }
 

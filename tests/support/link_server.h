@@ -12,8 +12,10 @@
 //   /busy/N/...         429 with Retry-After: 1 the first N times, then 200
 //   /unavailable        503 with Retry-After: 1, always
 //   /reset              the connection closed without an answer
+//   /redirect?to=URL    301 to URL
 //   anything else       200
-// Every answer comes after the server's delay. It counts the requests per method and path.
+// Every answer comes after the server's delay. It counts the connections, and the requests per
+// method and path. It listens on 127.0.0.1 or on the address given (IPv4 or IPv6).
 #pragma once
 
 #include <chrono>
@@ -30,7 +32,8 @@ namespace trevanto::test {
 class LinkServer {
  public:
   explicit LinkServer(std::chrono::milliseconds delay = std::chrono::milliseconds(0),
-                      std::chrono::milliseconds slowDelay = std::chrono::milliseconds(2000));
+                      std::chrono::milliseconds slowDelay = std::chrono::milliseconds(2000),
+                      const std::string& address = "127.0.0.1");
   LinkServer(const LinkServer&) = delete;
   LinkServer& operator=(const LinkServer&) = delete;
   ~LinkServer();
@@ -42,6 +45,9 @@ class LinkServer {
   // How often "METHOD PATH" was asked ("" counts every method).
   int requests(std::string_view path, std::string_view method = "") const;
   int totalRequests() const;
+  // How many connections were accepted.
+  int connections() const;
+  void countConnection();
   // The User-Agent, Cookie and Authorization headers seen, joined by '\n', one line a request.
   std::string seenHeaders() const;
   // The most requests at once with this Host header ("127.0.0.1:PORT", "name.test:PORT").
@@ -66,6 +72,7 @@ class LinkServer {
   std::map<std::string, int, std::less<>> mostAtOnce_;
   std::string seenHeaders_;
   int total_ = 0;
+  int connections_ = 0;
 };
 
 // A port on 127.0.0.1 where nothing listens: connections to it are refused.
