@@ -36,6 +36,7 @@ bench: deps
 	build-bench/bench/trevanto_bench
 	build-bench/bench/trevanto_export_bench
 	build-bench/bench/trevanto_check_bench
+	build-bench/bench/trevanto_history_bench
 
 # The pages in headless Chromium, on a site built from the sample collection: the start page's
 # search, the bookmark file, the one-page view (keys, dark scheme, axe-core), the frame set and the

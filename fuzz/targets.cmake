@@ -5,6 +5,8 @@
 set(TREVANTO_FUZZ_TARGETS shortcut_reader_fuzz page_search_fuzz page_writer_fuzz)
 # Over the importer's readers (trevanto_import):
 set(TREVANTO_IMPORT_FUZZ_TARGETS netscape_fuzz chromium_json_fuzz property_list_fuzz desktop_entry_fuzz)
+# Over the link check (trevanto_check):
+set(TREVANTO_CHECK_FUZZ_TARGETS history_reader_fuzz)
 
 # Each target as a plain program over its seed corpus (which keeps every input that once broke
 # a property), linked with library, and a test that runs it.

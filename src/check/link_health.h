@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,12 +37,15 @@ struct Outcome {
 namespace reason {
 inline constexpr std::string_view kTimeout = "timeout";
 inline constexpr std::string_view kRefused = "refused";
+inline constexpr std::string_view kUnreachable = "unreachable";  // no route to the host or its network
 inline constexpr std::string_view kNameNotFound = "name not found";
 inline constexpr std::string_view kTls = "TLS error";
 inline constexpr std::string_view kRedirectLoop = "redirect loop";
 inline constexpr std::string_view kReset = "reset";
 inline constexpr std::string_view kRedirectElsewhere = "redirect to a non-web address";
 inline constexpr std::string_view kBadAddress = "bad address";
+inline constexpr std::string_view kBadAnswer = "not an HTTP answer";
+inline constexpr std::string_view kHeaderTooLong = "header line too long";
 // A redirect that led from the link's own address further into the user's network (from the
 // Internet to a private, loopback or link-local address, say); it is not followed.
 inline constexpr std::string_view kRedirectInward = "redirect into the internal network";
@@ -77,9 +81,12 @@ class CheckError : public std::runtime_error {
 };
 
 // Reads link-health.json, each record under its address's identity; a missing file is an empty
-// history. Throws CheckError naming the file
-// when it cannot be read or is not a history this program wrote.
+// history. Throws CheckError naming the file when it cannot be read or is not a history this
+// program wrote. Read as a stream: time and memory grow with the file alone, and every value is
+// checked for its type and range.
 LinkHistory readHistory(const std::filesystem::path& file);
+// The same from a stream; file only names it in the error.
+LinkHistory readHistory(std::istream& in, const std::filesystem::path& file);
 
 // The history as link-health.json holds it, handed to write piece by piece (an entry at a time),
 // or as one text.

@@ -47,6 +47,18 @@ for file in link-health.json link-health.html link-health.js; do
   [ -s "$site/export/$file" ] || fail "no export/$file"
 done
 
+# A damaged history ends the check with 1, naming the file, and is left as it was.
+history=$site/export/link-health.json
+cp "$history" "$work/history-kept"
+for damaged in '{"format":"1","links":{}}' '{"format":[1],"links":{}}' '{"format":1,"check":{"finished":1},"links":{}}' \
+    '{"format":1,"links":{"a":{"state":"failing","failures_in_a_row":1e300}}}'; do
+  printf '%s' "$damaged" >"$history"
+  [ "$(status_of "$check" "$site")" = 1 ] || fail "the damaged history $damaged did not end in 1: $(cat "$work/err")"
+  grep -q "link-health.json" "$work/err" || fail "the damaged history is not named: $(cat "$work/err")"
+  [ "$(cat "$history")" = "$damaged" ] || fail "the damaged history $damaged was changed"
+done
+cp "$work/history-kept" "$history"
+
 # Stopped midway by a signal: what was checked is kept, the summary says it is not finished.
 for i in $(seq 10); do printf '<a href="http://127.0.0.1:%s/slow?%s" target=index>slow</a><br>\r\n' "$port" "$i"; done >>"$site/Links.html"
 "$check" "$site" >"$work/out" 2>"$work/err" &

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+// Reading the link check's history, link-health.json, at 1x, 8x and 64x its size, in two shapes:
+// as the check writes it (2 000 addresses at 1x), and with 5 000 small objects of no meaning
+// under its top (what a tree parser with a callback rescans after every one). Beside the
+// streaming reader, the tree-with-callback reader the check used before, at the sizes it can
+// finish in reasonable time. The goal: 8 times the file within 10 times the time.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "check/link_health.h"
+
+using namespace trevanto::bench;
+using trevanto::check::LinkHistory;
+using trevanto::check::LinkState;
+
+namespace {
+
+constexpr int kWrittenBase = 2'000;
+constexpr int kWideBase = 5'000;
+
+std::string writtenHistory(int links) {
+  LinkHistory history;
+  history.checkStarted = 1'800'000'000;
+  for (int i = 0; i < links; ++i) {
+    auto& record = history.links["https://host" + std::to_string(i % 97) + ".example/page/" + std::to_string(i)];
+    const bool failing = i % 5 == 0;
+    trevanto::check::recordOutcome(record, {failing ? LinkState::Failing : LinkState::Ok, failing ? "HTTP 404" : ""},
+                                   1'800'000'000 + i);
+  }
+  return trevanto::check::historyJson(history);
+}
+
+std::string wideHistory(int keys) {
+  std::string text = "{\"format\":1,\"links\":{}";
+  for (int i = 0; i < keys; ++i) text += ",\"k" + std::to_string(i) + "\":{}";
+  return text + "}";
+}
+
+// The reader as the check had it: nlohmann's tree parser with a callback that drops each entry.
+std::size_t readWithTreeCallback(const std::string& text) {
+  using nlohmann::json;
+  std::size_t entries = 0;
+  const json::parser_callback_t takeEntry = [&](int depth, json::parse_event_t event, json& parsed) {
+    if (depth != 2) return true;
+    if (event == json::parse_event_t::object_end) {
+      (void)parsed.value("state", std::string());
+      ++entries;
+      return false;
+    }
+    return true;
+  };
+  const json root = json::parse(text, takeEntry);
+  return entries + root.size();
+}
+
+std::size_t readStreaming(const std::string& text) {
+  std::istringstream in(text);
+  return trevanto::check::readHistory(in, "link-health.json").links.size();
+}
+
+struct Row {
+  std::string shape, reader;
+  int scale = 0;
+  std::size_t bytes = 0;
+  std::vector<double> seconds;
+};
+std::map<std::string, Row> rows;
+
+void measure(benchmark::State& state, const std::string& shape, const std::string& reader) {
+  const int scale = static_cast<int>(state.range(0));
+  static std::map<std::string, std::string> texts;
+  const std::string key = shape + std::to_string(scale);
+  if (!texts.contains(key)) {
+    texts[key] = shape == "written" ? writtenHistory(kWrittenBase * scale) : wideHistory(kWideBase * scale);
+  }
+  const std::string& text = texts[key];
+  Row& row = rows[shape + " " + reader + " " + std::to_string(100 + scale)];
+  row = {shape, reader, scale, text.size(), {}};
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const std::size_t read = reader == "streaming" ? readStreaming(text) : readWithTreeCallback(text);
+    benchmark::DoNotOptimize(read);
+    const double seconds = secondsSince(start);
+    state.SetIterationTime(seconds);
+    row.seconds.push_back(seconds);
+  }
+  state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
+}
+
+void BM_HistoryStreaming_Written(benchmark::State& state) { measure(state, "written", "streaming"); }
+void BM_HistoryTreeCallback_Written(benchmark::State& state) { measure(state, "written", "tree+callback"); }
+void BM_HistoryStreaming_Wide(benchmark::State& state) { measure(state, "wide", "streaming"); }
+void BM_HistoryTreeCallback_Wide(benchmark::State& state) { measure(state, "wide", "tree+callback"); }
+
+BENCHMARK(BM_HistoryStreaming_Written)->Arg(1)->Arg(8)->Arg(64)->Iterations(1)->Repetitions(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistoryTreeCallback_Written)->Arg(1)->Arg(8)->Arg(64)->Iterations(1)->Repetitions(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistoryStreaming_Wide)->Arg(1)->Arg(8)->Arg(64)->Iterations(1)->Repetitions(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistoryTreeCallback_Wide)->Arg(1)->Arg(8)->Iterations(1)->Repetitions(3)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  std::printf("\nReading link-health.json (median of 3; 8x the file should take at most 10x the time):\n");
+  std::map<std::string, double> oneX;
+  for (const auto& [key, row] : rows) {
+    const double seconds = median(row.seconds);
+    const std::string base = row.shape + " " + row.reader;
+    if (row.scale == 1) oneX[base] = seconds;
+    const double ratio = oneX.contains(base) && oneX[base] > 0 ? seconds / oneX[base] : 0;
+    std::printf("  %-8s %-14s %3dx %9.1f KB: %9.3f s  (%.1fx the 1x time)\n", row.shape.c_str(), row.reader.c_str(),
+                row.scale, static_cast<double>(row.bytes) / 1e3, seconds, ratio);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
