@@ -97,6 +97,9 @@ std::string reasonText(std::string_view reason) {
   if (reason == check::reason::kRedirectElsewhere) return "переадресация на адрес не http/https";
   if (reason == check::reason::kBadAddress) return "неверный адрес";
   if (reason == check::reason::kRedirectInward) return "переадресация во внутреннюю сеть";
+  if (reason == check::reason::kUnreachable) return "сервер или его сеть недоступны";
+  if (reason == check::reason::kBadAnswer) return "ответ не по протоколу HTTP";
+  if (reason == check::reason::kHeaderTooLong) return "строка заголовка ответа длиннее 100 КБ";
   return std::string(reason);
 }
 

@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -18,11 +19,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One request to make: the address, HEAD or GET, and how many retries came before it.
+// One request to make: the address, HEAD or GET, how many retries came before it, and whether it
+// goes on a connection of its own (after an answer that a connection kept alive may have spoilt).
 struct Work {
   std::size_t index = 0;
   bool get = false;
   int retriesDone = 0;
+  bool fresh = false;
 };
 
 struct Host {
@@ -57,7 +60,7 @@ struct Retry {
 
 // A decision about a finished request.
 struct Verdict {
-  enum class Kind { Done, AskWithGet, RetryLater } kind = Kind::Done;
+  enum class Kind { Done, AskWithGet, AskOnFreshConnection, RetryLater } kind = Kind::Done;
   Outcome outcome;
   std::chrono::milliseconds pause{0};
 };
@@ -176,9 +179,12 @@ Verdict judge(const CheckSettings& settings, const Transfer& transfer, CURLcode 
     curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
     const std::string statusText = "HTTP " + std::to_string(status);
     if (status == 429 || status == 503) {
+      // The server's Retry-After in seconds, taken only within the longest pause honoured.
       curl_off_t retryAfter = 0;
       curl_easy_getinfo(transfer.easy, CURLINFO_RETRY_AFTER, &retryAfter);
-      const auto asked = std::min(std::chrono::milliseconds(retryAfter * 1000), settings.maxRetryAfter);
+      const auto longest = std::chrono::ceil<std::chrono::seconds>(settings.maxRetryAfter).count();
+      retryAfter = std::clamp<curl_off_t>(retryAfter, 0, static_cast<curl_off_t>(longest));
+      const auto asked = std::min(std::chrono::milliseconds(std::chrono::seconds(retryAfter)), settings.maxRetryAfter);
       return retryOr(settings, work, std::max(asked, growingPause(settings, work.retriesDone)), statusText);
     }
     if (status == 401 || status == 403) return {Verdict::Kind::Done, {LinkState::Ok, statusText}, {}};
@@ -209,14 +215,36 @@ Verdict judge(const CheckSettings& settings, const Transfer& transfer, CURLcode 
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
       return retryOr(settings, work, pause, reason::kReset);
-    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_CONNECT: {
+      // One error for three things: refused by the host, or no way to the host or its network.
+      long osError = 0;
+      curl_easy_getinfo(transfer.easy, CURLINFO_OS_ERRNO, &osError);
+      if (osError == ENETUNREACH || osError == EHOSTUNREACH || osError == ENETDOWN || osError == EHOSTDOWN) {
+        return retryOr(settings, work, pause, reason::kUnreachable);
+      }
       return {Verdict::Kind::Done, failing(reason::kRefused), {}};
+    }
+    case CURLE_OUT_OF_MEMORY:
+      // What libcurl says of a header line longer than it takes (100 KB), not of this machine.
+      return {Verdict::Kind::Done, failing(reason::kHeaderTooLong), {}};
     case CURLE_COULDNT_RESOLVE_HOST:
       return {Verdict::Kind::Done, failing(reason::kNameNotFound), {}};
     case CURLE_TOO_MANY_REDIRECTS:
       return {Verdict::Kind::Done, failing(reason::kRedirectLoop), {}};
     case CURLE_UNSUPPORTED_PROTOCOL:
-      return {Verdict::Kind::Done, failing(reason::kRedirectElsewhere), {}};
+    case CURLE_WEIRD_SERVER_REPLY: {
+      // The same error for a redirect to another scheme and for an answer that is no HTTP (a
+      // status line like "HTTP/1.1 -5", or the rest of an earlier answer's body on a kept-alive
+      // connection): the status of the last answer read tells them apart.
+      long status = 0;
+      curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+      if (result == CURLE_UNSUPPORTED_PROTOCOL && status >= 300 && status < 400) {
+        return {Verdict::Kind::Done, failing(reason::kRedirectElsewhere), {}};
+      }
+      if (!work.fresh) return {Verdict::Kind::AskOnFreshConnection, {}, {}};
+      if (!work.get) return {Verdict::Kind::AskWithGet, {}, {}};
+      return {Verdict::Kind::Done, failing(reason::kBadAnswer), {}};
+    }
     case CURLE_URL_MALFORMAT:
       return {Verdict::Kind::Done, failing(reason::kBadAddress), {}};
     case CURLE_SSL_CONNECT_ERROR:
@@ -349,6 +377,10 @@ class Checker {
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, settings_.maxRedirects);
     curl_easy_setopt(easy, CURLOPT_NOBODY, work.get ? 0L : 1L);
+    if (work.fresh) {
+      curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+      curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    }
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings_.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings_.requestTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent_.c_str());
@@ -385,6 +417,10 @@ class Checker {
         break;
       case Verdict::Kind::AskWithGet:
         next.get = true;
+        hosts_[id].waiting.push_front(next);
+        break;
+      case Verdict::Kind::AskOnFreshConnection:
+        next.fresh = true;
         hosts_[id].waiting.push_front(next);
         break;
       case Verdict::Kind::RetryLater:

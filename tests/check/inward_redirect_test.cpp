@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Redirects that would lead the check into the user's own network, and how unreachable networks
-// read: in a network namespace of the test's own, where test addresses on the loopback interface
+// Redirects that would lead the check into the user's own network, and how an unreachable
+// network reads: in a network namespace of the test's own, where test addresses on the loopback interface
 // play the Internet (198.51.100.7, 198.51.100.8), the user's network (10.11.12.13, 10.11.12.14,
 // fd00::1) and a cloud's metadata service (169.254.169.254). The program runs itself again under
 // `unshare -n` (`unshare -rn` when not root) and skips, saying so, where that is not allowed.
@@ -144,6 +144,17 @@ TEST_F(InwardRedirectTest, aConnectionKeptAliveFromTheUsersOwnLink_isNoWayIn) {
   expectOutcome(found, own, LinkState::Ok, "");
   expectOutcome(found, stranger, LinkState::Failing, reason::kRedirectInward);
   EXPECT_EQ(privateServer.requests("/secret"), 0);
+}
+
+// No route out of the test's network: the address is unreachable, which is not a refusal.
+TEST(NetworkReasonTest, anUnreachableNetwork_isNotARefusal) {
+  const std::string unreachable = "http://203.0.113.9/";
+  const std::string refused = "http://198.51.100.7:" + std::to_string(test::refusedPort()) + "/";
+  CheckSettings settings;
+  settings.retries = 0;
+  const auto found = checkAll({unreachable, refused}, settings);
+  expectOutcome(found, unreachable, LinkState::Failing, reason::kUnreachable);
+  expectOutcome(found, refused, LinkState::Failing, reason::kRefused);
 }
 
 }  // namespace

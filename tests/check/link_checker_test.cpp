@@ -7,6 +7,7 @@
 #include <map>
 
 #include "support/link_server.h"
+#include "support/raw_server.h"
 
 namespace trevanto::check {
 namespace {
@@ -120,6 +121,41 @@ TEST(LinkCheckerTest, namesFromTheResolveTable_askedAtMostTwoAtATimePerHost) {
   }
   // Three hosts side by side: 8 requests of 100 ms, two at a time, take about 400 ms, not 2.4 s.
   EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+}
+
+TEST(LinkCheckerTest, brokenAnswers_readAsWhatTheyAre) {
+  test::RawServer server([](std::string_view, std::string_view path) -> std::string {
+    if (path == "/garbage-status") return "HTTP/1.1 -5 Nonsense\r\nContent-Length: 0\r\n\r\n";
+    if (path == "/head-with-body") {
+      return "HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n" + std::string(1, test::RawServer::kPause) + "answer\n";
+    }
+    if (path == "/busy-for-ever") return "HTTP/1.1 503 Busy\r\nRetry-After: 9223372036854775807\r\nContent-Length: 0\r\n\r\n";
+    if (path == "/long-header") return "HTTP/1.1 200 OK\r\nX-Long: " + std::string(150'000, 'a') + "\r\n\r\n";
+    return "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+  });
+  CheckSettings settings = quickSettings();
+  settings.maxRetryAfter = 100ms;
+  const std::vector<std::string> broken = {server.url("/garbage-status"), server.url("/long-header"),
+                                           server.url("/busy-for-ever")};
+  const auto started = std::chrono::steady_clock::now();
+  const auto found = checkAll(broken, settings);
+  // The longest Retry-After there is waits no longer than the longest pause honoured.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+  expectOutcome(found, server.url("/busy-for-ever"), LinkState::Failing, "HTTP 503");
+  expectOutcome(found, server.url("/garbage-status"), LinkState::Failing, std::string(reason::kBadAnswer));
+  expectOutcome(found, server.url("/long-header"), LinkState::Failing, std::string(reason::kHeaderTooLong));
+  // A garbage status is asked again on a connection of its own, then with GET; no more.
+  EXPECT_EQ(server.requests("HEAD /garbage-status"), 2);
+  EXPECT_EQ(server.requests("GET /garbage-status"), 1);
+
+  // A body after a HEAD answer spoils the connection kept alive for the next address on that
+  // host; that address is asked again on a connection of its own and answers.
+  settings.perHost = 1;
+  settings.maxInFlight = 1;
+  const std::vector<std::string> inTurn = {server.url("/head-with-body"), server.url("/after")};
+  const auto answered = checkAll(inTurn, settings);
+  expectOutcome(answered, server.url("/head-with-body"), LinkState::Ok, "");
+  expectOutcome(answered, server.url("/after"), LinkState::Ok, "");
 }
 
 TEST(LinkCheckerTest, stopped_dropsTheRequestsUnderWay) {
