@@ -98,7 +98,7 @@ TEST(ShortcutPrefetch, aFileOutsideThePlanIsReadThenAndThePlanGoesOn) {
   EXPECT_EQ(prefetch.take(temp / "S" / "a.url").bytes, readFile(temp / "S" / "a.url"));
   EXPECT_EQ(prefetch.take(temp / "Other" / "x.url").bytes, readFile(temp / "Other" / "x.url"));
   EXPECT_EQ(prefetch.take(temp / "S" / "b.url").bytes, readFile(temp / "S" / "b.url"));
-  EXPECT_EQ(prefetch.take(temp / "S" / "gone.url").problem, ShortcutFileProblem::Unreadable);
+  EXPECT_EQ(prefetch.take(temp / "S" / "gone.url").problem, trevanto::base::ReadProblem::Unreadable);
   EXPECT_EQ(prefetch.take(temp / "S" / "c.url").bytes, readFile(temp / "S" / "c.url"));
 }
 

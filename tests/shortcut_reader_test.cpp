@@ -121,23 +121,23 @@ TEST(UnsafeAddress, schemesThatRunCodeAreCaughtAsBrowsersReadThem) {
 TEST(ShortcutFile, readsRegularFilesAndRefusesEverythingElseWithoutBlocking) {
   TempFolder folder;
   writeFile(folder / "ok.url", "[InternetShortcut]\r\nURL=http://a.example/\r\n");
-  EXPECT_EQ(loadShortcutFile(folder / "ok.url").problem, ShortcutFileProblem::None);
+  EXPECT_EQ(loadShortcutFile(folder / "ok.url").problem, trevanto::base::ReadProblem::None);
   EXPECT_EQ(loadShortcutFile(folder / "ok.url").bytes, "[InternetShortcut]\r\nURL=http://a.example/\r\n");
 
   ASSERT_EQ(::mkfifo((folder / "fifo.url").c_str(), 0644), 0);
-  EXPECT_EQ(loadShortcutFile(folder / "fifo.url").problem, ShortcutFileProblem::NotRegularFile);
+  EXPECT_EQ(loadShortcutFile(folder / "fifo.url").problem, trevanto::base::ReadProblem::NotRegularFile);
 
   std::filesystem::create_directory(folder / "dir.url");
-  EXPECT_EQ(loadShortcutFile(folder / "dir.url").problem, ShortcutFileProblem::NotRegularFile);
+  EXPECT_EQ(loadShortcutFile(folder / "dir.url").problem, trevanto::base::ReadProblem::NotRegularFile);
 
   ASSERT_EQ(::symlink("nowhere", (folder / "dangling.url").c_str()), 0);
   const ShortcutFile dangling = loadShortcutFile(folder / "dangling.url");
-  EXPECT_EQ(dangling.problem, ShortcutFileProblem::Unreadable);
-  EXPECT_FALSE(dangling.reason.empty());
+  EXPECT_EQ(dangling.problem, trevanto::base::ReadProblem::Unreadable);
+  EXPECT_FALSE(dangling.reason().empty());
 
   writeFile(folder / "big.url", "");
   std::filesystem::resize_file(folder / "big.url", kMaxShortcutBytes + 1);
-  EXPECT_EQ(loadShortcutFile(folder / "big.url").problem, ShortcutFileProblem::TooLarge);
+  EXPECT_EQ(loadShortcutFile(folder / "big.url").problem, trevanto::base::ReadProblem::TooLarge);
   std::filesystem::resize_file(folder / "big.url", kMaxShortcutBytes);
-  EXPECT_EQ(loadShortcutFile(folder / "big.url").problem, ShortcutFileProblem::None);
+  EXPECT_EQ(loadShortcutFile(folder / "big.url").problem, trevanto::base::ReadProblem::None);
 }

@@ -25,6 +25,9 @@
 
 namespace trevanto::base {
 
+// The longest name of one file or folder, in bytes, that the file systems take.
+inline constexpr std::size_t kMaxNameBytes = 255;
+
 enum class FileKind { Regular, Folder, Other };
 
 // Which file a name leads to: equal for two names of one file (hard links, a folder reached
@@ -47,6 +50,9 @@ struct FileStatus {
 // Whether a final link in a path is followed (the status of what it leads to) or not (of the
 // link itself).
 enum class Links { Followed, NotFollowed };
+
+// The file of the running program.
+std::filesystem::path runningProgramFile(std::error_code& error);
 
 // The status of what path names. On failure, nothing and error says why.
 std::optional<FileStatus> fileStatus(const std::filesystem::path& path, std::error_code& error,

@@ -41,9 +41,9 @@ class LinkFileReader : public Reader {
   }
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
     const site::ShortcutFile loaded = site::loadShortcutFile(file);
-    if (loaded.problem == site::ShortcutFileProblem::Unreadable)
-      throw base::FileError("Не удалось прочитать файл", file, loaded.reason);
-    if (loaded.problem != site::ShortcutFileProblem::None)
+    if (loaded.problem == base::ReadProblem::Unreadable)
+      throw base::FileError("Не удалось прочитать файл", file, loaded.reason());
+    if (loaded.problem != base::ReadProblem::None)
       throw base::FileError("Не удалось прочитать файл", file, "не обычный файл или больше 1 МиБ");
     const LinkFile link = parse_(loaded.bytes);
     if (!link.known) throw base::FileError("Неизвестный вид закладок", file, "файл изменился во время чтения");

@@ -131,7 +131,7 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
       made.names.insert(foldCase(entry.name));
       if (entry.isFolder || !site::isShortcutName(entry.name)) continue;
       const site::ShortcutFile file = site::loadShortcutFile(base::joinPath(folder, entry.name));
-      if (file.problem != site::ShortcutFileProblem::None) continue;
+      if (file.problem != base::ReadProblem::None) continue;
       if (const std::string address = pageAddressOf(file.bytes); !address.empty())
         made.addresses.insert(address::addressIdentity(address));
     }

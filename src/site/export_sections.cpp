@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "export_sections.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <set>
 #include <string>
 
 #include "base/charset.h"
-#include "base/posix/file_descriptor.h"
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "page_format.h"
 #include "shortcut_listing.h"
@@ -25,11 +21,13 @@ bool isSectionPageName(std::string_view name) {
 
 bool beginsWithSectionHeader(const std::filesystem::path& page) {
   const std::string header = sectionHeaderLine();
-  const base::FileDescriptor fd(::open(page.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat info {};
-  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const base::ReadResult start = base::readUpTo(fd.get(), header.size() + 2);
-  if (start.error != 0 || !start.bytes.starts_with(header)) return false;
+  std::error_code error;
+  base::OpenFile file = base::OpenFile::toRead(page, error);
+  if (!file) return false;
+  const std::optional<base::FileStatus> status = file.status(error);
+  if (!status || status->kind != base::FileKind::Regular) return false;
+  const base::ReadChunk start = file.read(header.size() + 2);
+  if (start.error || !start.bytes.starts_with(header)) return false;
   const std::string_view rest = std::string_view(start.bytes).substr(header.size());
   return rest.empty() || rest.starts_with('\n') || rest == "\r\n";
 }

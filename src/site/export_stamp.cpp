@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "export_stamp.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <charconv>
 
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "base/whole_files.h"
 #include "export_sections.h"
@@ -90,11 +88,10 @@ std::optional<FileState> parseState(std::string_view rest) {
 }  // namespace
 
 std::optional<FileState> fileState(const std::filesystem::path& folder, std::string_view name) {
-  struct stat info {};
-  if (::stat(base::joinPath(folder, name).c_str(), &info) != 0) return std::nullopt;
-  return FileState{std::string(name), static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(info.st_ino),
-                   static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
-                   static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec};
+  std::error_code error;
+  const std::optional<base::FileStatus> status = base::fileStatus(base::joinPath(folder, name), error);
+  if (!status) return std::nullopt;
+  return FileState{std::string(name), status->size, status->identity.file, status->modifiedNs, status->changedNs};
 }
 
 std::vector<FileState> sitePageStates(const std::filesystem::path& siteFolder) {

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "export_views.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <set>
 
 #include "base/charset.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "base/whole_files.h"
 #include "page_format.h"
@@ -103,7 +101,7 @@ ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string 
 
 ExportViews::~ExportViews() {
   if (committed_) return;
-  for (const auto& part : written_) ::unlink(part.c_str());
+  for (const auto& part : written_) base::removeFile(part);
 }
 
 void ExportViews::beginSection(const MenuSection& section) { sections_.push_back({section.name, section.pageName, 0}); }
@@ -163,8 +161,7 @@ std::string ExportViews::writeNamed(std::string_view prefix, std::string_view ke
   const std::string name = std::string(prefix) + hash + ".js";
   kept_.insert(name);
   const std::filesystem::path path = folder_ / name;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return hash;  // the same content
+  if (base::isRegularFile(path)) return hash;  // the same content
   base::FileReplacement file(path);
   file.write("(this.");
   file.write(key);
@@ -289,7 +286,7 @@ void ExportViews::commit() {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(folder_, ignored)) {
     const std::string name = entry.path().filename().string();
-    if (isSearchPartName(name) && !kept_.contains(name)) ::unlink(entry.path().c_str());
+    if (isSearchPartName(name) && !kept_.contains(name)) base::removeFile(entry.path());
   }
 }
 

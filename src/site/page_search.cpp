@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "page_search.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 
 namespace trevanto::site {
 namespace {
@@ -17,21 +12,22 @@ constexpr std::string_view kHrefOpen = "href=\"";
 // A page read from its start in chunks.
 class ReadOnlyFile {
  public:
-  explicit ReadOnlyFile(const std::filesystem::path& path)
-      : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    if (!fd_) throw base::FileError("Не удалось открыть страницу", path_, base::systemReason(errno));
+  explicit ReadOnlyFile(const std::filesystem::path& path) : path_(path) {
+    std::error_code error;
+    file_ = base::OpenFile::toRead(path, error);
+    base::throwIfFailed(error, "Не удалось открыть страницу", path_);
   }
 
   // The next size bytes; fewer only at the end of the page, none after it.
   std::string read(std::size_t size) {
-    base::ReadResult read = base::readUpTo(fd_.get(), size);
-    if (read.error != 0) throw base::FileError("Не удалось прочитать страницу", path_, base::systemReason(read.error));
+    base::ReadChunk read = file_.read(size);
+    base::throwIfFailed(read.error, "Не удалось прочитать страницу", path_);
     return std::move(read.bytes);
   }
 
  private:
   std::filesystem::path path_;
-  base::FileDescriptor fd_;
+  base::OpenFile file_;
 };
 
 }  // namespace
@@ -46,7 +42,7 @@ bool PoiskKomb(const std::filesystem::path& NamePathS, std::string_view Dat, std
     const std::string chunk = page.read(chunkBytes);
     if (chunk.empty()) return true;
     window += chunk;
-    if (::memmem(window.data(), window.size(), Dat.data(), Dat.size()) != nullptr) return false;
+    if (window.find(Dat) != std::string::npos) return false;
     // Keep the tail that could still begin an occurrence.
     window.erase(0, window.size() - std::min(window.size(), carry));
   }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "run_reading.h"
 
-#include <climits>
 #include <unordered_set>
 
 #include "base/charset.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "page_format.h"
 #include "shortcut_reader.h"
 #include "text_encoding.h"
@@ -13,17 +13,17 @@
 namespace trevanto::site {
 namespace {
 
-constexpr std::size_t kMaxFileNameBytes = NAME_MAX;
+constexpr std::size_t kMaxFileNameBytes = base::kMaxNameBytes;
 
 std::string problemOf(const ShortcutFile& file) {
   switch (file.problem) {
-    case ShortcutFileProblem::NotRegularFile:
+    case base::ReadProblem::NotRegularFile:
       return "не обычный файл";
-    case ShortcutFileProblem::TooLarge:
+    case base::ReadProblem::TooLarge:
       return "файл больше 1 МиБ";
-    case ShortcutFileProblem::Unreadable:
-      return "не читается: " + file.reason;
-    case ShortcutFileProblem::None:
+    case base::ReadProblem::Unreadable:
+      return "не читается: " + file.reason();
+    case base::ReadProblem::None:
       break;
   }
   return {};

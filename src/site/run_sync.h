@@ -7,10 +7,9 @@
 #include <set>
 #include <string>
 
-namespace trevanto::site {
+#include "base/files.h"
 
-// Syncs a folder's entries: names created, renamed or removed in it. Throws FileError naming it.
-void syncFolder(const std::filesystem::path& folder);
+namespace trevanto::site {
 
 // The files a run wrote and the folders whose entries it changed, synced together: the files'
 // syncs run side by side, so the file system commits them in one go rather than a commit and a

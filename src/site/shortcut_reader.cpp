@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "shortcut_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -11,7 +8,6 @@
 #include <vector>
 
 #include "base/charset.h"
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/text.h"
 #include "text_encoding.h"
@@ -170,29 +166,8 @@ bool isUnsafeAddress(std::string_view rawAddress) {
 }
 
 ShortcutFile loadShortcutFile(const std::filesystem::path& path) {
-  ShortcutFile result;
-  const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  struct stat info {};
-  if (!fd || ::fstat(fd.get(), &info) != 0) {
-    result.problem = ShortcutFileProblem::Unreadable;
-    result.reason = base::systemReason(errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    result.problem = ShortcutFileProblem::NotRegularFile;
-  } else if (static_cast<std::uint64_t>(info.st_size) > kMaxShortcutBytes) {
-    result.problem = ShortcutFileProblem::TooLarge;
-  } else {
-    // A file that grows while being read is read up to the limit only.
-    base::ReadResult read = base::readUpTo(fd.get(), kMaxShortcutBytes + 1);
-    if (read.error != 0) {
-      result.problem = ShortcutFileProblem::Unreadable;
-      result.reason = base::systemReason(read.error);
-    } else if (read.bytes.size() > kMaxShortcutBytes) {
-      result.problem = ShortcutFileProblem::TooLarge;
-    } else {
-      result.bytes = std::move(read.bytes);
-    }
-  }
-  return result;
+  // A file that grows while being read is read up to the limit only.
+  return base::readFile(path, kMaxShortcutBytes);
 }
 
 }  // namespace trevanto::site

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/files.h"
+
 namespace trevanto::site {
 
 // Shortcut files larger than this are not bookmarks; they are skipped unread.
@@ -46,13 +48,8 @@ bool isUnsafeAddress(std::string_view address);
 
 // --- The file -----------------------------------------------------------------------------
 
-enum class ShortcutFileProblem { None, NotRegularFile, TooLarge, Unreadable };
-
-struct ShortcutFile {
-  ShortcutFileProblem problem = ShortcutFileProblem::None;
-  std::string bytes;   // the whole file when problem is None
-  std::string reason;  // the system's reason when Unreadable
-};
+// A shortcut file read whole: its bytes, or why not (base::ReadProblem).
+using ShortcutFile = base::FileRead;
 
 // Reads a shortcut file whole, never blocking on a FIFO or device and never reading more
 // than kMaxShortcutBytes.

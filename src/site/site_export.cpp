@@ -1,17 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "site_export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <set>
 
 #include "base/charset.h"
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "base/whole_files.h"
@@ -49,13 +44,14 @@ std::string_view withoutCarriageReturn(std::string_view line) {
 // maxLine comes cut to its first maxLine bytes. Memory stays within maxLine and one chunk.
 template <typename OnLine>
 void forEachLine(const std::filesystem::path& path, std::size_t maxLine, OnLine onLine) {
-  const base::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) throw base::FileError("Не удалось открыть страницу", path, base::systemReason(errno));
+  std::error_code error;
+  base::OpenFile file = base::OpenFile::toRead(path, error);
+  base::throwIfFailed(error, "Не удалось открыть страницу", path);
   std::string line;
   bool cut = false;
   for (;;) {
-    const base::ReadResult chunk = base::readUpTo(fd.get(), 64 * 1024);
-    if (chunk.error != 0) throw base::FileError("Не удалось прочитать страницу", path, base::systemReason(chunk.error));
+    const base::ReadChunk chunk = file.read(64 * 1024);
+    base::throwIfFailed(chunk.error, "Не удалось прочитать страницу", path);
     if (chunk.bytes.empty()) break;
     std::string_view rest = chunk.bytes;
     while (!rest.empty()) {
@@ -109,16 +105,11 @@ std::string addressFromPage(std::string_view href) {
   return addressForPage(trimmed);
 }
 
-bool isRegularFile(const std::filesystem::path& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // The page of a menu reference: as the current version writes it, percent-encoded, or as
 // earlier versions wrote it, the name as it is.
 std::string pageOfReference(const std::filesystem::path& siteFolder, std::string_view reference) {
   for (const std::string& name : {base::percentDecoded(reference), std::string(reference)}) {
-    if (isSectionPageName(name) && isRegularFile(base::joinPath(siteFolder, name))) return name;
+    if (isSectionPageName(name) && base::isRegularFile(base::joinPath(siteFolder, name))) return name;
   }
   return {};
 }
@@ -158,9 +149,9 @@ void removeLeftovers(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
     for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName}) {
-      if (base::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+      if (base::isTemporaryFileFor(name, file)) base::removeFile(entry.path());
     }
-    if (isExportViewsLeftover(name)) ::unlink(entry.path().c_str());
+    if (isExportViewsLeftover(name)) base::removeFile(entry.path());
   }
 }
 
@@ -230,7 +221,7 @@ void readLinkLines(const std::filesystem::path& page, const std::function<void(c
 std::vector<MenuSection> menuSections(const std::filesystem::path& siteFolder) {
   std::vector<MenuSection> sections;
   const std::filesystem::path menu = base::joinPath(siteFolder, kMenuPageName);
-  if (!isRegularFile(menu)) return sections;
+  if (!base::isRegularFile(menu)) return sections;
   std::set<std::string, std::less<>> seen;
   forEachLine(menu, kMaxMenuLineBytes, [&](std::string_view line, bool cut) {
     line = withoutCarriageReturn(line);
@@ -258,19 +249,21 @@ ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std:
   const std::filesystem::path folder = base::joinPath(siteFolder, kExportFolderName);
   ExportResult result;
   try {
-    struct stat info {};
-    const bool folderExists = ::stat(folder.c_str(), &info) == 0;
-    if (!folderExists && errno != ENOENT)
-      throw base::FileError("Папка экспорта недоступна", folder, base::systemReason(errno));
-    if (folderExists && !S_ISDIR(info.st_mode)) {
+    std::error_code error;
+    const std::optional<base::FileStatus> status = base::fileStatus(folder, error);
+    const bool folderExists = status.has_value();
+    if (!folderExists && error != std::errc::no_such_file_or_directory)
+      base::throwIfFailed(error, "Папка экспорта недоступна", folder);
+    if (folderExists && status->kind != base::FileKind::Folder) {
       throw base::FileError("Папка экспорта занята файлом", folder, "это файл, а не папка");
     }
-    if (!folderExists && !isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return result;
+    if (!folderExists && !base::isRegularFile(base::joinPath(siteFolder, kMenuPageName))) return result;
 
     const std::string script = readTemplate(programFolder, kSearchScriptName);
     const std::string pageTemplate = readTemplate(programFolder, kIndexPageTemplateName);
-    if (!folderExists && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw base::FileError("Не удалось создать папку экспорта", folder, base::systemReason(errno));
+    if (!folderExists) {
+      if (error = base::makeFolder(folder); error != std::errc::file_exists)
+        base::throwIfFailed(error, "Не удалось создать папку экспорта", folder);
     }
 
     removeLeftovers(folder);
@@ -302,8 +295,8 @@ ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std:
     const std::vector<std::string> viewFiles = views.files();
     written.insert(written.end(), viewFiles.begin(), viewFiles.end());
     writeExportStamp(folder, exportFormat(), pagesNow, written);
-    syncFolder(folder);  // the renames, as the files were synced before them
-    if (!folderExists) syncFolder(siteFolder);
+    base::syncFolder(folder);  // the renames, as the files were synced before them
+    if (!folderExists) base::syncFolder(siteFolder);
     result.written = true;
   } catch (const base::FileError& problem) {
     return {.problem = problem.what()};

@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "site_files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <random>
 
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/whole_files.h"
 #include "page_format.h"
 
@@ -23,12 +17,13 @@ constexpr std::string_view kNewPageTemporaryStem = "trevanto-page";
 
 PageAppender::PageAppender(const std::filesystem::path& page, std::size_t bufferBytes)
     : path_(page), bufferBytes_(bufferBytes) {
-  fd_ = base::FileDescriptor(::open(page.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-  struct stat info {};
-  if (!fd_ || ::fstat(fd_.get(), &info) != 0) {
-    throw base::FileError("Не удалось открыть страницу для записи", path_, base::systemReason(errno));
-  }
-  size_ = static_cast<std::uint64_t>(info.st_size);
+  constexpr std::string_view kOpenFailed = "Не удалось открыть страницу для записи";
+  std::error_code error;
+  file_ = base::OpenFile::toAppend(page, error);
+  base::throwIfFailed(error, kOpenFailed, path_);
+  const std::optional<base::FileStatus> status = file_.status(error);
+  base::throwIfFailed(error, kOpenFailed, path_);
+  size_ = status->size;
 }
 
 PageAppender::~PageAppender() {
@@ -47,19 +42,18 @@ void PageAppender::appendLine(std::string_view line) {
 
 void PageAppender::flush() {
   if (pending_.empty()) return;
-  if (const int error = base::writeAll(fd_.get(), pending_); error != 0) {
+  if (const std::error_code error = file_.write(pending_)) {
     pending_.clear();
-    // Take back the part that did go out.
-    if (::ftruncate(fd_.get(), static_cast<off_t>(size_)) != 0) {
-      // Nothing more can be done; the reason below still names the page.
-    }
-    throw base::FileError("Не удалось дописать страницу", path_, base::systemReason(error));
+    // Take back the part that did go out. Should that fail too, nothing more can be done; the
+    // reason below still names the page.
+    file_.truncate(size_);
+    base::throwIfFailed(error, "Не удалось дописать страницу", path_);
   }
   size_ += pending_.size();
   pending_.clear();
   // Lines written to a page that was removed meanwhile (with its folder, say) are lost.
-  struct stat info {};
-  if (::fstat(fd_.get(), &info) == 0 && info.st_nlink == 0) {
+  std::error_code error;
+  if (const std::optional<base::FileStatus> status = file_.status(error); status && status->links == 0) {
     throw base::FileError("Не удалось дописать страницу", path_, base::systemReason(ENOENT));
   }
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/posix/file_descriptor.h"
+#include "base/files.h"
 #include "base/whole_files.h"
 
 namespace trevanto::site {
@@ -30,7 +30,7 @@ class PageAppender {
 
  private:
   std::filesystem::path path_;
-  base::FileDescriptor fd_;
+  base::OpenFile file_;
   std::uint64_t size_ = 0;
   std::size_t bufferBytes_;
   std::string pending_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/files.h"
 #include "page_format.h"
 
 namespace trevanto::site {
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 
 fs::path runningProgramFolder() {
   std::error_code error;
-  const fs::path self = fs::canonical("/proc/self/exe", error);
+  const fs::path self = base::runningProgramFile(error);
   if (error) return fs::current_path(error);
   return self.parent_path();
 }

@@ -130,6 +130,10 @@ std::error_code listOpened(int dirFd, std::vector<FolderEntry>& entries, Listing
 
 std::error_code lastSystemError() { return errorOf(errno); }
 
+std::filesystem::path runningProgramFile(std::error_code& error) {
+  return std::filesystem::canonical("/proc/self/exe", error);
+}
+
 std::optional<FileStatus> fileStatus(const std::filesystem::path& path, std::error_code& error, Links links) {
   struct stat info {};
   const int result = links == Links::Followed ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
