@@ -4,7 +4,7 @@
 # Over the engine (trevanto_site):
 set(TREVANTO_FUZZ_TARGETS shortcut_reader_fuzz page_search_fuzz page_writer_fuzz)
 # Over the importer's readers (trevanto_import):
-set(TREVANTO_IMPORT_FUZZ_TARGETS netscape_fuzz chromium_json_fuzz property_list_fuzz desktop_entry_fuzz)
+set(TREVANTO_IMPORT_FUZZ_TARGETS netscape_fuzz chromium_json_fuzz property_list_fuzz desktop_entry_fuzz xbel_fuzz)
 # Over the link check (trevanto_check):
 set(TREVANTO_CHECK_FUZZ_TARGETS history_reader_fuzz)
 

@@ -41,6 +41,12 @@ std::string declaredHtmlCharset(std::string_view bytes);
 // A Chromium-family "Bookmarks" file from a browser's profile folder.
 void readChromiumBookmarks(std::string_view bytes, BookmarkSink& sink);
 
+// An XBEL file (the XML bookmark exchange format). Throws FormatError when the bytes are no XML
+// document with an <xbel> root, UnreadableError when the XML is broken after that, its folders
+// nest deeper than kMaxXbelDepth, or a text passes the parser's caps.
+void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink);
+inline constexpr int kMaxXbelDepth = 200;
+
 // A single link file: an Internet shortcut, a freedesktop link or a property list (.webloc).
 struct LinkFile {
   bool known = false;   // of one of these kinds
@@ -67,6 +73,7 @@ std::unique_ptr<Reader> makeInternetShortcutReader();
 std::unique_ptr<Reader> makeDesktopEntryReader();
 std::unique_ptr<Reader> makeChromiumReader();
 std::unique_ptr<Reader> makeNetscapeReader();
+std::unique_ptr<Reader> makeXbelReader();
 
 // A folder of link files; its subfolders are folders as in an export.
 void readLinkFolder(const std::filesystem::path& folder, BookmarkSink& sink);

@@ -12,11 +12,13 @@ const std::vector<std::unique_ptr<Reader>>& fileReaders() {
   static const std::vector<std::unique_ptr<Reader>> readers = [] {
     std::vector<std::unique_ptr<Reader>> made;
     // A database and a property list are told by their magic; a shortcut and a freedesktop link
-    // by their first group; JSON and HTML by their first character, so they come last.
+    // by their first group; XBEL by its root element; JSON and HTML by their first character,
+    // so they come last.
     made.push_back(makePlacesReader());
     made.push_back(makePropertyListReader());
     made.push_back(makeInternetShortcutReader());
     made.push_back(makeDesktopEntryReader());
+    made.push_back(makeXbelReader());
     made.push_back(makeChromiumReader());
     made.push_back(makeNetscapeReader());
     return made;
