@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,70 @@ TEST(Listing, eachListingKeepsItsKindInNameOrderWhateverTheEntryTypes) {
   EXPECT_EQ(listFiles(folder, FilePattern::AllFiles),
             (std::vector<std::string>{".h.url", "a.url", "b.URL", "e.url", "f.url", "link-txt", "notes.txt"}));
   EXPECT_THROW(listShortcutEntries(temp / "missing"), FileError);
+}
+
+// Case is set aside in every alphabet: each character in upper case, then code point order, as
+// an NTFS folder orders its names; so "Ё" (U+0401) and "ё" stand together ahead of "А".
+TEST(NameOrder, setsCaseAsideInEveryAlphabetThenOrdersByBytes) {
+  std::vector<std::string> fruit = {"апельсин", "Банан", "вишня", "Ёлка", "ёж", "Яблоко", "груша", "Дыня"};
+  std::sort(fruit.begin(), fruit.end(), nameOrderLess);
+  EXPECT_EQ(fruit, (std::vector<std::string>{"ёж", "Ёлка", "апельсин", "Банан", "вишня", "груша", "Дыня", "Яблоко"}));
+
+  // Latin with accents, Greek (both small sigmas are one capital) and the ASCII signs that lie
+  // between the capitals and the small letters, which come after the letters.
+  EXPECT_TRUE(nameOrderLess("éclair", "Ézé"));
+  EXPECT_TRUE(nameOrderLess("σοφια", "ΣΟΦΙΑΣ"));
+  EXPECT_EQ(nameOrderKey("ς"), nameOrderKey("σ"));
+  EXPECT_TRUE(nameOrderLess("Zeta", "_alpha"));
+  EXPECT_TRUE(nameOrderLess("a", "[b]"));
+  EXPECT_TRUE(nameOrderLess("ab", "AB c"));
+
+  // Equal but for case: by bytes, capitals first; never equal unless the bytes are.
+  EXPECT_TRUE(nameOrderLess("Ёлка", "ёлка"));
+  EXPECT_FALSE(nameOrderLess("ёлка", "Ёлка"));
+  EXPECT_FALSE(nameOrderLess("ёлка", "ёлка"));
+  EXPECT_TRUE(nameOrderLess("News", "news"));
+
+  // A name in Windows-1251 bytes is ordered as it reads: "Работа" before "Эмодзи", and
+  // beside its UTF-8 spelling (which has the smaller first byte).
+  const std::string work1251 = "\xD0\xE0\xE1\xEE\xF2\xE0";
+  const std::string lower1251 = "\xF0\xE0\xE1\xEE\xF2\xE0";
+  EXPECT_TRUE(nameOrderLess(work1251, "Эмодзи"));
+  EXPECT_TRUE(nameOrderLess("Проекты", work1251));
+  EXPECT_EQ(nameOrderKey(lower1251), nameOrderKey("Работа"));
+  EXPECT_TRUE(nameOrderLess("Работа", lower1251));
+  EXPECT_TRUE(nameOrderLess(work1251, lower1251));
+  EXPECT_EQ(simpleUpperCase(U'ё'), U'Ё');
+  EXPECT_EQ(simpleUpperCase(U'ß'), U'ß');  // no single capital: left as it is
+  EXPECT_EQ(simpleUpperCase(0x1E922), 0x1E900u);  // Adlam, the last alphabet of the table
+}
+
+// The keyed sort of listings and the comparison agree, ties included.
+TEST(NameOrder, keyedSortAgreesWithTheComparison) {
+  const std::vector<std::string> pieces = {"a", "A", "ё", "Ё", "е", "_", "z", "Я", "\xC0", "\xE0", "1", "ß", "σ", "ς", " "};
+  std::mt19937 random(7);
+  std::vector<std::string> names;
+  for (int i = 0; i < 2000; ++i) {
+    std::string name;
+    for (int length = 1 + static_cast<int>(random() % 4); length > 0; --length) name += pieces[random() % pieces.size()];
+    names.push_back(name);
+  }
+  std::vector<std::string> compared = names;
+  std::sort(compared.begin(), compared.end(), nameOrderLess);
+  sortInNameOrder(names, [](const std::string& name) -> const std::string& { return name; });
+  EXPECT_EQ(names, compared);
+  EXPECT_TRUE(std::is_sorted(compared.begin(), compared.end(), nameOrderLess));
+}
+
+// A folder on disk is listed in that order, names in Windows-1251 bytes among them.
+TEST(NameOrder, listingsFollowIt) {
+  TempFolder temp;
+  const fs::path folder = temp / "S";
+  for (const char* name : {"Эмодзи", "\xD0\xE0\xE1\xEE\xF2\xE0", "ёж", "Ёлка", "Банан", "_old", "zeta"}) {
+    fs::create_directories(folder / name);
+  }
+  EXPECT_EQ(listSubfolders(folder), (std::vector<std::string>{"zeta", "_old", "ёж", "Ёлка", "Банан",
+                                                              "\xD0\xE0\xE1\xEE\xF2\xE0", "Эмодзи"}));
 }
 
 }  // namespace

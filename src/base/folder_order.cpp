@@ -18,17 +18,6 @@ std::vector<FolderEntry> listKept(const std::filesystem::path& folder, ListingFi
 
 }  // namespace
 
-bool nameOrderLess(std::string_view a, std::string_view b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const auto la = static_cast<unsigned char>(asciiLower(a[i]));
-    const auto lb = static_cast<unsigned char>(asciiLower(b[i]));
-    if (la != lb) return la < lb;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
 std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, DotFolders dotFolders) {
   return listKept(folder, {nullptr, ListingFilter::Types::All, dotFolders});
 }

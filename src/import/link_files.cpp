@@ -107,8 +107,7 @@ std::vector<base::FolderEntry> entriesAt(int folderFd, const std::filesystem::pa
     }
     entries.push_back({std::string(name), isFolder});
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const base::FolderEntry& x, const base::FolderEntry& y) { return base::nameOrderLess(x.name, y.name); });
+  base::sortInNameOrder(entries, [](const base::FolderEntry& entry) -> const std::string& { return entry.name; });
   return entries;
 }
 

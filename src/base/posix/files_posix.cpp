@@ -14,6 +14,7 @@
 
 #include "base/file_error.h"
 #include "base/files.h"
+#include "base/folder_order.h"
 #include "base/system.h"
 #include "file_descriptor.h"
 
@@ -119,8 +120,7 @@ std::error_code listOpened(int dirFd, std::vector<FolderEntry>& entries, Listing
     if (!keep.keeps(name, isFolder)) continue;
     entries.push_back({std::string(name), isFolder});
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return nameOrderLess(a.name, b.name); });
+  sortInNameOrder(entries, [](const FolderEntry& entry) -> const std::string& { return entry.name; });
   return {};
 }
 
