@@ -312,6 +312,64 @@ TEST_F(ConversionRunTest, progressIsReportedAndAStopComesBetweenTwoShortcuts) {
   EXPECT_EQ(run().ConvertedCount, 2);
 }
 
+// Without deeper folders as sections, the report names each folder below a section that holds
+// shortcuts, with how many, and the shortcuts directly in the source folder; the pages are as
+// they always were.
+TEST_F(ConversionRunTest, deeperFoldersAndTheSourceFoldersOwnShortcutsAreNamedWithCounts) {
+  writeShortcut(source() / "Links", "a", "http://a.example/");
+  for (const char* name : {"b", "c", "d"}) writeShortcut(source() / "Links" / "Работа", name, "http://b.example/" + std::string(name));
+  for (const char* name : {"e", "f"}) writeShortcut(source() / "Links" / "Работа" / "Проекты", name, "http://e.example/" + std::string(name));
+  fs::create_directories(source() / "Links" / "Пустая" / "Тоже");
+  writeShortcut(source(), "loose", "http://loose.example/");
+  fs::create_directory_symlink(source() / "Links", source() / "Links" / "Работа" / "Назад");  // a way back up
+
+  const RunReport report = run();
+  ASSERT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 1);
+  EXPECT_EQ(page("Links.html"), kSectionHeader + linkOf("http://a.example/", "a"));
+  EXPECT_EQ(report.shortcutsInSourceFolder, 1);
+  ASSERT_EQ(report.unvisited.size(), 1u);
+  EXPECT_EQ(report.unvisited[0].path, "Links/Работа");
+  EXPECT_EQ(report.unvisited[0].shortcuts, 5);
+  const std::vector<std::string> lines = statisticsLines(report);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[3], "Не просмотрено ярлыков в самой исходной папке : 1 (раздел — только папка внутри неё)");
+  EXPECT_EQ(lines[4], "Не просмотрено вложенных папок : 1 (ярлыков в них : 5)");
+  EXPECT_EQ(lines[5], "Links/Работа : ярлыков 5");
+  EXPECT_NE(lines[6].find("--nested"), std::string::npos);
+}
+
+// With them, each folder below a section is a section of its own after it, named by its path;
+// a link back up is read once; a second run finds every link a repeat.
+TEST_F(ConversionRunTest, deeperFoldersBecomeSectionsNamedByTheirPath) {
+  writeShortcut(source() / "Links", "a", "http://a.example/");
+  writeShortcut(source() / "Links" / "Work", "b", "http://b.example/");
+  writeShortcut(source() / "Links" / "Work" / "Projects", "c", "http://c.example/");
+  writeShortcut(source() / "Links" / "Archive", "d", "http://d.example/");
+  writeShortcut(source() / "Zeta", "z", "http://z.example/");
+  fs::create_directory_symlink(source() / "Links", source() / "Links" / "Work" / "Back");
+  RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
+  request.nestedSections = true;
+  const RunReport report = runConversion(request);
+  ASSERT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 5);
+  EXPECT_EQ(report.NewSectionCount, 5);
+  EXPECT_TRUE(report.unvisited.empty());
+  EXPECT_EQ(page("Links - Work - Projects.html"), kSectionHeader + linkOf("http://c.example/", "c"));
+  // The menu in the order of the walk: a section, then the sections below it, in name order.
+  const std::string menu = page("Frame2.html");
+  std::size_t last = 0;
+  for (const char* name : {"Links", "Links - Archive", "Links - Work", "Links - Work - Projects", "Zeta"}) {
+    const std::size_t at = menu.find(">" + std::string(name) + "</a>");
+    ASSERT_NE(at, std::string::npos) << name;
+    EXPECT_GT(at, last) << name;
+    last = at;
+  }
+  const RunReport again = runConversion(request);
+  EXPECT_EQ(again.ConvertedCount, 0);
+  EXPECT_EQ(again.RepeatCount, 5);
+}
+
 TEST(Statistics, countsAndSkippedShortcutsInTheMessagesOwnWords) {
   RunReport report;
   report.ConvertedCount = 12;

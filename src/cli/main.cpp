@@ -16,14 +16,17 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: trevanto-convert [--templates DIR] SOURCE SITE\n"
-    "       trevanto-convert [--templates DIR] --settings\n"
+    "Usage: trevanto-convert [--templates DIR] [--nested] SOURCE SITE\n"
+    "       trevanto-convert [--templates DIR] [--nested] --settings\n"
     "Converts the Internet shortcuts (*.url) in the subfolders of SOURCE into the framed\n"
     "HTML site in SITE, adding only the links and sections it does not hold yet.\n"
     "\n"
     "  --templates DIR  take the template pages from DIR instead of the program's own\n"
     "                   (../share/trevanto from its folder, or its folder in a build tree)\n"
-    "  --settings       SOURCE and SITE are the folders the window (trevanto) last saved\n"
+    "  --nested         each folder below a subfolder becomes a section of its own, named\n"
+    "                   by its path (\"Links - Работа - Проекты\"), as trevanto-import names it\n"
+    "  --settings       SOURCE and SITE are the folders the window (trevanto) last saved;\n"
+    "                   --nested is on when its item \"Вложенные папки — разделы\" was checked\n"
     "  -h, --help       print this help and exit\n"
     "  --version        print the version and exit\n"
     "\n"
@@ -34,7 +37,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   using namespace trevanto;
-  base::CommandLine commandLine("trevanto-convert", kUsage, {{"--templates", true, ""}, {"--settings", false, ""}});
+  base::CommandLine commandLine("trevanto-convert", kUsage, {{"--templates", true, ""}, {"--settings", false, ""}, {"--nested", false, ""}});
   if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
   const std::vector<std::string>& positional = commandLine.positional();
   const bool fromSettings = commandLine.has("--settings");
@@ -43,12 +46,14 @@ int main(int argc, char** argv) {
   const std::filesystem::path templates = commandLine.value("--templates").value_or(std::string());
 
   std::filesystem::path source, site;
+  bool nested = commandLine.has("--nested");
   if (fromSettings) {
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
     const settings::SavedFolders saved = settings::savedFolders();
     if (saved.failed()) return commandLine.failure(saved.error);
     source = saved.source;
     site = saved.site;
+    nested = nested || saved.nestedSections;
 #else
     return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
@@ -57,8 +62,9 @@ int main(int argc, char** argv) {
     site = positional[1];
   }
 
-  const site::RunRequest request(source, site,
-                                 templates.empty() ? site::templateFolder(site::runningProgramFolder()) : templates);
+  site::RunRequest request(source, site,
+                           templates.empty() ? site::templateFolder(site::runningProgramFolder()) : templates);
+  request.nestedSections = nested;
   const site::RunReport report = site::runConversion(request);
 
   for (const std::string& line : site::statisticsLines(report)) std::cout << line << "\n";

@@ -50,12 +50,7 @@ class Collector : public BookmarkSink {
   // titles and its own: at any depth a folder costs the same.
   void beginFolder(std::string_view title) override {
     std::string joined = levels_.back().joined;
-    const std::string safe = safeFolderTitle(title);
-    if (!safe.empty() && joined.size() < kJoinedBytes) {
-      if (!joined.empty()) joined += kFolderSeparator;
-      joined += safe;
-      cutAtCharacter(joined, kJoinedBytes);
-    }
+    appendFolderTitle(joined, title);
     const std::uint32_t section = sectionOf(joined);
     levels_.push_back({std::move(joined), section});
     current_ = section;
@@ -97,17 +92,6 @@ class Collector : public BookmarkSink {
   void skip(const std::string& name, std::string reason) {
     report.skipped.push_back({sections[current_], name, std::move(reason)});
   }
-  // The joined titles past this many bytes cannot change the section name, which is capped far
-  // shorter.
-  static constexpr std::size_t kJoinedBytes = 2 * kMaxNameBytes;
-
-  static void cutAtCharacter(std::string& text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return;
-    std::size_t end = maxBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-  }
-
   std::uint32_t sectionOf(const std::string& joined) {
     std::string name = sectionNameOfJoined(joined, namedSection_);
     const auto [found, added] = sectionIds_.emplace(std::move(name), static_cast<std::uint32_t>(sections.size()));

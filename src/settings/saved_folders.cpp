@@ -39,6 +39,7 @@ SavedFolders savedFolders() {
       return folders;
     }
   }
+  folders.nestedSections = switchedOn(readEntry(*settings, kNestedSectionsKey));
   folders.source = fsPath(source);
   folders.site = fsPath(site);
   return folders;

@@ -28,4 +28,6 @@ QString readEntry(QSettings& settings, const QString& key, const QString& defaul
   return value;
 }
 
+bool switchedOn(const QString& storedText) { return storedText.trimmed() == QStringLiteral("1"); }
+
 }  // namespace trevanto::settings

@@ -15,6 +15,11 @@ inline constexpr char kOrganization[] = "Trevanto";
 inline constexpr char kApplication[] = "Config";
 inline const QString kGroup = QStringLiteral("Load Defaults");
 
+// Whether each folder below a section becomes a section of its own ("1"; anything else is off),
+// for the window, the sync and every program's --settings alike.
+inline const QString kNestedSectionsKey = QStringLiteral("NESTED");
+bool switchedOn(const QString& storedText);
+
 // The user's settings file, opened (not read yet: QSettings reads on first use).
 std::unique_ptr<QSettings> openSettingsFile();
 

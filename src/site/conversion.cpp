@@ -37,7 +37,7 @@ void countOne(std::int32_t& counter) {
 class ConversionRun {
  public:
   explicit ConversionRun(const RunRequest& request)
-      : request_(request), reading_(request.sourceFolder, report_.skipped) {}
+      : request_(request), reading_(request.sourceFolder, request.nestedSections, report_) {}
 
   RunReport run() {
     std::optional<SiteWriting> writing;
@@ -149,6 +149,20 @@ std::vector<std::string> statisticsLines(const RunReport& report) {
     return skipped.name.empty() ? skipped.section + " : " + skipped.reason
                                 : skipped.section + " / " + skipped.name + " : " + skipped.reason;
   });
+  if (report.shortcutsInSourceFolder > 0) {
+    lines.push_back("Не просмотрено ярлыков в самой исходной папке :" + base::countText(report.shortcutsInSourceFolder) +
+                    " (раздел — только папка внутри неё)");
+  }
+  if (!report.unvisited.empty()) {
+    std::int64_t shortcutsBelow = 0;
+    for (const UnvisitedFolder& folder : report.unvisited) shortcutsBelow += folder.shortcuts;
+    lines.push_back("Не просмотрено вложенных папок :" + base::countText(static_cast<std::int64_t>(report.unvisited.size())) +
+                    " (ярлыков в них :" + base::countText(shortcutsBelow) + ")");
+    base::appendNamedEntries(lines, report.unvisited.size(), [&report](std::size_t i) {
+      return report.unvisited[i].path + " : ярлыков" + base::countText(report.unvisited[i].shortcuts);
+    });
+    lines.push_back("Вложенные папки станут разделами, если включить «Вложенные папки — разделы» (trevanto-convert --nested).");
+  }
   if (report.stopped) lines.push_back("Преобразование остановлено.");
   if (!report.exportProblem.empty()) lines.push_back("Экспорт не записан: " + report.exportProblem);
   return lines;

@@ -7,6 +7,8 @@
 #include "base/file_error.h"
 #include "base/files.h"
 #include "page_format.h"
+#include "section_names.h"
+#include "shortcut_listing.h"
 #include "shortcut_reader.h"
 #include "text_encoding.h"
 
@@ -41,11 +43,30 @@ void dropOldLinksThatAreAddresses(SectionShortcuts& read) {
   std::erase_if(read.oldLinks, [&taken](const auto& entry) { return taken.contains(entry.second); });
 }
 
+// A folder's path from the source folder as the user reads it, each name as displayName gives it.
+std::string displayPath(std::string_view folder) {
+  std::string shown;
+  for (std::size_t start = 0;;) {
+    const std::size_t slash = std::min(folder.find('/', start), folder.size());
+    if (start > 0) shown += '/';
+    shown += base::displayName(folder.substr(start, slash - start));
+    if (slash == folder.size()) return shown;
+    start = slash + 1;
+  }
+}
+
 }  // namespace
 
 std::vector<Section> RunReading::gatherSections() {
   std::vector<Section> sections;
-  std::vector<std::string> names = base::listSubfolders(sourceFolder_, base::DotFolders::Listed);
+  std::vector<std::string> names;
+  for (base::FolderEntry& entry : base::listFolder(sourceFolder_, base::DotFolders::Listed)) {
+    if (entry.isFolder) {
+      names.push_back(std::move(entry.name));
+    } else if (isShortcutName(entry.name)) {
+      ++report_.shortcutsInSourceFolder;
+    }
+  }
   std::vector<std::filesystem::path> folders;
   for (const std::string& name : names) {
     if (sectionNameProblem(name).empty()) folders.push_back(base::joinPath(sourceFolder_, name));
@@ -56,25 +77,103 @@ std::vector<Section> RunReading::gatherSections() {
       skipSection(name, reason);
       continue;
     }
-    Section section{std::move(name), {}};
+    SectionListing listing;
     try {
-      section.entries = listings.take();
+      listing = listings.take();
     } catch (const base::FileError& unreadable) {
-      skipSection(section.SectionName, "папка не читается: " + unreadable.reason());
+      skipSection(name, "папка не читается: " + unreadable.reason());
       continue;
     }
+    Section section{name, std::move(name), std::move(listing.shortcuts)};
     total_ += static_cast<std::int64_t>(section.entries.size());
     sections.push_back(std::move(section));
+    if (listing.subfolders.empty()) continue;
+    if (nestedSections_) {
+      gatherDeeperSections(sections.back(), std::move(listing.subfolders), sections);
+    } else {
+      countUnvisited(sections.back().folder, listing.subfolders);
+    }
   }
   prefetch_.emplace(readingPlan(sections));
   return sections;
+}
+
+std::vector<RunReading::Below> RunReading::below(const Below& parent, const std::vector<std::string>& subfolders) {
+  std::vector<Below> children;
+  // In reverse, so that the walk, taking from the back, visits them in name order.
+  for (auto name = subfolders.rbegin(); name != subfolders.rend(); ++name) {
+    Below child{parent.folder + '/' + *name, parent.joined};
+    appendFolderTitle(child.joined, base::fileNameToUtf8(*name));
+    children.push_back(std::move(child));
+  }
+  return children;
+}
+
+bool RunReading::firstVisit(const std::string& folder) {
+  if (visited_.empty()) {
+    std::error_code ignored;
+    visited_.insert(std::filesystem::canonical(sourceFolder_, ignored));
+  }
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::canonical(base::joinPath(sourceFolder_, folder), error);
+  return error || visited_.insert(canonical).second;
+}
+
+void RunReading::gatherDeeperSections(const Section& top, std::vector<std::string> subfolders,
+                                      std::vector<Section>& sections) {
+  Below start{top.folder, {}};
+  appendFolderTitle(start.joined, base::fileNameToUtf8(top.folder));
+  firstVisit(top.folder);
+  std::vector<Below> walk = below(start, subfolders);
+  while (!walk.empty()) {
+    Below here = std::move(walk.back());
+    walk.pop_back();
+    if (!firstVisit(here.folder)) continue;
+    std::string name = sectionNameOfJoined(here.joined, kDefaultSection);
+    SectionListing listing;
+    try {
+      listing = listSection(base::joinPath(sourceFolder_, here.folder));
+    } catch (const base::FileError& unreadable) {
+      skipSection(here.folder, "папка не читается: " + unreadable.reason());
+      continue;
+    }
+    if (const std::string reason = sectionNameProblem(name); !reason.empty()) {
+      skipSection(here.folder, reason);
+    } else {
+      total_ += static_cast<std::int64_t>(listing.shortcuts.size());
+      sections.push_back(Section{std::move(name), here.folder, std::move(listing.shortcuts)});
+    }
+    for (Below& child : below(here, listing.subfolders)) walk.push_back(std::move(child));
+  }
+}
+
+void RunReading::countUnvisited(const std::string& top, const std::vector<std::string>& subfolders) {
+  firstVisit(top);
+  for (const std::string& subfolder : subfolders) {
+    UnvisitedFolder unvisited{displayPath(top + '/' + subfolder), 0};
+    std::vector<Below> walk{{top + '/' + subfolder, {}}};
+    while (!walk.empty()) {
+      Below here = std::move(walk.back());
+      walk.pop_back();
+      if (!firstVisit(here.folder)) continue;
+      SectionListing listing;
+      try {
+        listing = listSection(base::joinPath(sourceFolder_, here.folder));
+      } catch (const base::FileError&) {
+        continue;  // what cannot be listed cannot be counted; the folder is named all the same
+      }
+      for (const base::FolderEntry& entry : listing.shortcuts) unvisited.shortcuts += entry.isFolder ? 0 : 1;
+      for (const std::string& name : listing.subfolders) walk.push_back({here.folder + '/' + name, {}});
+    }
+    if (unvisited.shortcuts > 0) report_.unvisited.push_back(std::move(unvisited));
+  }
 }
 
 // Every shortcut file the run will read, in the order it reads them, so that reads run ahead.
 ReadingPlan RunReading::readingPlan(const std::vector<Section>& sections) const {
   ReadingPlan plan;
   for (const Section& section : sections) {
-    plan.addFolder(base::joinPath(sourceFolder_, section.SectionName));
+    plan.addFolder(base::joinPath(sourceFolder_, section.folder));
     for (const base::FolderEntry& entry : section.entries) {
       if (!entry.isFolder) plan.addFile(entry.name);
     }
@@ -95,11 +194,11 @@ std::string RunReading::sectionNameProblem(const std::string& name) {
 }
 
 void RunReading::skipSection(const std::string& rawName, std::string reason) {
-  skipped_.push_back({base::displayName(rawName), {}, std::move(reason)});
+  skipped_.push_back({displayPath(rawName), {}, std::move(reason)});
 }
 
 SectionShortcuts RunReading::readShortcuts(Section& section, const PageLinkIndex& pageBeforeRun, bool pageExisted) {
-  const std::filesystem::path folder = base::joinPath(sourceFolder_, section.SectionName);
+  const std::filesystem::path folder = base::joinPath(sourceFolder_, section.folder);
   SectionShortcuts read;
   read.list.reserve(section.entries.size());
   for (base::FolderEntry& entry : section.entries) {

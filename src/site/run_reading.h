@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,7 +26,8 @@ struct Shortcut {
 };
 
 struct Section {
-  std::string SectionName;
+  std::string SectionName;                 // the page's name less ".html"
+  std::string folder;                      // from the source folder, as the file system holds it
   std::vector<base::FolderEntry> entries;  // the "*.url" entries
 };
 
@@ -40,12 +42,14 @@ struct SectionShortcuts {
 
 class RunReading {
  public:
-  // Sections skipped as a whole go into skipped.
-  RunReading(const std::filesystem::path& sourceFolder, std::vector<SkippedShortcut>& skipped)
-      : sourceFolder_(sourceFolder), skipped_(skipped) {}
+  // Sections skipped as a whole, the folders not visited and the shortcuts directly in the
+  // source folder go into the report.
+  RunReading(const std::filesystem::path& sourceFolder, bool nestedSections, RunReport& report)
+      : sourceFolder_(sourceFolder), nestedSections_(nestedSections), report_(report), skipped_(report.skipped) {}
 
-  // The sections in the one name order, with their listings; those that cannot be converted
-  // are skipped with their reason. Starts reading their shortcuts ahead.
+  // The sections in the one name order, with their listings, each followed by the sections of
+  // its deeper folders when they are sections too; those that cannot be converted are skipped
+  // with their reason. Starts reading their shortcuts ahead.
   std::vector<Section> gatherSections();
   // How many shortcuts the sections gathered hold.
   std::int64_t total() const { return total_; }
@@ -61,11 +65,27 @@ class RunReading {
   static std::string sectionNameProblem(const std::string& name);
 
  private:
+  // Where the walk below a section stands: a folder still to visit, from the source folder,
+  // and the titles of the folders down to it joined as a section name's.
+  struct Below {
+    std::string folder;
+    std::string joined;
+  };
   ReadingPlan readingPlan(const std::vector<Section>& sections) const;
   void skipSection(const std::string& rawName, std::string reason);
+  // The folders below a section, each a section of its own after it.
+  void gatherDeeperSections(const Section& top, std::vector<std::string> subfolders, std::vector<Section>& sections);
+  // The folders below a section, each named in the report with the shortcuts it holds.
+  void countUnvisited(const std::string& top, const std::vector<std::string>& subfolders);
+  // Whether a folder below a section is seen for the first time (a link may lead back up).
+  bool firstVisit(const std::string& folder);
+  static std::vector<Below> below(const Below& parent, const std::vector<std::string>& subfolders);
 
   const std::filesystem::path& sourceFolder_;
+  const bool nestedSections_;
+  RunReport& report_;
   std::vector<SkippedShortcut>& skipped_;
+  std::set<std::filesystem::path> visited_;  // the folders below sections, by their canonical path
   std::optional<ShortcutPrefetch> prefetch_;
   std::int64_t total_ = 0;
 };

@@ -13,6 +13,18 @@ std::vector<base::FolderEntry> listShortcutEntries(const std::filesystem::path& 
   return base::listEntries(folder, base::DotFolders::Listed, isShortcutName);
 }
 
+SectionListing listSection(const std::filesystem::path& folder) {
+  SectionListing listing;
+  for (base::FolderEntry& entry : base::listFolder(folder, base::DotFolders::Listed)) {
+    if (isShortcutName(entry.name)) {
+      listing.shortcuts.push_back(std::move(entry));
+    } else if (entry.isFolder) {
+      listing.subfolders.push_back(std::move(entry.name));
+    }
+  }
+  return listing;
+}
+
 std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern) {
   return base::listFiles(folder, pattern == FilePattern::Shortcuts ? isShortcutName : nullptr);
 }

@@ -19,6 +19,14 @@ bool isShortcutName(std::string_view name);
 // cannot be listed.
 std::vector<base::FolderEntry> listShortcutEntries(const std::filesystem::path& folder);
 
+// A section folder's listing in one pass: its shortcut entries as listShortcutEntries gives
+// them, and its other subfolders (dot folders too), both in name order.
+struct SectionListing {
+  std::vector<base::FolderEntry> shortcuts;
+  std::vector<std::string> subfolders;
+};
+SectionListing listSection(const std::filesystem::path& folder);
+
 enum class FilePattern { AllFiles, Shortcuts };
 // The files of a folder (folders never), in name order; Shortcuts keeps "*.url" only.
 std::vector<std::string> listFiles(const std::filesystem::path& folder, FilePattern pattern);

@@ -61,6 +61,6 @@ ShortcutFile ShortcutPrefetch::take(const std::filesystem::path& path) {
 SectionListings::SectionListings(std::vector<std::filesystem::path> folders, const base::ReadAheadOptions& options)
     : folders_(std::move(folders)),
       listings_(
-          folders_.size(), [this](std::size_t position) { return listShortcutEntries(folders_[position]); }, options) {}
+          folders_.size(), [this](std::size_t position) { return listSection(folders_[position]); }, options) {}
 
 }  // namespace trevanto::site

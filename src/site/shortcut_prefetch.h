@@ -67,12 +67,12 @@ class SectionListings {
  public:
   explicit SectionListings(std::vector<std::filesystem::path> folders,
                            const base::ReadAheadOptions& options = base::runReadAheadOptions());
-  // The next folder's listShortcutEntries(). Throws base::FileError when it cannot be listed.
-  std::vector<base::FolderEntry> take() { return listings_.take(); }
+  // The next folder's listSection(). Throws base::FileError when it cannot be listed.
+  SectionListing take() { return listings_.take(); }
 
  private:
   const std::vector<std::filesystem::path> folders_;
-  base::ReadAhead<std::vector<base::FolderEntry>> listings_;
+  base::ReadAhead<SectionListing> listings_;
 };
 
 }  // namespace trevanto::site

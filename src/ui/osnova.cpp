@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -136,6 +137,13 @@ void Osnova::setupMenu() {
   QAction* Imp = menuBar()->addAction(QStringLiteral("Импорт"));
   Imp->setObjectName(QStringLiteral("Imp"));
   connect(Imp, &QAction::triggered, this, &Osnova::Imp_Click);
+  QMenu* options = menuBar()->addMenu(QStringLiteral("Настройки"));
+  options->setObjectName(QStringLiteral("Options"));
+  Nested = options->addAction(QStringLiteral("Вложенные папки — разделы"));
+  Nested->setObjectName(QStringLiteral("Nested"));
+  Nested->setCheckable(true);
+  Nested->setToolTip(QStringLiteral("Каждая папка внутри раздела становится разделом, названным по пути: "
+                                    "«Links - Работа - Проекты»"));
 }
 
 void Osnova::setupTabOrder() {
@@ -224,7 +232,9 @@ void Osnova::Command1_Click() {
   if (run_->state() != RunController::State::Idle) return;
   Command1->setEnabled(false);
   setInputBlocked(true);
-  run_->start(site::RunRequest(Dir->folder(), DirS->folder(), toFsPath(programFolder_)));
+  site::RunRequest request(Dir->folder(), DirS->folder(), toFsPath(programFolder_));
+  request.nestedSections = Nested->isChecked();
+  run_->start(std::move(request));
 }
 
 // The run has returned: its statistics or what failed, then the close when one was asked for
@@ -264,6 +274,7 @@ void Osnova::setInputBlocked(bool blocked) {
 
 void Osnova::Form_Load() {
   SettingsStore store;
+  Nested->setChecked(settings::switchedOn(store.read(settings::kNestedSectionsKey)));
   try {
     Check1->setValue(storedOption(store.read(QStringLiteral("CHECK1"))));
     Check2->setValue(storedOption(store.read(QStringLiteral("CHECK2"))));
@@ -338,6 +349,7 @@ void Osnova::saveSettings() {
   store.write(QStringLiteral("DIRS"), DirS->Path());
   store.write(QStringLiteral("DRIVE1"), Drive1->Drive());
   store.write(QStringLiteral("DRIVE2"), Drive2->Drive());
+  store.write(settings::kNestedSectionsKey, Nested->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
   const QString failure = store.commit();
   if (!failure.isEmpty()) MessageBox::failure(this, failure);
 }

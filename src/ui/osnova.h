@@ -11,6 +11,7 @@
 
 #include "site/conversion.h"
 
+class QAction;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -104,6 +105,7 @@ class Osnova : public QMainWindow {
   OptionBox* Check1 = nullptr;
   OptionBox* Check2 = nullptr;
   OptionBox* Check3 = nullptr;
+  QAction* Nested = nullptr;  // deeper folders become sections of their own
   QTimer* Timer1 = nullptr;
   QPointer<Form4> form4_;
   QPointer<ImportWindow> import_;

@@ -14,6 +14,8 @@
 #include "import/safe_names.h"
 #include "import/shortcut_writer.h"
 #include "site/conversion.h"
+#include "site/page_format.h"
+#include "site/shortcut_reader.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
@@ -218,6 +220,53 @@ TEST_F(ImportTest, importedThenConverted_linksOnPagesAndNoRepeatsAfterwards) {
   EXPECT_NE(readFile(run.siteFolder / "Работа.html").find("href=\"https://wiki.example.org/Main%20Page\""),
             std::string::npos);
   EXPECT_EQ(import({kFixtures / "Bookmarks", kFixtures / "links"}).added, 0);
+}
+
+// A folder tree converted with its deeper folders as sections gets the sections the importer
+// makes of the same tree: the same names, each with the same links.
+TEST_F(ImportTest, nestedConversionNamesSectionsAsTheImporterDoes) {
+  const fs::path tree = root_ / "Favorites";
+  const std::vector<std::pair<fs::path, std::string>> shortcuts = {
+      {"Links/a.url", "http://a.example/"},
+      {"Links/Работа/b.url", "http://b.example/"},
+      {"Links/Работа/Проекты/c.url", "http://c.example/"},
+      {"Links/Работа/Проекты/Старые/d.url", "http://d.example/"},
+      {"Links/a:b?/e.url", "http://e.example/"},
+      {"Links/.git/f.url", "http://f.example/"},
+      {"Links/\xD0\xE0\xE1\xEE\xF2\xE0/g.url", "http://g.example/"},  // "Работа" in Windows-1251
+      {"Links/Frame2/h.url", "http://h.example/"},
+      {"Links/.../i.url", "http://i.example/"},
+      {".NET/Docs/j.url", "http://j.example/"},
+      {"Пусто/Глубже/k.url", "http://k.example/"},
+  };
+  for (const auto& [file, address] : shortcuts) {
+    trevanto::testing::writeShortcut(tree / file.parent_path(), file.stem().string(), address);
+  }
+  ASSERT_FALSE(import({tree}).failed());
+  std::set<std::string> imported;
+  for (const auto& entry : fs::directory_iterator(collection())) imported.insert(entry.path().filename().string());
+
+  trevanto::site::RunRequest run(tree, root_ / "site", TREVANTO_TEMPLATES_DIR);
+  run.nestedSections = true;
+  fs::create_directories(run.siteFolder);
+  const trevanto::site::RunReport converted = trevanto::site::runConversion(run);
+  ASSERT_FALSE(converted.failed()) << converted.error;
+  EXPECT_EQ(converted.ConvertedCount, static_cast<std::int32_t>(shortcuts.size()));
+  EXPECT_TRUE(converted.unvisited.empty());
+  std::set<std::string> sections;
+  for (const auto& entry : fs::directory_iterator(run.siteFolder)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || trevanto::site::isOwnPageName(name, trevanto::site::LetterCase::Exact)) continue;
+    sections.insert(name.substr(0, name.size() - 5));
+  }
+  EXPECT_EQ(sections, imported);
+  EXPECT_TRUE(sections.contains("Links - Работа - Проекты - Старые"));
+  for (const std::string& section : imported) {
+    for (const auto& entry : fs::directory_iterator(collection() / section)) {
+      const std::string address = trevanto::site::readShortcutAddress(readFile(entry.path()));
+      EXPECT_NE(readFile(run.siteFolder / (section + ".html")).find(address), std::string::npos) << section;
+    }
+  }
 }
 
 int runProgram(const std::string& arguments, std::string* output = nullptr) {

@@ -105,7 +105,7 @@ TEST_F(AboutTest, closingTheMainWindowClosesTheAboutWindowToo) {
   window_->close();
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(destroyed(about));
-  EXPECT_EQ(readSettings().size(), 7u);
+  EXPECT_EQ(readSettings().size(), 8u);
 }
 
 TEST_F(AboutTest, anAutomaticRunWithCheck2ClosesBothWindows) {

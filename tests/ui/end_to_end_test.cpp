@@ -43,7 +43,7 @@ class EndToEnd : public ::testing::Test {
     fs::create_directories(site_);
     drive_ = ui::volumeOf(qs(home_.path()), ui::mountedVolumes());
     entries_ = {{"CHECK1", "1"},     {"CHECK2", "1"},    {"CHECK3", "1"},   {"DIR", qs(source_)},
-                {"DIRS", qs(site_)}, {"DRIVE1", drive_}, {"DRIVE2", drive_}};
+                {"DIRS", qs(site_)}, {"DRIVE1", drive_}, {"DRIVE2", drive_}, {"NESTED", "0"}};
   }
 
   testing::TempFolder home_;
@@ -64,7 +64,7 @@ TEST_F(EndToEnd, withTheThreeOptionsSetTheProgramConvertsSavesAndEndsByItself) {
 
   QSettings store(configFile(home_), QSettings::IniFormat);
   store.beginGroup(ui::SettingsStore::kGroup);
-  EXPECT_EQ(store.childKeys().size(), 7);
+  EXPECT_EQ(store.childKeys().size(), 8);
   for (const auto& [key, value] : entries_) EXPECT_EQ(store.value(key).toString(), value) << key.toStdString();
 }
 

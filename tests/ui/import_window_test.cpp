@@ -145,10 +145,12 @@ TEST_F(WindowTest, savedFolders_readBackAsTheWindowWroteThem) {
   EXPECT_EQ(saved.source, source);
   EXPECT_EQ(saved.site, site);
   EXPECT_EQ(saved.file, ui::toFsPath(settingsFile()));
+  EXPECT_FALSE(saved.nestedSections);
   // A key put in by hand in other letter case is read like the window reads it.
   removeSettings();
-  writeSettings({{"dir", "/from/hand"}, {"DIRS", "/site"}});
+  writeSettings({{"dir", "/from/hand"}, {"DIRS", "/site"}, {"nested", " 1"}});
   EXPECT_EQ(settings::savedFolders().source, fs::path("/from/hand"));
+  EXPECT_TRUE(settings::savedFolders().nestedSections);
   removeSettings();
   writeSettings({{"DIR", "/only/source"}});
   EXPECT_NE(settings::savedFolders().error.find("DIRS"), std::string::npos);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The settings store, loading at start, the automatic start and the three ways to close.
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,8 +90,8 @@ TEST(SettingsStoreTest, theReasonIsTheSystemsInTheUsersLanguage) {
 class LifecycleTest : public CollectionWindowTest {
  protected:
   std::map<QString, QString> validStore() const {
-    return {{"CHECK1", "1"},     {"CHECK2", "0"},         {"CHECK3", "1"},        {"DIR", qs(source_)},
-            {"DIRS", qs(site_)}, {"DRIVE1", qs(driveA_)}, {"DRIVE2", qs(driveB_)}};
+    return {{"CHECK1", "1"},         {"CHECK2", "0"},         {"CHECK3", "1"}, {"DIR", qs(source_)}, {"DIRS", qs(site_)},
+            {"DRIVE1", qs(driveA_)}, {"DRIVE2", qs(driveB_)}, {"NESTED", "0"}};
   }
 
   int option(ui::Osnova* window, const char* name) { return child<ui::OptionBox>(window, name)->Value(); }
@@ -172,7 +173,7 @@ TEST_F(LifecycleTest, optionsReadAsPlainDigitsWithBlanksAndGrayedCancelsTheStart
   EXPECT_FALSE(armed(window.get()));
 }
 
-TEST_F(LifecycleTest, exitAndTheCloseBoxWriteTheSevenEntries) {
+TEST_F(LifecycleTest, exitAndTheCloseBoxWriteTheEightEntries) {
   writeSettings(validStore());
   auto window = makeWindow(true);
   child<ui::OptionBox>(window.get(), "Check3")->setValue(0);
@@ -189,6 +190,30 @@ TEST_F(LifecycleTest, exitAndTheCloseBoxWriteTheSevenEntries) {
   EXPECT_FALSE(second->isVisible());
   EXPECT_EQ(readSettings(), expected);
   EXPECT_TRUE(ui::MessageBox::takeShown().isEmpty());
+}
+
+// The menu item for deeper folders comes back checked, goes to the run, and is saved; the menu
+// bar only grows by it, the window keeps its size.
+TEST_F(LifecycleTest, theNestedSectionsItemIsReadGivenToTheRunAndSaved) {
+  auto entries = validStore();
+  entries["CHECK1"] = "0";
+  entries["NESTED"] = "1";
+  writeSettings(entries);
+  testing::writeShortcut(source_ / "News" / "Deeper", "Deep", "http://deep.example/");
+  auto window = makeWindow(true);
+  QAction* nested = window->findChild<QAction*>(QStringLiteral("Nested"));
+  ASSERT_NE(nested, nullptr);
+  EXPECT_TRUE(nested->isCheckable());
+  EXPECT_TRUE(nested->isChecked());
+  QSignalSpy finished(window.get(), &ui::Osnova::runFinished);
+  QTest::mouseClick(child<QPushButton>(window.get(), "Command1"), Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+  ui::MessageBox::takeShown();
+  EXPECT_TRUE(fs::exists(site_ / "News - Deeper.html"));
+  nested->setChecked(false);
+  window->close();
+  entries["NESTED"] = "0";
+  EXPECT_EQ(readSettings(), entries);
 }
 
 TEST_F(LifecycleTest, entriesWrittenByHandInOtherCaseAreReplacedAndOtherKeysStay) {

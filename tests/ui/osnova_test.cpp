@@ -2,6 +2,7 @@
 // The main window as drawn, and the chains that keep each side's lists in step.
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -80,11 +81,16 @@ TEST_F(OsnovaTest, everyControlSitsWhereTheLayoutDrawsIt) {
   EXPECT_EQ(child<OptionBox>(window_.get(), "Check2")->text(), "Закрытие программы по исполнению !");
   EXPECT_EQ(child<OptionBox>(window_.get(), "Check3")->text(), "Не показывать статистику по оканчанию");
   const QList<QAction*> menu = window_->menuBar()->actions();
-  ASSERT_EQ(menu.size(), 2);
+  ASSERT_EQ(menu.size(), 3);
   EXPECT_EQ(menu[0]->text(), "About");
   EXPECT_EQ(menu[0]->menu(), nullptr);
   EXPECT_EQ(menu[1]->text(), "Импорт");
   EXPECT_EQ(menu[1]->menu(), nullptr);
+  EXPECT_EQ(menu[2]->text(), "Настройки");
+  ASSERT_NE(menu[2]->menu(), nullptr);
+  ASSERT_EQ(menu[2]->menu()->actions().size(), 1);
+  EXPECT_EQ(menu[2]->menu()->actions()[0]->text(), "Вложенные папки — разделы");
+  EXPECT_TRUE(menu[2]->menu()->actions()[0]->isCheckable());
 }
 
 TEST_F(OsnovaTest, fontsIconTabOrderAndFocus) {
