@@ -63,7 +63,53 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
   file.commit();
 }
 
+// An address whose every try times out: the tries and the growing pauses between them.
+std::chrono::milliseconds longestPerAddress(const CheckSettings& settings) {
+  std::chrono::milliseconds longest{0};
+  std::chrono::milliseconds pause = settings.retryPause;
+  for (int attempt = 0; attempt <= settings.retries; ++attempt) {
+    longest += settings.requestTimeout;
+    if (attempt < settings.retries) {
+      longest += pause;
+      pause *= 2;
+    }
+  }
+  return longest;
+}
+
 }  // namespace
+
+std::optional<std::chrono::seconds> timeLeft(const CheckPace& pace, SteadyClock::time_point now) {
+  using std::chrono::milliseconds;
+  const std::size_t done = pace.doneAt.size();
+  if (done == 0 || pace.total == 0) return std::nullopt;
+  if (done >= pace.total) return std::chrono::seconds(0);
+  const std::size_t places = std::min(pace.places, pace.total);
+  const std::size_t startedCount = std::min(pace.total, places + done);
+  const auto startOf = [&](std::size_t event) { return event < places ? pace.started : pace.doneAt[event - places]; };
+  const auto since = [now](SteadyClock::time_point at) {
+    return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(now - at));
+  };
+  // The pace: how long an address took, the k-th done taken to be the k-th started.
+  milliseconds spent{0};
+  for (std::size_t k = 0; k < done; ++k) {
+    spent += std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(pace.doneAt[k] - startOf(k)));
+  }
+  const milliseconds perAddress = std::max(milliseconds(1), spent / static_cast<long>(done));
+
+  // A request running more than twice the pace (and five seconds) waits on a slow server.
+  const milliseconds slow = std::max(2 * perAddress, milliseconds(5000));
+  milliseconds left{0};
+  for (std::size_t event = done; event < startedCount; ++event) {
+    const milliseconds age = since(startOf(event));
+    const milliseconds end = age < slow ? std::max(perAddress - age, milliseconds(1000))
+                                        : std::max(pace.longestPerAddress - age, milliseconds(1000));
+    left = std::max(left, end);
+  }
+  const std::size_t waiting = pace.total - startedCount;
+  left = std::max(left, perAddress * static_cast<long>(waiting) / static_cast<long>(places));
+  return std::chrono::ceil<std::chrono::seconds>(left);
+}
 
 CheckReport runCheck(const CheckRequest& request) {
   CheckReport report;
@@ -116,6 +162,8 @@ CheckReport runCheck(const CheckRequest& request) {
     for (const auto& entry : waiting) todo.push_back(*entry.second);
 
     CheckProgress progress{0, todo.size(), 0, std::nullopt};
+    CheckPace pace{started, {}, todo.size(), std::max<std::size_t>(request.settings.maxInFlight, 1),
+                   longestPerAddress(request.settings)};
     const auto save = [&] {
       base::FileReplacement file(historyFile);
       writeHistory(history, [&file](std::string_view piece) { file.write(piece); });
@@ -130,9 +178,7 @@ CheckReport runCheck(const CheckRequest& request) {
       if (!request.onProgress || (!always && at - lastProgress < std::chrono::milliseconds(250))) return;
       lastProgress = at;
       if (progress.done >= 20 || (progress.done > 0 && at - started > std::chrono::seconds(5))) {
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(at - started);
-        progress.left = std::chrono::ceil<std::chrono::seconds>(
-            spent * static_cast<long>(progress.total - progress.done) / static_cast<long>(progress.done));
+        progress.left = timeLeft(pace, at);
       }
       request.onProgress(progress);
     };
@@ -142,6 +188,7 @@ CheckReport runCheck(const CheckRequest& request) {
         [&](std::size_t index, const Outcome& outcome) {
           recordOutcome(history.links[todo[index]], outcome, clock());
           ++progress.done;
+          pace.doneAt.push_back(SteadyClock::now());
           if (outcome.state == LinkState::Failing) ++progress.failing;
         },
         [&] {

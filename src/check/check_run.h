@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "health_report.h"
 #include "link_checker.h"
@@ -28,6 +29,19 @@ struct CheckProgress {
   std::size_t failing = 0;
   std::optional<std::chrono::seconds> left;  // once enough is done to tell
 };
+
+// How long a check has left. The requests in flight are taken to have started when a place came
+// free (at the start, then at each address done); each ends at the pace so far, or, when it already
+// runs longer than that (a slow server), when its time runs out, retries included. The addresses
+// not started yet follow at the pace so far through every place. Nothing to tell before any is done.
+struct CheckPace {
+  std::chrono::steady_clock::time_point started;
+  std::vector<std::chrono::steady_clock::time_point> doneAt;  // each address done, in order
+  std::size_t total = 0;
+  std::size_t places = 1;                          // requests at a time
+  std::chrono::milliseconds longestPerAddress{0};  // every try timed out, with the pauses between
+};
+std::optional<std::chrono::seconds> timeLeft(const CheckPace& pace, std::chrono::steady_clock::time_point now);
 
 struct CheckRequest {
   std::filesystem::path siteFolder;

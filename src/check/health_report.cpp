@@ -15,18 +15,60 @@ const LinkRecord* recordOf(const LinkHistory& history, const std::string& identi
   return found == history.links.end() || found->second.checkedAt == 0 ? nullptr : &found->second;
 }
 
+// A time as the clock of the machine that checked showed it, with its offset from UTC, so that
+// a reader elsewhere can tell: "2026-12-08 21:15 MSK (UTC+03:00)".
 std::string localTime(UnixTime time) {
   const auto seconds = static_cast<std::time_t>(time);
   std::tm parts{};
   if (::localtime_r(&seconds, &parts) == nullptr) return isoTime(time);
   char text[64];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &parts);
-  return std::string(text, length);
+  std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &parts);
+  std::string shown(text, length);
+  length = std::strftime(text, sizeof text, "%z", &parts);
+  const std::string offset(text, length);  // "+0300"
+  if (offset.size() == 5) shown += " (UTC" + offset.substr(0, 3) + ":" + offset.substr(3) + ")";
+  return shown;
 }
 
 std::string link(std::string_view address, std::string_view text) {
   return "<a href=\"" + site::htmlTextUtf8(address) + "\" target=\"_blank\" rel=\"noopener noreferrer\">" +
          site::htmlTextUtf8(text) + "</a>";
+}
+
+// Each link of the site whose record the test picks, by section, an address once per section.
+template <typename Item>
+std::string listBySection(const SiteLinks& links, const LinkHistory& history, std::size_t& entries, Item item) {
+  std::string page;
+  for (const SiteSection& section : links.sections) {
+    std::string items;
+    std::unordered_set<std::string_view> listed;
+    for (const site::PageLink& entry : section.links) {
+      const std::string& identity = links.identityOf(entry.address);
+      const LinkRecord* record = recordOf(history, identity);
+      if (record == nullptr) continue;
+      std::string shown = item(entry, *record);
+      if (shown.empty() || !listed.insert(identity).second) continue;
+      items += shown;
+      ++entries;
+    }
+    if (!items.empty()) page += "<h3>" + site::htmlTextUtf8(section.name) + "</h3>\n<ul>\n" + items + "</ul>\n";
+  }
+  return page;
+}
+
+// The link, its address, why it fails, since when, and when it last answered.
+std::string failureItem(const site::PageLink& entry, const LinkRecord& record) {
+  return "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
+         "<br><span class=\"address\">" + site::htmlTextUtf8(entry.address) + "</span><br><span class=\"reason\">" +
+         site::htmlTextUtf8(reasonText(record.detail)) + "</span>; не отвечает с " + localTime(record.failingSince) +
+         "; " +
+         (record.answeredAt != 0 ? "последний ответ " + localTime(record.answeredAt) : std::string("ни разу не ответила"));
+}
+
+std::string sharedAddressNote(std::size_t entries, std::size_t addresses) {
+  if (entries <= addresses) return {};
+  return "<p class=\"note\">Адрес, стоящий в нескольких разделах, показан в каждом из них, а посчитан один раз: " +
+         std::to_string(addresses) + " адресов в " + std::to_string(entries) + " записях.</p>\n";
 }
 
 constexpr std::string_view kHead = R"(<!DOCTYPE html>
@@ -116,23 +158,30 @@ std::string healthPage(const SiteLinks& links, const LinkHistory& history) {
   page +=
       "<p class=\"note\">Мёртвой считается ссылка, которая не ответила при проверках, разделённых не "
       "меньше чем 20 часами, и не отвечала между ними.</p>\n";
-  for (const SiteSection& section : links.sections) {
-    std::string items;
-    for (const site::PageLink& entry : section.links) {
-      const LinkRecord* record = recordOf(history, links.identityOf(entry.address));
-      if (record == nullptr || !isDead(*record)) continue;
-      items += "<li>" + link(entry.address, entry.name.empty() ? entry.address : entry.name) +
-               "<br><span class=\"address\">" + site::htmlTextUtf8(entry.address) +
-               "</span><br><span class=\"reason\">" + site::htmlTextUtf8(reasonText(record->detail)) + "</span>; " +
-               (record->answeredAt != 0 ? "последний ответ " + localTime(record->answeredAt)
-                                        : std::string("ни разу не ответила")) +
-               "; не отвечает с " + localTime(record->failingSince) + ". <a href=\"https://web.archive.org/web/2/" +
-               site::htmlTextUtf8(entry.address) +
-               "\" target=\"_blank\" rel=\"noopener noreferrer\">Копия в архиве</a></li>\n";
-    }
-    if (!items.empty()) page += "<h3>" + site::htmlTextUtf8(section.name) + "</h3>\n<ul>\n" + items + "</ul>\n";
-  }
+  std::size_t deadEntries = 0;
+  const std::string dead = listBySection(links, history, deadEntries, [](const site::PageLink& entry, const LinkRecord& record) {
+    if (!isDead(record)) return std::string();
+    return failureItem(entry, record) + ". <a href=\"https://web.archive.org/web/2/" + site::htmlTextUtf8(entry.address) +
+           "\" target=\"_blank\" rel=\"noopener noreferrer\">Копия в архиве</a></li>\n";
+  });
+  page += sharedAddressNote(deadEntries, counts.dead) + dead;
   if (counts.dead == 0) page += "<p>Мёртвых ссылок нет.</p>\n";
+
+  page += "<h2>Не отвечают: " + std::to_string(counts.failing) + "</h2>\n";
+  std::size_t failingEntries = 0;
+  const std::string failing = listBySection(links, history, failingEntries, [](const site::PageLink& entry, const LinkRecord& record) {
+    if (record.state != LinkState::Failing || isDead(record)) return std::string();
+    return failureItem(entry, record) + "; мёртвой станет, если не ответит и при проверке после " +
+           localTime(record.failingSince + kDeadAfterSeconds) + ".</li>\n";
+  });
+  if (counts.failing > 0) {
+    page +=
+        "<p class=\"note\">Не ответили при последней проверке, но ещё не мёртвые: сервер мог быть занят или "
+        "недоступен недолго.</p>\n";
+  } else {
+    page += "<p>Все проверенные ссылки, кроме мёртвых, отвечают.</p>\n";
+  }
+  page += sharedAddressNote(failingEntries, counts.failing) + failing;
 
   page += "<h2>Переехавшие ссылки: " + std::to_string(counts.moved) + "</h2>\n";
   if (counts.moved > 0) {

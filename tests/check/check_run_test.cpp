@@ -142,6 +142,66 @@ TEST(CheckRunTest, failuresTwentyHoursApart_makeADeadLink_andAnAnswerMakesItLive
   EXPECT_EQ(siteFilesBesidesTheCheck(site.path()), before);
 }
 
+// The first check already lists what does not answer, apart from the dead: why, since when, when
+// it last answered, when it would count as dead; an address in two sections is counted once; times
+// in the machine's local time with its offset.
+TEST(CheckRunTest, firstCheck_listsWhatDoesNotAnswer_withReasonAndTimesInLocalTime) {
+  const char* zoneBefore = std::getenv("TZ");
+  const std::string savedZone = zoneBefore != nullptr ? zoneBefore : "";
+  ::setenv("TZ", "XYZ-3", 1);
+  ::tzset();
+  LinkServer server;
+  server.setStatus("/gone", 404);
+  server.setStatus("/also-gone", 500);
+  TempFolder site;
+  const std::string gone = server.url("/gone");
+  writeSite(site.path(), {{"Работа", {{"Пропавшая", gone}, {"Живая", server.url("/ok")}, {"Вторая", server.url("/also-gone")}}},
+                          {"Music", {{"Снова пропавшая", gone}}}});
+  UnixTime now = kStart;
+  const CheckReport report = runCheck(requestFor(site.path(), &now));
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.counts.failing, 2u);
+  EXPECT_EQ(report.counts.dead, 0u);
+  const std::string page = readFile(site / "export" / "link-health.html");
+  const std::size_t failing = page.find("<h2>Не отвечают: 2</h2>");
+  ASSERT_NE(failing, std::string::npos) << page;
+  EXPECT_GT(failing, page.find("<h2>Мёртвые ссылки: 0</h2>"));
+  EXPECT_NE(page.find("ответ HTTP 404", failing), std::string::npos);
+  EXPECT_NE(page.find("ответ HTTP 500", failing), std::string::npos);
+  EXPECT_NE(page.find("Снова пропавшая", page.find("<h3>Music</h3>", failing)), std::string::npos);
+  EXPECT_NE(page.find("2 адресов в 3 записях"), std::string::npos);
+  // 1 800 000 000 is 2027-01-15 08:00 UTC, 11:00 three hours east.
+  EXPECT_NE(page.find("не отвечает с 2027-01-15 11:00 XYZ (UTC+03:00); ни разу не ответила"), std::string::npos) << page;
+  EXPECT_NE(page.find("после 2027-01-16 07:00 XYZ (UTC+03:00)"), std::string::npos);
+  EXPECT_EQ(page.find("web.archive.org"), std::string::npos);  // the archive is offered for the dead
+  if (zoneBefore != nullptr) {
+    ::setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+
+// The time left counts the requests in flight: six slow ones at the end are not "2 seconds".
+TEST(CheckPaceTest, timeLeft_countsRequestsInFlightAndTheSlowOnes) {
+  const auto t0 = std::chrono::steady_clock::time_point{} + 1000s;
+  CheckPace pace{t0, {}, 10, 32, 105s};
+  for (int i = 1; i <= 4; ++i) pace.doneAt.push_back(t0 + i * 250ms);
+  EXPECT_FALSE(timeLeft(CheckPace{t0, {}, 10, 32, 105s}, t0 + 1s).has_value());
+  // Four done within a second, six still running after ten seconds: they end when their time runs out.
+  EXPECT_EQ(timeLeft(pace, t0 + 10s), std::chrono::seconds(95));
+  // Early on the six are taken to end at the pace of the first four.
+  EXPECT_LE(timeLeft(pace, t0 + 1s).value(), 2s);
+  // Two places, 100 addresses, one done every second: the rest at that pace.
+  CheckPace steady{t0, {}, 100, 2, 105s};
+  for (int i = 1; i <= 10; ++i) steady.doneAt.push_back(t0 + i * 1s);
+  const auto left = timeLeft(steady, t0 + 10s).value();
+  EXPECT_GE(left, 80s);
+  EXPECT_LE(left, 95s);
+  steady.doneAt.resize(100, t0 + 60s);
+  EXPECT_EQ(timeLeft(steady, t0 + 60s), std::chrono::seconds(0));
+}
+
 TEST(CheckRunTest, twoSpellingsOfOneAddress_areAskedOnce_keptOnce_andBothMarked) {
   LinkServer server;
   server.setStatus("/gone", 404);
