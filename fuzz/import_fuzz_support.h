@@ -48,7 +48,9 @@ inline void checkShortcut(std::string_view rawAddress) {
 
 class CheckingSink : public import::BookmarkSink {
  public:
-  void beginFolder(std::string_view title) override {
+  // Titles as the collecting sink takes them.
+  void beginFolder(std::string_view rawTitle) override {
+    const std::string title = import::titleAsUtf8(rawTitle);
     check(base::isValidUtf8(title), "a folder title is UTF-8", title);
     checkSafeName(title);
     ++depth_;
@@ -57,7 +59,8 @@ class CheckingSink : public import::BookmarkSink {
     check(depth_ > 0, "every folder closed was opened");
     --depth_;
   }
-  void bookmark(std::string_view title, std::string_view address) override {
+  void bookmark(std::string_view rawTitle, std::string_view address) override {
+    const std::string title = import::titleAsUtf8(rawTitle);
     check(base::isValidUtf8(title), "a title is UTF-8", title);
     checkSafeName(title);
     checkShortcut(address);

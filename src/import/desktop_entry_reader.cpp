@@ -70,6 +70,6 @@ LinkFile readDesktopEntry(std::string_view bytes) {
   return link;
 }
 
-std::unique_ptr<Reader> makeDesktopEntryReader() { return makeLinkFileReader("ярлык", readDesktopEntry, nullptr); }
+std::unique_ptr<Reader> makeDesktopEntryReader() { return makeLinkFileReader("ярлык", "desktop", readDesktopEntry, nullptr); }
 
 }  // namespace trevanto::import

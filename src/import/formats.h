@@ -48,23 +48,19 @@ void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink);
 inline constexpr int kMaxXbelDepth = 200;
 
 // A single link file: an Internet shortcut, a freedesktop link or a property list (.webloc).
-struct LinkFile {
-  bool known = false;   // of one of these kinds
-  std::string address;  // UTF-8; empty when the file holds none
-};
 LinkFile readInternetShortcut(std::string_view bytes);
 LinkFile readDesktopEntry(std::string_view bytes);
 LinkFile readPropertyList(std::string_view bytes);
-// Whichever of the three the bytes are.
+// Whichever kind of link file of the registry the bytes are (fileReaders() with extensions).
 LinkFile readLinkFile(std::string_view bytes);
 
-// A link file's title: its file name (as the file system holds it) without the extension.
+// A link file's title: its file name, as the file system holds it, without the extension.
 std::string linkFileTitle(std::string_view rawFileName);
 
-// A reader of one kind of link file: recognise looks at the head (parse is tried on it when
-// there is none); the bookmark's title is the file's name.
-std::unique_ptr<Reader> makeLinkFileReader(std::string_view name, LinkFile (*parse)(std::string_view),
-                                           bool (*recognise)(std::string_view));
+// A reader of one kind of link file, whose files end in extension: recognise looks at the head
+// (parse is tried on it when there is none); the bookmark's title is the file's name.
+std::unique_ptr<Reader> makeLinkFileReader(std::string_view name, std::string_view extension,
+                                           LinkFile (*parse)(std::string_view), bool (*recognise)(std::string_view));
 
 // The readers behind the Reader interface, one per format (each in its own file).
 std::unique_ptr<Reader> makePlacesReader();

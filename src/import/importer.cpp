@@ -48,9 +48,10 @@ class Collector : public BookmarkSink {
 
   // The section name is made from the joined titles once per folder, from its parent's joined
   // titles and its own: at any depth a folder costs the same.
+  // Titles come as the source holds them: made UTF-8 here, once for every reader.
   void beginFolder(std::string_view title) override {
     std::string joined = levels_.back().joined;
-    appendFolderTitle(joined, title);
+    appendFolderTitle(joined, titleAsUtf8(title));
     const std::uint32_t section = sectionOf(joined);
     levels_.push_back({std::move(joined), section});
     current_ = section;
@@ -62,7 +63,7 @@ class Collector : public BookmarkSink {
   void bookmark(std::string_view title, std::string_view rawAddress) override { datedBookmark(title, rawAddress, 0); }
   void datedBookmark(std::string_view title, std::string_view rawAddress, std::int64_t added) override {
     std::string address = shortcutAddress(rawAddress);
-    std::string baseName = shortcutBaseName(title, address);
+    std::string baseName = shortcutBaseName(titleAsUtf8(title), address);
     const std::string text = shortcutText(address);
     // The address as the converter will read it from the shortcut.
     const std::string converterAddress = site::readShortcutAddress(text);
@@ -74,7 +75,9 @@ class Collector : public BookmarkSink {
     if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
     bookmarks.push_back({current_, std::move(baseName), std::move(address), plausibleDate(added)});
   }
-  void skipped(std::string_view title, std::string_view reason) override { skip(safeName(title), std::string(reason)); }
+  void skipped(std::string_view title, std::string_view reason) override {
+    skip(safeName(titleAsUtf8(title)), std::string(reason));
+  }
   void passedOver() override { ++report.passedOver; }
 
   // Forgets a partly read input's folders, so the next input starts at its top level.

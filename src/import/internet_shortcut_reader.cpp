@@ -24,7 +24,7 @@ LinkFile readInternetShortcut(std::string_view bytes) {
 }
 
 std::unique_ptr<Reader> makeInternetShortcutReader() {
-  return makeLinkFileReader("ярлык", readInternetShortcut, nullptr);
+  return makeLinkFileReader("ярлык", "url", readInternetShortcut, nullptr);
 }
 
 }  // namespace trevanto::import

@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "base/charset.h"
 #include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "formats.h"
+#include "reader_registry.h"
 #include "site/shortcut_reader.h"
 #include "site/text_encoding.h"
 
@@ -33,9 +33,11 @@ class LinkFileReader : public Reader {
  public:
   using Parse = LinkFile (*)(std::string_view);
   using Recognise = bool (*)(std::string_view);
-  LinkFileReader(std::string_view name, Parse parse, Recognise recognise)
-      : name_(name), parse_(parse), recognise_(recognise) {}
+  LinkFileReader(std::string_view name, std::string_view extension, Parse parse, Recognise recognise)
+      : name_(name), extension_(extension), parse_(parse), recognise_(recognise) {}
   std::string_view name() const override { return name_; }
+  std::span<const std::string_view> linkFileExtensions() const override { return {&extension_, 1}; }
+  LinkFile readLinkFile(std::string_view bytes) const override { return parse_(bytes); }
   bool recognises(std::string_view head) const override {
     return recognise_ != nullptr ? recognise_(head) : parse_(head).known;
   }
@@ -52,20 +54,21 @@ class LinkFileReader : public Reader {
 
  private:
   std::string_view name_;
+  std::string_view extension_;
   Parse parse_;
   Recognise recognise_;
 };
 
 }  // namespace
 
-std::unique_ptr<Reader> makeLinkFileReader(std::string_view name, LinkFile (*parse)(std::string_view),
-                                           bool (*recognise)(std::string_view)) {
-  return std::make_unique<LinkFileReader>(name, parse, recognise);
+std::unique_ptr<Reader> makeLinkFileReader(std::string_view name, std::string_view extension,
+                                           LinkFile (*parse)(std::string_view), bool (*recognise)(std::string_view)) {
+  return std::make_unique<LinkFileReader>(name, extension, parse, recognise);
 }
 
 LinkFile readLinkFile(std::string_view bytes) {
-  for (auto parse : {readPropertyList, readInternetShortcut, readDesktopEntry}) {
-    LinkFile link = parse(bytes);
+  for (const Reader* reader : linkFileReaders()) {
+    LinkFile link = reader->readLinkFile(bytes);
     if (link.known) return link;
   }
   return {};
@@ -74,7 +77,7 @@ LinkFile readLinkFile(std::string_view bytes) {
 std::string linkFileTitle(std::string_view rawFileName) {
   const std::size_t dot = rawFileName.rfind('.');
   if (dot != std::string_view::npos && dot > 0) rawFileName = rawFileName.substr(0, dot);
-  return base::fileNameToUtf8(rawFileName);
+  return std::string(rawFileName);
 }
 
 namespace {
@@ -139,8 +142,12 @@ bool hasLinkFileExtension(std::string_view name) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;
   const std::string_view extension = name.substr(dot + 1);
-  return base::equalsIgnoringAsciiCase(extension, "url") || base::equalsIgnoringAsciiCase(extension, "webloc") ||
-         base::equalsIgnoringAsciiCase(extension, "desktop");
+  for (const Reader* reader : linkFileReaders()) {
+    for (std::string_view known : reader->linkFileExtensions()) {
+      if (base::equalsIgnoringAsciiCase(extension, known)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -206,7 +213,7 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
       base::FileDescriptor folder(::openat(hereFd(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       struct stat folderInfo {};
       if (!folder || ::fstat(folder.get(), &folderInfo) != 0) {
-        sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + base::systemReason(errno));
+        sink.skipped(entry.name, "папка не читается: " + base::systemReason(errno));
         continue;
       }
       if (!seen.emplace(folderInfo.st_dev, folderInfo.st_ino).second) continue;
@@ -214,10 +221,10 @@ void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
       try {
         entries = entriesAt(folder.get(), base::joinPath(shownPath(levels), entry.name));
       } catch (const base::FileError& unreadable) {
-        sink.skipped(base::fileNameToUtf8(entry.name), "папка не читается: " + unreadable.reason());
+        sink.skipped(entry.name, "папка не читается: " + unreadable.reason());
         continue;
       }
-      sink.beginFolder(base::fileNameToUtf8(entry.name));
+      sink.beginFolder(entry.name);
       std::string name = entry.name;
       levels.push_back({std::move(name), folderInfo.st_dev, folderInfo.st_ino, std::move(entries)});
       here = std::move(folder);

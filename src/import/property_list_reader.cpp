@@ -44,7 +44,7 @@ LinkFile readPropertyList(std::string_view bytes) {
 }
 
 std::unique_ptr<Reader> makePropertyListReader() {
-  return makeLinkFileReader("ярлык", readPropertyList, looksLikePropertyList);
+  return makeLinkFileReader("ярлык", "webloc", readPropertyList, looksLikePropertyList);
 }
 
 }  // namespace trevanto::import

@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace trevanto::import {
 
-// Receives one input's bookmarks. Titles and addresses are UTF-8, as the source holds them;
-// making them safe for a file system is the sink's business. Folders nest: every beginFolder
+// Receives one input's bookmarks. Titles come as the source holds them (a link file's title is
+// its name as the file system holds it): making them UTF-8 (titleAsUtf8) and safe for a file
+// system is the sink's business, done once for every reader. Addresses are UTF-8. Folders nest: every beginFolder
 // is closed by an endFolder. A browser's root containers (toolbar, menu, "other", unfiled,
 // mobile) and the top level of a file are never reported as folders.
 class BookmarkSink {
@@ -38,6 +40,12 @@ class BookmarkSink {
 // How much of a file recognition looks at.
 inline constexpr std::size_t kHeadBytes = 4096;
 
+// What a file that holds one link (a shortcut of some kind) holds.
+struct LinkFile {
+  bool known = false;   // of the reader's kind
+  std::string address;  // UTF-8; empty when the file holds none
+};
+
 class Reader {
  public:
   virtual ~Reader() = default;
@@ -48,6 +56,16 @@ class Reader {
   // Reads the whole input. Throws base::FileError naming the file when it cannot be read or
   // turns out not to be of this format after all.
   virtual void read(const std::filesystem::path& file, BookmarkSink& sink) const = 0;
+
+  // A reader of files that hold one link each is asked by the walk over a folder of them too:
+  // the names its files end in (without the dot, any letter case: "url"), and the link a file's
+  // bytes hold. Readers of whole bookmark files have no extensions, and a folder passes their
+  // files over as files of another kind.
+  virtual std::span<const std::string_view> linkFileExtensions() const { return {}; }
+  virtual LinkFile readLinkFile(std::string_view bytes) const {
+    static_cast<void>(bytes);
+    return {};
+  }
 };
 
 }  // namespace trevanto::import

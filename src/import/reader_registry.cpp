@@ -26,6 +26,17 @@ const std::vector<std::unique_ptr<Reader>>& fileReaders() {
   return readers;
 }
 
+const std::vector<const Reader*>& linkFileReaders() {
+  static const std::vector<const Reader*> readers = [] {
+    std::vector<const Reader*> made;
+    for (const auto& reader : fileReaders()) {
+      if (!reader->linkFileExtensions().empty()) made.push_back(reader.get());
+    }
+    return made;
+  }();
+  return readers;
+}
+
 std::string noKnownKindReason() {
   std::vector<std::string_view> kinds;
   for (const auto& reader : fileReaders()) {

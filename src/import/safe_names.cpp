@@ -9,6 +9,8 @@
 
 namespace trevanto::import {
 
+std::string titleAsUtf8(std::string_view title) { return base::fileNameToUtf8(title); }
+
 std::string hostOf(std::string_view address) {
   const std::size_t colon = address.find(':');
   if (colon == std::string_view::npos || address.substr(colon + 1, 2) != "//") return {};

@@ -25,6 +25,11 @@ using site::withSuffix;
 
 inline constexpr std::string_view kDefaultTitle = "Закладка";
 
+// A title as a reader gives it, in UTF-8: valid UTF-8 is kept, anything else is read as
+// Windows-1251 (the names of files copied from old disks). The collecting sink makes every
+// title UTF-8 through it, once for all readers.
+std::string titleAsUtf8(std::string_view title);
+
 // The host name of an address ("www.example.com" of "https://u@www.example.com:8080/x"), or
 // empty when it has none.
 std::string hostOf(std::string_view address);

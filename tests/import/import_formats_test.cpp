@@ -9,7 +9,9 @@
 
 #include "import/charset.h"
 #include "import/formats.h"
+#include "import/importer.h"
 #include "import/places_reader.h"
+#include "import/reader_registry.h"
 #include "recording_sink.h"
 #include "test_support.h"
 
@@ -17,6 +19,7 @@ using namespace trevanto::import;
 using trevanto::testing::readFile;
 using trevanto::testing::RecordingSink;
 using trevanto::testing::TempFolder;
+using trevanto::testing::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -107,6 +110,40 @@ TEST(LinkFiles, folder_subfoldersAreFoldersOtherFilesCounted) {
                                  "Трекер задач = https://tracker.example.com/board?id=1&view=all", "-", "-",
                                  "Стартовая = https://ie.example.com/start"}));
   EXPECT_EQ(sink.passed, 2);  // the AppleDouble file and the README
+}
+
+TEST(LinkFiles, theFolderWalkTakesTheRegistrysLinkFileKinds_wholeBookmarkFilesArePassedOver) {
+  std::vector<std::string> kinds;
+  for (const Reader* reader : linkFileReaders()) {
+    for (std::string_view extension : reader->linkFileExtensions()) kinds.emplace_back(extension);
+  }
+  EXPECT_EQ(kinds, (std::vector<std::string>{"webloc", "url", "desktop"}));
+  TempFolder root;
+  const fs::path folder = root / "links";
+  writeFile(folder / "a.url", "[InternetShortcut]\r\nURL=https://a.example/\r\n");
+  writeFile(folder / "bookmarks.xbel", "<xbel><bookmark href=\"https://x.example/\"/></xbel>");
+  writeFile(folder / "huge.DESKTOP", std::string(2 << 20, '#'));  // named by its extension, any case
+  writeFile(folder / "huge.txt", std::string(2 << 20, '#'));
+  RecordingSink sink;
+  readLinkFolder(folder, sink);
+  EXPECT_EQ(sink.events, (Events{"a = https://a.example/", "skip huge: файл больше 1 МиБ"}));
+  EXPECT_EQ(sink.passed, 2);
+}
+
+TEST(LinkFiles, namesNotInUtf8_readAsWindows1251ByTheCollectingSink) {
+  TempFolder root;
+  // "Работа/Почта.url", named on an old disk.
+  writeFile(root / "links" / "\xD0\xE0\xE1\xEE\xF2\xE0" / "\xCF\xEE\xF7\xF2\xE0.url",
+            "[InternetShortcut]\r\nURL=https://mail.example/\r\n");
+  RecordingSink sink;
+  readLinkFolder(root / "links", sink);
+  EXPECT_EQ(sink.events, (Events{"+\xD0\xE0\xE1\xEE\xF2\xE0", "\xCF\xEE\xF7\xF2\xE0 = https://mail.example/", "-"}));
+  ImportRequest request;
+  request.inputs = {root / "links"};
+  request.collection = root / "collection";
+  const ImportReport report = runImport(request);
+  ASSERT_TRUE(report.error.empty()) << report.error;
+  EXPECT_TRUE(fs::exists(root / "collection" / "Работа" / "Почта.url"));
 }
 
 // A places.sqlite as Firefox lays it out, its content written to the -wal only.
