@@ -16,6 +16,7 @@
 #include "base/charset.h"
 #include "base/text.h"
 #include "site/conversion.h"
+#include "site/export_duplicates.h"
 #include "site/export_views.h"
 #include "site/page_format.h"
 #include "site/text_encoding.h"
@@ -267,6 +268,49 @@ TEST_F(SiteExportTest, onePageViewListsEverySectionWithItsCountAndAnAnchorOfItsO
   request.programFolder = templates;
   ASSERT_EQ(runConversion(request).exportProblem, "");
   EXPECT_TRUE(exported(kIndexPageName).starts_with("<p>new frame</p>\n<li id=\"A_b\"")) << exported(kIndexPageName);
+}
+
+// An address in more than one section, by its identity (two spellings of one URL are one), is
+// listed with its name in each; one standing twice in a section alone is not; nothing is removed.
+TEST_F(SiteExportTest, duplicatesPageListsEachAddressStandingInSeveralSectionsWithItsNames) {
+  writeShortcut(source() / "Работа", "Вики", "http://wiki.example/Main");
+  writeShortcut(source() / "Работа", "Почта", "http://mail.example/");
+  writeShortcut(source() / "Работа", "Почта снова", "http://mail.example/");
+  writeShortcut(source() / "Work notes", "Wiki", "HTTP://WIKI.example:80/Main");
+  writeShortcut(source() / "Дом", "Энциклопедия", "http://wiki.example/Main");
+  ASSERT_EQ(run().error, "");
+  EXPECT_EQ(exported(kDuplicatesScriptName).find("document.getElementById('duplicates')") != std::string::npos, true);
+  EXPECT_NE(exported(kDuplicatesScriptName).find("': 1'"), std::string::npos);
+  const std::string page = exported(kDuplicatesPageName);
+  EXPECT_NE(page.find("Адресов в нескольких разделах: 1."), std::string::npos) << page;
+  const std::size_t wiki = page.find("<li><a href=\"http://wiki.example/Main\"");
+  ASSERT_NE(wiki, std::string::npos) << page;
+  // Each section in the menu's order, with the link's name there (and its spelling, where it
+  // is not the address's serialized form).
+  const std::size_t work = page.find(">Work notes</a> Wiki <span class=\"note\">(HTTP://WIKI.example:80/Main)</span>", wiki);
+  const std::size_t home = page.find(">Дом</a> Энциклопедия", wiki);
+  const std::size_t job = page.find(">Работа</a> Вики", wiki);
+  ASSERT_NE(work, std::string::npos) << page;
+  ASSERT_NE(home, std::string::npos);
+  ASSERT_NE(job, std::string::npos);
+  EXPECT_LT(work, home);
+  EXPECT_LT(home, job);
+  EXPECT_NE(page.find("href=\"index.html#Work%20notes\""), std::string::npos);
+  EXPECT_EQ(page.find("mail.example"), std::string::npos);
+  std::size_t links = 0;
+  for (const Folder& folder : bookmarks()) links += folder.links.size();
+  EXPECT_EQ(links, 4u);  // "Почта снова" is a repeat of its section, as ever
+  // The start page and the one-page view hold the hidden link that the script shows.
+  EXPECT_NE(exported(kIndexPageName).find("<p id=\"duplicates\""), std::string::npos);
+  EXPECT_NE(readFile(site() / "Frame3.html").find("export/duplicates.js"), std::string::npos);
+
+  fs::remove_all(source() / "Дом");
+  fs::remove_all(source() / "Work notes");
+  fs::remove(site() / "Дом.html");
+  fs::remove(site() / "Work notes.html");
+  ASSERT_EQ(run().error, "");
+  EXPECT_EQ(exported(kDuplicatesScriptName).find("getElementById"), std::string::npos);
+  EXPECT_NE(exported(kDuplicatesPageName).find("Ни одна ссылка не стоит в нескольких разделах."), std::string::npos);
 }
 
 TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) {

@@ -10,6 +10,7 @@
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "base/whole_files.h"
+#include "export_duplicates.h"
 #include "export_sections.h"
 #include "export_stamp.h"
 #include "export_views.h"
@@ -31,7 +32,7 @@ constexpr std::size_t kMaxMenuLineBytes = 64 * 1024;
 constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
 // Raised whenever the export files change in what they hold or in number: an export of another
 // format, or written by another version of the program, is rebuilt.
-constexpr int kExportFormat = 2;
+constexpr int kExportFormat = 3;
 
 std::string exportFormat() { return std::to_string(kExportFormat) + " " + TREVANTO_VERSION; }
 
@@ -148,7 +149,8 @@ void removeLeftovers(const std::filesystem::path& folder) {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
-    for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName}) {
+    for (std::string_view file : {kBookmarksFileName, kSearchDataFileName, kSearchScriptName, kExportStampName,
+                                  kDuplicatesPageName, kDuplicatesScriptName}) {
       if (base::isTemporaryFileFor(name, file)) base::removeFile(entry.path());
     }
     if (isExportViewsLeftover(name)) base::removeFile(entry.path());
@@ -276,22 +278,29 @@ ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std:
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
     ExportViews views(folder, pageTemplate);
+    DuplicateFinder duplicates;
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       ++result.sections;
       bookmarks.beginSection(section.name);
       views.beginSection(section);
+      duplicates.beginSection(section);
       readLinkLines(base::joinPath(siteFolder, section.pageName), [&](const PageLink& link) {
         ++result.links;
         bookmarks.link(link);
         views.link(link);
+        duplicates.link(link);
       });
       bookmarks.endSection();
       views.endSection();
     }
     base::makeFileHold(base::joinPath(folder, kSearchScriptName), script);
+    duplicates.writePage(base::joinPath(folder, kDuplicatesPageName));
+    duplicates.writeScript(base::joinPath(folder, kDuplicatesScriptName));
     views.commit();
     bookmarks.commit();
-    std::vector<std::string_view> written = {kBookmarksFileName, kSearchDataFileName, kSearchScriptName};
+    result.duplicates = duplicates.count();
+    std::vector<std::string_view> written = {kBookmarksFileName, kSearchDataFileName, kSearchScriptName,
+                                             kDuplicatesPageName, kDuplicatesScriptName};
     const std::vector<std::string> viewFiles = views.files();
     written.insert(written.end(), viewFiles.begin(), viewFiles.end());
     writeExportStamp(folder, exportFormat(), pagesNow, written);

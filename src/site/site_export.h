@@ -84,6 +84,7 @@ struct ExportResult {
   bool written = false;      // the files were written anew (not when nothing changed, or no site)
   std::size_t sections = 0;  // what the written files hold
   std::size_t links = 0;
+  std::size_t duplicates = 0;  // addresses standing in more than one section
   std::string problem;  // what kept them from being written, naming the file and the reason
 };
 ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std::filesystem::path& programFolder);
