@@ -67,8 +67,9 @@ std::string failureItem(const site::PageLink& entry, const LinkRecord& record) {
 
 std::string sharedAddressNote(std::size_t entries, std::size_t addresses) {
   if (entries <= addresses) return {};
-  return "<p class=\"note\">Адрес, стоящий в нескольких разделах, показан в каждом из них, а посчитан один раз: " +
-         std::to_string(addresses) + " адресов в " + std::to_string(entries) + " записях.</p>\n";
+  return "<p class=\"note\">Адрес, стоящий в нескольких разделах, показан в каждом из них, а посчитан один раз "
+         "(адресов: " +
+         std::to_string(addresses) + ", записей: " + std::to_string(entries) + ").</p>\n";
 }
 
 constexpr std::string_view kHead = R"(<!DOCTYPE html>
