@@ -293,12 +293,23 @@
     return result;
   };
 
-  // Addresses that would run code are never made into links, whatever the data hold.
+  // Addresses that would run code are never made into links, whatever the data hold. The
+  // converter's rule of what runs code, read the same way: character references that give ASCII
+  // decoded ("javascript&colon;", "&#106;avascript:"), blanks and controls before the scheme and
+  // tabs and line breaks within it dropped, letter case set aside. The tests hold both to one
+  // table of addresses.
   function isSafeAddress(address) {
-    var scheme = String(address)
-      .replace(/[\t\r\n]/g, '')
+    var read = String(address).replace(/&(?:#([xX][0-9a-fA-F]+|[0-9]+);?|(colon|Tab|NewLine);)/g,
+      function (whole, number, name) {
+        if (name) return name === 'colon' ? ':' : name === 'Tab' ? '\t' : '\n';
+        var hex = number.charAt(0) === 'x' || number.charAt(0) === 'X';
+        var value = hex ? parseInt(number.slice(1), 16) : parseInt(number, 10);
+        return value > 0 && value < 0x80 ? String.fromCharCode(value) : whole;
+      });
+    var scheme = read
       .replace(/^[\u0000-\u0020]+/, '')
-      .toLowerCase();
+      .replace(/[\t\r\n]/g, '')
+      .replace(/[A-Z]/g, function (c) { return c.toLowerCase(); });
     return !/^(javascript|vbscript|data):/.test(scheme);
   }
 

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <nlohmann/json.hpp>
+
 #include "test_support.h"
 
 using namespace trevanto::site;
@@ -105,15 +108,22 @@ TEST(ShortcutAddress, fallsBackToAnyUrlLineButNeverBaseUrl) {
   EXPECT_EQ(readShortcutAddress(""), "");
 }
 
-TEST(UnsafeAddress, schemesThatRunCodeAreCaughtAsBrowsersReadThem) {
-  EXPECT_TRUE(isUnsafeAddress("javascript:alert(1)"));
-  EXPECT_TRUE(isUnsafeAddress("  JaVaScRiPt:alert(1)"));
-  EXPECT_TRUE(isUnsafeAddress("\x01java\tscr\r\nipt:x"));
-  EXPECT_TRUE(isUnsafeAddress("VBScript:msgbox"));
-  EXPECT_TRUE(isUnsafeAddress("data:text/html,<script>"));
-  EXPECT_FALSE(isUnsafeAddress("http://a.example/javascript:"));
-  EXPECT_FALSE(isUnsafeAddress("https://data.example/"));
-  EXPECT_FALSE(isUnsafeAddress("java script:x"));
+// The table the search's copy of the rule is tested over too (tests/search/search_test.js).
+TEST(UnsafeAddress, schemesThatRunCodeAreCaughtAsBrowsersReadThem_overTheTableTheSearchSharesToo) {
+  std::ifstream in(TREVANTO_RUNS_CODE_TABLE);
+  ASSERT_TRUE(in) << TREVANTO_RUNS_CODE_TABLE;
+  const nlohmann::json table = nlohmann::json::parse(in);
+  ASSERT_GT(table.at("runs code").size(), 10u);
+  for (const std::string address : table.at("runs code")) EXPECT_TRUE(isUnsafeAddress(address)) << address;
+  for (const std::string address : table.at("safe")) EXPECT_FALSE(isUnsafeAddress(address)) << address;
+}
+
+TEST(UnsafeAddress, schemeAsRead_isTheOneReadingOfASchemeForCodeAndForQueries) {
+  EXPECT_EQ(schemeAsRead(" \x01Pla&Tab;Ce&colon;sort=8"), "place");
+  EXPECT_EQ(schemeAsRead("HTTPS://x.example/"), "https");
+  EXPECT_EQ(schemeAsRead("no scheme here"), "");
+  EXPECT_EQ(schemeAsRead("a-scheme-of-15c:x"), "a-scheme-of-15c");
+  EXPECT_EQ(schemeAsRead("a-scheme-of-16ch:x"), "");
 }
 
 // --- The file ----------------------------------------------------------------------------

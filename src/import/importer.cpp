@@ -70,7 +70,7 @@ class Collector : public BookmarkSink {
     if (converterAddress.empty()) return skip(baseName, "нет адреса");
     // The converter would refuse the shortcut, and every later import would write it again.
     if (text.size() > site::kMaxShortcutBytes) return skip(baseName, "адрес длиннее 1 МиБ");
-    if (base::asciiLower(converterAddress.substr(0, 6)) == "place:")
+    if (site::schemeAsRead(converterAddress) == "place")
       return skip(baseName, "умная папка или запрос (place:)");
     if (site::isUnsafeAddress(converterAddress)) return skip(baseName, "небезопасный адрес (запускает код)");
     bookmarks.push_back({current_, std::move(baseName), std::move(address), plausibleDate(added)});

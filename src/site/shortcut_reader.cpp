@@ -150,7 +150,7 @@ std::string addressAsReadFromPage(std::string_view address) {
 
 }  // namespace
 
-bool isUnsafeAddress(std::string_view rawAddress) {
+std::string schemeAsRead(std::string_view rawAddress) {
   const std::string address = addressAsReadFromPage(rawAddress);
   std::size_t start = 0;
   while (start < address.size() && static_cast<unsigned char>(address[start]) <= 0x20) ++start;
@@ -158,11 +158,15 @@ bool isUnsafeAddress(std::string_view rawAddress) {
   for (std::size_t i = start; i < address.size() && scheme.size() < 16; ++i) {
     const char c = address[i];
     if (c == '\t' || c == '\r' || c == '\n') continue;
+    if (c == ':') return base::asciiLower(scheme);
     scheme.push_back(c);
-    if (c == ':') break;
   }
-  scheme = base::asciiLower(scheme);
-  return scheme == "javascript:" || scheme == "vbscript:" || scheme == "data:";
+  return {};
+}
+
+bool isUnsafeAddress(std::string_view address) {
+  const std::string scheme = schemeAsRead(address);
+  return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
 }
 
 ShortcutFile loadShortcutFile(const std::filesystem::path& path) {

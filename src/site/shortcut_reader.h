@@ -42,8 +42,16 @@ std::optional<std::string> oldLinkText(std::string_view fileBytes);
 // line anywhere whose key is "URL".
 std::string readShortcutAddress(std::string_view fileBytes);
 
-// True for addresses that run code when opened from a page (javascript:, vbscript:, data:),
-// read the way browsers read a scheme in an href, character references included.
+// The scheme of an address as a browser reads it from a page's href, in lower case and without
+// its ':' ("javascript" of "  Java&Tab;Script&colon;x"): character references that give ASCII
+// decoded, blanks and controls before it and tabs and line breaks within it dropped. Empty when
+// no ':' ends a scheme of at most 15 characters.
+std::string schemeAsRead(std::string_view address);
+
+// The one rule of what runs code: true for addresses whose scheme (schemeAsRead) runs code when
+// opened from a page (javascript:, vbscript:, data:). The converter leaves them out of the
+// pages, the importer skips them, and the search's isSafeAddress (templates/search.js) is its
+// copy, checked against it over the table tests/runs_code_addresses.json.
 bool isUnsafeAddress(std::string_view address);
 
 // --- The file -----------------------------------------------------------------------------
