@@ -97,7 +97,7 @@ void BM_Export(benchmark::State& state) {
     *figure /= n;
   }
   f.bookmarksBytes = fs::file_size(with / "export" / std::string(trevanto::site::kBookmarksFileName));
-  f.dataBytes = 0;  // the index, the parts and the three-letter index
+  f.dataBytes = 0;  // the index, the parts and the index of runs
   for (const auto& entry : fs::directory_iterator(with / "export")) {
     if (entry.path().filename().string().starts_with("search-")) f.dataBytes += entry.file_size();
   }

@@ -3,16 +3,22 @@
 // one-page view (export/index.html), and that view's sections. The links come from the files
 // beside this one, which every completed run rewrites from the section pages:
 //   search-data.js        var trevantoSearchIndex = {parts: [[HASH, links], ...],
-//                           grams: [HASH, ...], sections: [[name, links, page], ...]};
+//                           runs: [HASH, ...], health: 0 or 1, sections: [[name, links, page], ...]};
 //   search-part-HASH.js   trevantoSearchParts[HASH] = "NAME\tADDRESS\n...";  (in the menu's order)
-//   search-grams-HASH.js  trevantoSearchGrams[HASH] = "\nabc0,3-9\n...";  (three letters in a row,
-//                           folded, and the parts that hold them, in base 36)
+//   search-runs-HASH.js   trevantoSearchRuns[HASH] = "\nabc\t*0,3-9\n...";  (the runs of letters
+//                           the links hold, folded, and the parts that hold them, in base 36)
 //   link-health.js        var trevantoLinkHealth = {ADDRESS: ["dead", REASON] or ["moved", NEW]};
-//                           optional: without it no link is marked.
+//                           optional: without it no link is marked; the index says whether the
+//                           export found it ("health": 1), and it is asked for only then.
+// The index of runs holds every letter, every two and every three letters in a row that stand in
+// a link; a run that stands in more than a few parts is marked "*", and its runs one letter longer
+// are listed too, up to eight letters. So a search for a word, a number or a single letter finds
+// the few parts that can hold it, however common its shorter runs are.
 // A page loads the parts only when it needs them (a search, an opened section), so it shows at
-// once whatever the size of the collection; a search loads the parts that hold every three
-// letters in a row of its words, found in the few files of the index that it needs. Without the index, or without JavaScript, the
-// search box stays hidden and the page shows as written.
+// once whatever the size of the collection; a search loads the few files of the index its words
+// need, then side by side the parts they name, and searches each as it arrives. A page that holds
+// its data itself (export/collection.html) loads nothing. Without the index, or without
+// JavaScript, the search box stays hidden and the page shows as written.
 // The same file is loaded by Node for the tests, where it only exports its functions.
 (function (root) {
   'use strict';
@@ -66,14 +72,21 @@
       var decoded = decodedAddress(address);
       return decoded ? whole + '\t' + decoded.replace(/[\n\r]/g, ' ') : whole;
     });
-    var folded = fold(withDecoded);
+    return { text: text, lines: null, folded: fold(withDecoded), starts: null, found: null };
+  }
+
+  // Where each folded line of a part begins; worked out for the parts a search finds something in.
+  function lineStarts(part) {
+    if (part.starts) return part.starts;
+    var folded = part.folded;
     var starts = [];
     for (var at = 0; at < folded.length; ) {
       starts.push(at);
       var end = folded.indexOf('\n', at);
       at = end < 0 ? folded.length : end + 1;
     }
-    return { text: text, lines: null, folded: folded, starts: starts };
+    part.starts = starts;
+    return starts;
   }
 
   // Where the `nth` occurrence of word in text begins: far in for a rare word, at the end of
@@ -103,9 +116,10 @@
         first = w;
       }
     }
-    var starts = part.starts;
+    var starts = null;
     var line = 0;
     for (var at = text.indexOf(wanted[first]); at >= 0; ) {
+      if (!starts) starts = lineStarts(part);
       // The line the word stands in: the last that begins at or before it.
       while (line + 1 < starts.length && starts[line + 1] <= at) ++line;
       var end = line + 1 < starts.length ? starts[line + 1] - 1 : text.length;
@@ -122,53 +136,112 @@
     }
   }
 
-  // Characters the index of three letters holds (as folded): printable ASCII and the Russian
-  // alphabet; three of them in a row in a word are looked up in it.
+  // Characters the index of runs holds (as folded): printable ASCII and the Russian alphabet.
   function indexed(unit) {
     return (unit > 0x20 && unit < 0x7f) || (unit >= 0x430 && unit <= 0x44f);
   }
 
-  // The runs of three indexed characters in the words, each once.
-  function gramsOf(wanted) {
+  // Letters and digits, as folded: a word begins with one that follows none.
+  function wordUnit(unit) {
+    return (unit >= 0x30 && unit <= 0x39) || (unit >= 0x61 && unit <= 0x7a) || (unit >= 0x430 && unit <= 0x44f);
+  }
+
+  // The runs of a query's words the index is asked for: for each stretch of indexed characters,
+  // itself when it is one or two long, else the runs of three where its first words begin (or,
+  // near its end, its last three): each may lead on to longer runs in the same file of the index.
+  // Each: {text: the stretch, at: where the run begins}.
+  var RUNS_PER_STRETCH = 3;
+  function lookupsOf(wanted) {
     var out = [];
     for (var w = 0; w < wanted.length; ++w) {
       var word = wanted[w];
-      for (var i = 0; i + 3 <= word.length; ++i) {
-        var gram = word.substr(i, 3);
-        if (indexed(gram.charCodeAt(0)) && indexed(gram.charCodeAt(1)) && indexed(gram.charCodeAt(2)) && out.indexOf(gram) < 0) {
-          out.push(gram);
+      for (var i = 0; i < word.length; ) {
+        if (!indexed(word.charCodeAt(i))) {
+          ++i;
+          continue;
         }
+        var end = i;
+        while (end < word.length && indexed(word.charCodeAt(end))) ++end;
+        var stretch = word.slice(i, end);
+        if (stretch.length <= 2) {
+          out.push({ text: stretch, at: 0 });
+        } else {
+          var starts = [];
+          for (var at = 0; at < stretch.length && starts.length < RUNS_PER_STRETCH; ++at) {
+            if (!wordUnit(stretch.charCodeAt(at)) || (at > 0 && wordUnit(stretch.charCodeAt(at - 1)))) continue;
+            var start = Math.min(at, stretch.length - 3);
+            if (starts.indexOf(start) < 0) starts.push(start);
+          }
+          if (!starts.length) starts.push(0);
+          for (var s = 0; s < starts.length; ++s) out.push({ text: stretch, at: starts[s] });
+        }
+        i = end;
       }
     }
     return out;
   }
 
-  // The file of the index that holds a gram; the export computes the same.
-  function gramFile(gram, files) {
-    return ((gram.charCodeAt(0) * 31 + gram.charCodeAt(1)) * 31 + gram.charCodeAt(2)) % files;
+  // The file of the index that holds a run and the runs that begin with its first three
+  // characters; the export computes the same.
+  function runFile(run, files) {
+    var a = run.charCodeAt(0);
+    var b = run.length > 1 ? run.charCodeAt(1) : 0;
+    var c = run.length > 2 ? run.charCodeAt(2) : 0;
+    return (Math.imul((a * 31 + b) * 31 + c, 0x9e3779b1) >>> 8) % files;
   }
 
-  // The parts listed after a gram's line in a file of the index: "0,3-9,1a".
-  function partsOfGram(text, gram) {
-    var at = text.indexOf('\n' + gram);
-    if (at < 0) return [];
-    var end = text.indexOf('\n', at + 4);
-    var list = text.slice(at + 4, end < 0 ? text.length : end).split(',');
-    var out = [];
+  // The entry of a run in a file of the index: null when it is not listed, else whether runs one
+  // longer may be listed and the parts that hold it, from the list after its line: "0,3-9,1a" in
+  // base 36, or "~" and a bit per part, five to a digit of base 32.
+  function runEntry(text, run) {
+    var at = text.indexOf('\n' + run + '\t');
+    if (at < 0) return null;
+    at += run.length + 2;
+    var common = text.charAt(at) === '*';
+    if (common) ++at;
+    var end = text.indexOf('\n', at);
+    var parts = [];
+    if (text.charAt(at) === '~') {
+      for (var d = at + 1; d < (end < 0 ? text.length : end); ++d) {
+        var bits = parseInt(text.charAt(d), 32);
+        for (var b = 0; b < 5; ++b) if (bits & (1 << b)) parts.push((d - at - 1) * 5 + b);
+      }
+      return { common: common, parts: parts };
+    }
+    var list = text.slice(at, end < 0 ? text.length : end).split(',');
     for (var i = 0; i < list.length; ++i) {
       var range = list[i].split('-');
       var from = parseInt(range[0], 36);
       var to = range.length > 1 ? parseInt(range[1], 36) : from;
-      for (var p = from; p <= to; ++p) out.push(p);
+      for (var p = from; p <= to; ++p) parts.push(p);
     }
-    return out;
+    return { common: common, parts: parts };
+  }
+
+  // The parts a looked-up run can stand in: those of its longest entry listed, read from its
+  // file. Every run of up to three is listed, so one that is not stands in no part; a longer one
+  // may have been left out where a shorter is as telling.
+  function partsOfLookup(text, lookup) {
+    if (lookup.text.length <= 2) {
+      var entry = runEntry(text, lookup.text);
+      return entry ? entry.parts : [];
+    }
+    var found = runEntry(text, lookup.text.substr(lookup.at, 3));
+    if (!found) return [];
+    for (var length = 4; found.common && lookup.at + length <= lookup.text.length; ++length) {
+      var longer = runEntry(text, lookup.text.substr(lookup.at, length));
+      if (!longer) break;
+      found = longer;
+    }
+    return found.parts;
   }
 
   // The links of a search index, as parts arrive: sections and parts in the order of the menu.
   function Collection(index) {
     this.sections = [];
     this.parts = [];
-    this.grams = [];
+    this.runs = [];
+    this.health = Boolean(index.health);
     var first = 0;
     for (var s = 0; s < index.sections.length; ++s) {
       var section = index.sections[s];
@@ -182,52 +255,61 @@
       first += links;
     }
     this.links = first;
-    var grams = index.grams || [];
-    for (var g = 0; g < grams.length; ++g) this.grams.push({ key: String(grams[g]), text: null });
+    var runs = index.runs || [];
+    for (var r = 0; r < runs.length; ++r) this.runs.push({ key: String(runs[r]), text: null });
   }
 
   // Takes the text of a part, or of a file of the index; false when it is none of this
-  // collection's, or has arrived before.
+  // collection's, or has arrived before. A part is made searchable when first searched.
   Collection.prototype.addPart = function (key, text) {
     var taken = false;
     for (var p = 0; p < this.parts.length; ++p) {
       if (this.parts[p].key === key && this.parts[p].data === null && typeof text === 'string') {
-        this.parts[p].data = preparePart(text);
+        this.parts[p].data = { text: text, lines: null, folded: null };
         taken = true;
       }
     }
     return taken;
   };
-  Collection.prototype.addGrams = function (key, text) {
+  Collection.prototype.addRuns = function (key, text) {
     var taken = false;
-    for (var g = 0; g < this.grams.length; ++g) {
-      if (this.grams[g].key === key && this.grams[g].text === null && typeof text === 'string') {
-        this.grams[g].text = text;
+    for (var r = 0; r < this.runs.length; ++r) {
+      if (this.runs[r].key === key && this.runs[r].text === null && typeof text === 'string') {
+        this.runs[r].text = text;
         taken = true;
       }
     }
     return taken;
   };
 
-  // The parts a query's links can stand in: {parts: [...]} (all of them when its words hold no
-  // three indexed letters in a row), or {grams: [...]}, the files of the index still needed.
+  Collection.prototype.prepared = function (p) {
+    var data = this.parts[p].data;
+    if (data.folded === null) this.parts[p].data = data = preparePart(data.text);
+    return data;
+  };
+
+  // The parts a query's links can stand in: {parts: [...]} (all of them without an index, or
+  // when its words hold no indexed character), or {runs: [...]}, the files of the index still
+  // needed.
   Collection.prototype.candidates = function (wanted) {
-    var all = [];
-    for (var p = 0; p < this.parts.length; ++p) all.push(p);
-    var grams = this.grams.length ? gramsOf(wanted) : [];
+    var lookups = this.runs.length ? lookupsOf(wanted) : [];
     var missing = [];
-    for (var g = 0; g < grams.length; ++g) {
-      var file = gramFile(grams[g], this.grams.length);
-      if (this.grams[file].text === null && missing.indexOf(file) < 0) missing.push(file);
+    for (var l = 0; l < lookups.length; ++l) {
+      lookups[l].file = runFile(lookups[l].text.substr(lookups[l].at, 3), this.runs.length);
+      if (this.runs[lookups[l].file].text === null && missing.indexOf(lookups[l].file) < 0) missing.push(lookups[l].file);
     }
-    if (missing.length) return { grams: missing };
-    var parts = all;
-    for (var n = 0; n < grams.length && parts.length; ++n) {
-      var holding = partsOfGram(this.grams[gramFile(grams[n], this.grams.length)].text, grams[n]);
-      parts = parts.filter(function (part) {
-        return holding.indexOf(part) >= 0;
-      });
+    if (missing.length) return { runs: missing };
+    var holds = [];
+    for (var p = 0; p < this.parts.length; ++p) holds.push(true);
+    for (var n = 0; n < lookups.length; ++n) {
+      var holding = partsOfLookup(this.runs[lookups[n].file].text, lookups[n]);
+      var now = [];
+      for (var q = 0; q < this.parts.length; ++q) now.push(false);
+      for (var h = 0; h < holding.length; ++h) if (holding[h] < now.length && holds[holding[h]]) now[holding[h]] = true;
+      holds = now;
     }
+    var parts = [];
+    for (var k = 0; k < holds.length; ++k) if (holds[k]) parts.push(k);
     return { parts: parts };
   };
 
@@ -276,7 +358,7 @@
     var candidates = this.candidates(wanted);
     if (!candidates.parts) return result;
     result.complete = true;
-    var self = this;
+    var key = wanted.join('\n');
     for (var c = 0; c < candidates.parts.length && result.exact; ++c) {
       var p = candidates.parts[c];
       if (among && among.indexOf(p) < 0) continue;
@@ -284,11 +366,33 @@
         result.complete = false;
         continue;
       }
-      searchPart(this.parts[p].data, wanted, function (line) {
-        if (result.total++ < limit) result.shown.push(self.link(p, line));
+      var data = this.prepared(p);
+      var lines = [];
+      if (exact) {
+        searchPart(data, wanted, function (line) {
+          lines.push(line);
+        });
+      } else {
+        // The lines found in a part are kept for the query: a part that arrives later does not
+        // have the parts before it searched again. A part is searched up to one more line than
+        // can be shown.
+        var found = data.found;
+        if (!found || found.key !== key || (!found.whole && found.lines.length <= limit)) {
+          var kept = [];
+          var whole = true;
+          searchPart(data, wanted, function (line) {
+            kept.push(line);
+            whole = kept.length <= limit;
+            return whole;
+          });
+          data.found = found = { key: key, lines: kept, whole: whole };
+        }
+        lines = found.lines;
+      }
+      for (var i = 0; i < lines.length && result.exact; ++i) {
+        if (result.total++ < limit) result.shown.push(this.link(p, lines[i]));
         else if (!exact) result.exact = false;
-        return result.exact;
-      });
+      }
     }
     return result;
   };
@@ -439,12 +543,17 @@
     };
   }
 
-  // Loads a file of the export beside this script; `ordered`: after those loaded so before it
-  // (the parts then arrive in the menu's order).
-  Page.prototype.load = function (src, onload, ordered) {
+  // Loads a file of the export beside this script, side by side with the others; a file whose
+  // data the page holds already (`held`) is taken from it at once.
+  Page.prototype.load = function (src, onload, held) {
+    if (held) {
+      var window = this.window;
+      window.setTimeout(onload, 0);
+      return;
+    }
     var script = this.document.createElement('script');
     script.src = this.folder + src;
-    script.async = !ordered;
+    script.async = true;
     script.onload = onload;
     script.onerror = function () {
       // A missing file leaves the page as it is: no results from it, no marks.
@@ -452,17 +561,20 @@
     (this.document.head || this.document.body).appendChild(script);
   };
 
+  // The link check's marks, when the export found them (or the page holds them).
   Page.prototype.needHealth = function () {
     if (this.healthRequested) return;
     this.healthRequested = true;
     var page = this;
+    var held = page.window.trevantoLinkHealth;
+    if (!held && !this.collection.health) return;
     this.load('link-health.js', function () {
       var health = page.window.trevantoLinkHealth;
       if (health && typeof health === 'object') {
         page.health = health;
         page.refresh();
       }
-    });
+    }, Boolean(held));
   };
 
   // Loads the parts given, each once; each is searched as it arrives. The link check's marks are
@@ -470,11 +582,12 @@
   Page.prototype.needParts = function (wanted) {
     this.needHealth();
     var collection = this.collection;
+    var held = this.window.trevantoSearchParts || {};
     for (var i = 0; i < wanted.length; ++i) {
       var part = collection.parts[wanted[i]];
       if (this.requested[part.key]) continue;
       this.requested[part.key] = true;
-      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key), true);
+      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key), typeof held[part.key] === 'string');
     }
   };
 
@@ -482,8 +595,20 @@
     var parts = this.window.trevantoSearchParts || {};
     if (!this.collection.addPart(key, parts[key])) return;
     delete parts[key];
-    if (this.query) this.showResults();
+    if (this.query) this.showResultsSoon();
     this.fillPendingSections();
+  };
+
+  // The results shown again once the parts arriving together have been taken: one search and
+  // one writing of the results for them all.
+  Page.prototype.showResultsSoon = function () {
+    if (this.showPending) return;
+    this.showPending = true;
+    var page = this;
+    this.window.setTimeout(function () {
+      page.showPending = false;
+      if (page.query) page.showResults();
+    }, 0);
   };
 
   Page.prototype.refresh = function () {
@@ -501,26 +626,28 @@
     this.query = words(query).length ? query : '';
     if (this.query) {
       var candidates = this.collection.candidates(words(query));
-      if (candidates.grams) this.needGrams(candidates.grams);
+      if (candidates.runs) this.needRuns(candidates.runs);
       else this.needParts(candidates.parts);
     }
     this.showResults();
   };
 
-  Page.prototype.needGrams = function (files) {
+  Page.prototype.needRuns = function (files) {
+    var held = this.window.trevantoSearchRuns || {};
     for (var i = 0; i < files.length; ++i) {
-      var file = this.collection.grams[files[i]];
+      var file = this.collection.runs[files[i]];
       if (this.requested[file.key]) continue;
       this.requested[file.key] = true;
-      this.load('search-grams-' + file.key + '.js', this.gramsLoaded.bind(this, file.key), true);
+      this.load('search-runs-' + file.key + '.js', this.runsLoaded.bind(this, file.key), typeof held[file.key] === 'string');
     }
   };
 
-  Page.prototype.gramsLoaded = function (key) {
-    var grams = this.window.trevantoSearchGrams || {};
-    if (!this.collection.addGrams(key, grams[key])) return;
-    delete grams[key];
-    if (this.query) this.search(this.query);
+  Page.prototype.runsLoaded = function (key) {
+    var runs = this.window.trevantoSearchRuns || {};
+    if (!this.collection.addRuns(key, runs[key])) return;
+    delete runs[key];
+    // The parts are asked for once every file of the index the query needs has arrived.
+    if (this.query && !this.collection.candidates(words(this.query)).runs) this.search(this.query);
   };
 
   Page.prototype.showResults = function () {
@@ -783,7 +910,7 @@
     words: words,
     preparePart: preparePart,
     searchPart: searchPart,
-    gramsOf: gramsOf,
+    lookupsOf: lookupsOf,
     Collection: Collection,
     isSafeAddress: isSafeAddress,
     linkElement: linkElement,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_set>
 
 #include "base/charset.h"
 #include "base/file_error.h"
@@ -56,10 +57,54 @@ char16_t indexedUnit(char32_t cp) {
 // and the index holding more than the search needs is harmless).
 std::string percentDecodedAddress(std::string_view address) { return base::percentDecoded(address); }
 
-// The index of three letters in one of the files it is spread over; search.js computes the same.
-std::size_t gramFile(char16_t a, char16_t b, char16_t c) {
-  return ((static_cast<std::size_t>(a) * 31 + b) * 31 + c) % kSearchGramFiles;
+// An indexed character a byte each, so that runs of up to eight fit a 64-bit key: printable ASCII
+// as itself, the Russian lower-case letters from 0x80 in their order; 0 for none.
+std::uint8_t runByte(char16_t unit) {
+  if (unit > 0x20 && unit < 0x7F) return static_cast<std::uint8_t>(unit);
+  if (unit >= 0x430 && unit <= 0x44F) return static_cast<std::uint8_t>(0x80 + (unit - 0x430));
+  return 0;
 }
+char16_t unitOfRunByte(std::uint8_t byte) { return byte < 0x80 ? byte : static_cast<char16_t>(0x430 + (byte - 0x80)); }
+
+// A run's key: its bytes from the highest byte of the key down, the rest 0.
+std::uint64_t runKey(const std::string& text, std::size_t at, std::size_t length) {
+  std::uint64_t key = 0;
+  for (std::size_t k = 0; k < length; ++k) key |= std::uint64_t{static_cast<std::uint8_t>(text[at + k])} << (56 - 8 * k);
+  return key;
+}
+std::uint8_t runKeyByte(std::uint64_t key, std::size_t k) { return static_cast<std::uint8_t>(key >> (56 - 8 * k)); }
+std::size_t runKeyLength(std::uint64_t key) {
+  std::size_t length = 0;
+  while (length < 8 && runKeyByte(key, length) != 0) ++length;
+  return length;
+}
+
+// The file of the index that holds a run: by its first three characters (fewer for a shorter
+// run, the others taken as 0); search.js computes the same.
+std::size_t runFile(std::uint64_t key) {
+  const auto unit = [key](std::size_t k) -> std::size_t {
+    const std::uint8_t byte = runKeyByte(key, k);
+    return byte == 0 ? 0 : unitOfRunByte(byte);
+  };
+  const auto mixed = static_cast<std::uint32_t>(((unit(0) * 31 + unit(1)) * 31 + unit(2)) * 0x9E3779B1U);
+  return (mixed >> 8) % kSearchRunFiles;
+}
+
+// A small table of the keys met last, by a hash of the key: most runs recur within a part, so
+// most lookups of the map are skipped.
+template <typename Value>
+class RecentKeys {
+ public:
+  struct Entry {
+    std::uint64_t key = 0;  // 0 is no run
+    Value value{};
+  };
+  Entry& at(std::uint64_t key) { return entries_[(key * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)]; }
+
+ private:
+  static constexpr int kBits = 12;
+  std::vector<Entry> entries_ = std::vector<Entry>(std::size_t{1} << kBits);
+};
 
 }  // namespace
 
@@ -86,18 +131,23 @@ bool pageFollowsTemplate(const std::filesystem::path& exportFolder, std::string_
          page.ends_with(pageTemplate.substr(mark + kIndexPageSectionsMark.size()));
 }
 
-bool isSearchPartName(std::string_view name) {
-  return (name.starts_with(kSearchPartPrefix) || name.starts_with(kSearchGramsPrefix)) && name.ends_with(".js");
+namespace {
+bool isSearchFileStart(std::string_view name) {
+  return name.starts_with(kSearchPartPrefix) || name.starts_with(kSearchRunsPrefix) ||
+         name.starts_with(kSearchGramsPrefix);
 }
+}  // namespace
+
+bool isSearchPartName(std::string_view name) { return isSearchFileStart(name) && name.ends_with(".js"); }
 
 bool isExportViewsLeftover(std::string_view name) {
-  return (name.starts_with('.') &&
-          (name.substr(1).starts_with(kSearchPartPrefix) || name.substr(1).starts_with(kSearchGramsPrefix))) ||
-         base::isTemporaryFileFor(name, kIndexPageName);
+  return (name.starts_with('.') && isSearchFileStart(name.substr(1))) || base::isTemporaryFileFor(name, kIndexPageName);
 }
 
-ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate)
-    : folder_(exportFolder), pageTemplate_(std::move(pageTemplate)) {}
+ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, bool linkHealth)
+    : folder_(exportFolder), pageTemplate_(std::move(pageTemplate)), linkHealth_(linkHealth) {
+  partRuns_.emplace_back();
+}
 
 ExportViews::~ExportViews() {
   if (committed_) return;
@@ -111,9 +161,9 @@ void ExportViews::link(const PageLink& link) {
   part_ += "\\t";
   part_ += literalText(link.address);
   part_ += "\\n";
-  addGrams(link.name);
-  addGrams(link.address);
-  if (link.address.find('%') != std::string::npos) addGrams(percentDecodedAddress(link.address));
+  addRuns(link.name);
+  addRuns(link.address);
+  if (link.address.find('%') != std::string::npos) addRuns(percentDecodedAddress(link.address));
   ++partLinkCount_;
   ++sections_.back().links;
   if (part_.size() >= kSearchPartBytes) endPart();
@@ -121,24 +171,9 @@ void ExportViews::link(const PageLink& link) {
 
 void ExportViews::endSection() {}
 
-void ExportViews::addGrams(std::string_view utf8) {
-  const auto part = static_cast<std::uint32_t>(parts_.size());
-  std::uint64_t window = 0;  // the last three characters, 16 bits each
-  int run = 0;               // how many of them are indexed characters
-  const auto add = [&](char16_t unit) {
-    if (unit == 0) {
-      run = 0;
-      return;
-    }
-    window = ((window << 16) | unit) & 0xFFFFFFFFFFFFULL;
-    if (++run < 3) return;
-    // Most runs of three recur within a part: a small table of those already taken skips the map.
-    Taken& taken = taken_[(window * 0x9E3779B97F4A7C15ULL) >> (64 - kTakenBits)];
-    if (taken.gram == window && taken.part == part) return;
-    taken = {window, part};
-    std::vector<std::uint32_t>& parts = grams_[window];
-    if (parts.empty() || parts.back() != part) parts.push_back(part);
-  };
+void ExportViews::addRuns(std::string_view utf8) {
+  std::string& runs = partRuns_.back();
+  const auto add = [&runs](char16_t unit) { runs.push_back(static_cast<char>(runByte(unit))); };
   for (std::size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
     const std::size_t length = base::decodeUtf8At(utf8, pos, cp);
@@ -154,6 +189,7 @@ void ExportViews::addGrams(std::string_view utf8) {
       add(0);
     }
   }
+  add(0);
 }
 
 std::string ExportViews::writeNamed(std::string_view prefix, std::string_view key, const std::string& text) {
@@ -181,16 +217,85 @@ void ExportViews::endPart() {
   parts_.emplace_back(writeNamed(kSearchPartPrefix, "trevantoSearchParts", part_), partLinkCount_);
   part_.clear();
   partLinkCount_ = 0;
+  partRuns_.emplace_back();
 }
 
-// Each file of the index: a line per three letters, "\nABC" and the parts that hold them in
-// base 36, single or as ranges: "\nabc0,3-9,1a".
-void ExportViews::writeGrams() {
-  std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(kSearchGramFiles);
-  for (const auto& [gram, parts] : grams_) {
-    const auto unit = [gram = gram](int i) { return static_cast<char16_t>((gram >> (16 * (2 - i))) & 0xFFFF); };
-    files[gramFile(unit(0), unit(1), unit(2))].emplace_back(gram, &parts);
+// Lists every run of one, two and three characters with the parts it stands in; then, a length
+// at a time up to kLongestRun, the runs one longer of the runs that stand in more than
+// kCommonRunParts parts, where such a run begins a word somewhere (a letter or digit after no
+// letter or digit): a search looks its words up from where they begin, so a common beginning
+// leads on to a rarer word, and a run that begins no word costs the index nothing. A run listed
+// is listed with every part it stands in, wherever it stands. Parts are taken in their order, so
+// a run's list of parts grows at its end.
+void ExportViews::indexRuns() {
+  const auto partCount = static_cast<std::uint32_t>(parts_.size());
+  RecentKeys<std::uint32_t> taken;
+  const auto add = [&](std::uint64_t key, std::uint32_t part) {
+    auto& recent = taken.at(key);
+    if (recent.key == key && recent.value == part) return;
+    recent = {key, part};
+    std::vector<std::uint32_t>& parts = runs_[key];
+    if (parts.empty() || parts.back() != part) parts.push_back(part);
+  };
+  for (std::uint32_t p = 0; p < partCount; ++p) {
+    const std::string& text = partRuns_[p];
+    for (std::size_t j = 0; j < text.size(); ++j) {
+      for (std::size_t k = 0; k < 3 && j + k < text.size() && text[j + k] != 0; ++k) add(runKey(text, j, k + 1), p);
+    }
   }
+  RecentKeys<std::int8_t> known;  // 1: common, -1: not
+  const auto isCommon = [&](std::uint64_t key) {
+    auto& recent = known.at(key);
+    if (recent.key != key) {
+      const auto listed = runs_.find(key);
+      recent = {key, static_cast<std::int8_t>(listed != runs_.end() && listed->second.size() > kCommonRunParts ? 1 : -1)};
+    }
+    return recent.value > 0;
+  };
+  const auto isWordByte = [](char c) {
+    const auto b = static_cast<std::uint8_t>(c);
+    return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || b >= 0x80;
+  };
+  // Where a run of the length reached begins that is listed, common, and goes on.
+  std::vector<std::vector<bool>> growing(partCount);
+  for (std::size_t length = 3; length < kLongestRun; ++length) {
+    std::unordered_set<std::uint64_t> longer;  // the runs one longer to list
+    for (std::uint32_t p = 0; p < partCount; ++p) {
+      const std::string& text = partRuns_[p];
+      std::vector<bool>& at = growing[p];
+      if (length == 3) at.assign(text.size(), true);
+      for (std::size_t j = 0; j < text.size(); ++j) {
+        if (!at[j]) continue;
+        const bool goesOn = j + length < text.size() && text[j + length] != 0 && text[j] != 0 &&
+                            (length > 3 || (text[j + 1] != 0 && text[j + 2] != 0));
+        at[j] = goesOn && isCommon(runKey(text, j, length));
+        if (at[j] && isWordByte(text[j]) && (j == 0 || !isWordByte(text[j - 1]))) longer.insert(runKey(text, j, length + 1));
+      }
+    }
+    if (longer.empty()) break;
+    RecentKeys<std::int8_t> chosen;  // 1: listed, -1: not
+    for (std::uint32_t p = 0; p < partCount; ++p) {
+      const std::string& text = partRuns_[p];
+      std::vector<bool>& at = growing[p];
+      for (std::size_t j = 0; j < text.size(); ++j) {
+        if (!at[j]) continue;
+        const std::uint64_t key = runKey(text, j, length + 1);
+        auto& recent = chosen.at(key);
+        if (recent.key != key) recent = {key, static_cast<std::int8_t>(longer.contains(key) ? 1 : -1)};
+        if (recent.value > 0) add(key, p);
+        else at[j] = false;
+      }
+    }
+  }
+}
+
+// Each file of the index: a line per run, "\nRUN\t" and the parts that hold it in base 36, single
+// or as ranges, after a "*" when runs one longer may be listed: "\nabc\t*0,3-9,1a".
+void ExportViews::writeRuns() {
+  indexRuns();
+  partRuns_.clear();
+  std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(kSearchRunFiles);
+  for (const auto& [key, parts] : runs_) files[runFile(key)].emplace_back(key, &parts);
   const auto base36 = [](std::uint32_t n) {
     std::string digits;
     do {
@@ -202,21 +307,35 @@ void ExportViews::writeGrams() {
   for (auto& file : files) {
     std::sort(file.begin(), file.end());
     std::string text;
-    for (const auto& [gram, parts] : file) {
+    for (const auto& [key, parts] : file) {
+      const std::size_t length = runKeyLength(key);
       std::string letters;
-      for (int i = 2; i >= 0; --i) base::appendUtf8(letters, static_cast<char32_t>((gram >> (16 * i)) & 0xFFFF));
-      text += "\\n" + literalText(letters);
+      for (std::size_t k = 0; k < length; ++k) base::appendUtf8(letters, unitOfRunByte(runKeyByte(key, k)));
+      text += "\\n" + literalText(letters) + "\\t";
+      if (length < kLongestRun && parts->size() > kCommonRunParts) text += '*';
+      std::string list;
       for (std::size_t i = 0; i < parts->size();) {
         std::size_t j = i;
         while (j + 1 < parts->size() && (*parts)[j + 1] == (*parts)[j] + 1) ++j;
-        if (i != 0) text += ',';
-        text += base36((*parts)[i]);
-        if (j > i) text += "-" + base36((*parts)[j]);
+        if (i != 0) list += ',';
+        list += base36((*parts)[i]);
+        if (j > i) list += "-" + base36((*parts)[j]);
         i = j + 1;
       }
+      // Or, when shorter, "~" and a bit per part, five to a digit of base 32, the first part
+      // in the lowest bit of the first digit.
+      const std::size_t digits = parts->back() / 5 + 1;
+      if (digits + 1 < list.size()) {
+        std::string bits(digits, 0);
+        for (std::uint32_t part : *parts) bits[part / 5] = static_cast<char>(bits[part / 5] | (1 << (part % 5)));
+        for (char& digit : bits) digit = "0123456789abcdefghijklmnopqrstuv"[static_cast<unsigned char>(digit)];
+        list = "~" + bits;
+      }
+      text += list;
     }
-    gramFiles_.push_back(writeNamed(kSearchGramsPrefix, "trevantoSearchGrams", text + "\\n"));
+    runFiles_.push_back(writeNamed(kSearchRunsPrefix, "trevantoSearchRuns", text + "\\n"));
   }
+  runs_.clear();
 }
 
 std::string ExportViews::searchIndex() const {
@@ -227,9 +346,11 @@ std::string ExportViews::searchIndex() const {
   for (std::size_t i = 0; i < parts_.size(); ++i) {
     out += (i ? ",\n[\"" : "\n[\"") + parts_[i].first + "\"," + std::to_string(parts_[i].second) + "]";
   }
-  out += "],\n\"grams\": [";
-  for (std::size_t i = 0; i < gramFiles_.size(); ++i) out += (i ? ",\"" : "\"") + gramFiles_[i] + "\"";
-  out += "],\n\"sections\": [";
+  out += "],\n\"runs\": [";
+  for (std::size_t i = 0; i < runFiles_.size(); ++i) out += (i ? ",\"" : "\"") + runFiles_[i] + "\"";
+  out += "],\n\"health\": ";
+  out += linkHealth_ ? "1" : "0";
+  out += ",\n\"sections\": [";
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
     out += i ? ",\n" : "\n";
@@ -268,7 +389,7 @@ std::vector<std::string> ExportViews::files() const {
 
 void ExportViews::commit() {
   if (!part_.empty() || parts_.empty()) endPart();
-  writeGrams();
+  writeRuns();
   const std::size_t mark = pageTemplate_.find(kIndexPageSectionsMark);
 
   base::FileReplacement index(folder_ / std::string(kSearchDataFileName));

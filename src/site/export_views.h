@@ -6,9 +6,11 @@
 // The search data are split so that a page loads only what it needs: search-data.js is a small
 // index (the sections, their links' count and page, the parts and how many links each holds),
 // the links themselves stand in parts, search-part-HASH.js, each a single string of lines
-// "NAME\tADDRESS\n" in the order of the menu and the pages, and search-grams-HASH.js say which
-// parts hold which three letters in a row (folded as the search folds them), so that a search
-// for a rare word loads the few parts that can hold it. HASH is taken from a file's content: a
+// "NAME\tADDRESS\n" in the order of the menu and the pages, and search-runs-HASH.js say which
+// parts hold which runs of letters (folded as the search folds them): every letter, every two
+// and three in a row, and longer runs, up to eight, where the shorter ones stand in more than a
+// few parts; so that a search for a word, a number or a single letter loads the few parts that
+// can hold it. HASH is taken from a file's content: a
 // new export never replaces a file that an earlier index names, so a page that loads while a
 // run writes reads one whole export, a failed run leaves the earlier one as it was, and a part
 // whose links did not change is not written again.
@@ -34,9 +36,15 @@ inline constexpr std::string_view kIndexPageName = "index.html";
 inline constexpr std::string_view kIndexPageTemplateName = "index-page.html";
 inline constexpr std::string_view kIndexPageSectionsMark = "<!--SECTIONS-->";
 inline constexpr std::string_view kSearchPartPrefix = "search-part-";
+inline constexpr std::string_view kSearchRunsPrefix = "search-runs-";
+// The files of the three-letter index of earlier versions: removed as parts of an earlier export.
 inline constexpr std::string_view kSearchGramsPrefix = "search-grams-";
-// The files the three-letter index is spread over; a search loads one per three letters.
-inline constexpr std::size_t kSearchGramFiles = 32;
+// The files the index of runs is spread over, by a run's first three letters; a search loads
+// one per run of three it looks up.
+inline constexpr std::size_t kSearchRunFiles = 128;
+// A run that stands in more parts than this has its runs one longer listed, up to the longest.
+inline constexpr std::size_t kCommonRunParts = 4;
+inline constexpr std::size_t kLongestRun = 8;
 
 // The bytes of text a part holds before the next one begins: small enough that a page opening
 // one section loads little, large enough that a search loads few files.
@@ -49,8 +57,8 @@ std::string sectionAnchor(std::string_view pageName);
 // True when export/index.html is there and was written from this frame of the page.
 bool pageFollowsTemplate(const std::filesystem::path& exportFolder, std::string_view pageTemplate);
 
-// Whether a file of the export folder is a part or a file of the three-letter index, of any
-// export; or a temporary file of one, or of index.html.
+// Whether a file of the export folder is a part or a file of the index, of any export (the
+// three-letter index of earlier versions included); or a temporary file of one, or of index.html.
 bool isSearchPartName(std::string_view name);
 bool isExportViewsLeftover(std::string_view name);
 
@@ -60,7 +68,8 @@ bool isExportViewsLeftover(std::string_view name);
 class ExportViews {
  public:
   // pageTemplate: the bytes of index-page.html; it must hold kIndexPageSectionsMark.
-  ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate);
+  // linkHealth: whether export/link-health.js is there, so that the pages ask for it.
+  ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, bool linkHealth = false);
   ExportViews(const ExportViews&) = delete;
   ExportViews& operator=(const ExportViews&) = delete;
   ~ExportViews();
@@ -80,10 +89,12 @@ class ExportViews {
     std::size_t links = 0;
   };
   void endPart();
-  void addGrams(std::string_view utf8);
+  // The characters of a name or address as the index of runs reads them, into the part's runs.
+  void addRuns(std::string_view utf8);
   // Writes a file named PREFIX + the hash of text + ".js" unless it is there; returns the hash.
   std::string writeNamed(std::string_view prefix, std::string_view key, const std::string& text);
-  void writeGrams();
+  void indexRuns();
+  void writeRuns();
   std::string searchIndex() const;
   std::string sectionList() const;
 
@@ -91,18 +102,16 @@ class ExportViews {
   std::string pageTemplate_;
   std::vector<Section> sections_;
   std::vector<std::pair<std::string, std::size_t>> parts_;  // the hash and links of each part
-  std::vector<std::string> gramFiles_;                       // the hash of each file of the index
-  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> grams_;  // three letters -> parts
-  struct Taken {
-    std::uint64_t gram = ~std::uint64_t{0};
-    std::uint32_t part = ~std::uint32_t{0};
-  };
-  static constexpr int kTakenBits = 12;
-  std::vector<Taken> taken_ = std::vector<Taken>(std::size_t{1} << kTakenBits);
+  std::vector<std::string> runFiles_;                        // the hash of each file of the index
+  // The indexed characters of each part, a byte each (see runByte), runs ended by 0.
+  std::vector<std::string> partRuns_;
+  // A listed run, its bytes from the highest down (so keys sort as the runs do) -> the parts.
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> runs_;
   std::set<std::string> kept_;                               // the files this export names
   std::vector<std::filesystem::path> written_;
   std::string part_;  // the text of the part being filled, escaped for a string literal
   std::size_t partLinkCount_ = 0;
+  bool linkHealth_ = false;
   bool committed_ = false;
 };
 

@@ -277,7 +277,7 @@ ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std:
       return result;  // nothing changed since the export was written: nothing is written
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
-    ExportViews views(folder, pageTemplate);
+    ExportViews views(folder, pageTemplate, base::isRegularFile(base::joinPath(folder, kLinkHealthScriptName)));
     DuplicateFinder duplicates;
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       ++result.sections;

@@ -21,6 +21,8 @@ inline constexpr std::string_view kBookmarksFileName = "bookmarks.html";
 inline constexpr std::string_view kSearchDataFileName = "search-data.js";
 // The search logic of the start page: a template, copied beside the data it reads.
 inline constexpr std::string_view kSearchScriptName = "search.js";
+// The link check's marks for the pages, which the check writes beside the export's files.
+inline constexpr std::string_view kLinkHealthScriptName = "link-health.js";
 
 // One link line of a section page, read back.
 struct PageLink {

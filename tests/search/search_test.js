@@ -207,7 +207,7 @@ test('the data a run writes load as a script and find what the pages hold', { sk
 
     const exportFolder = path.join(root, 'site', 'export');
     const context = {};
-    for (const name of ['search-data.js', ...fs.readdirSync(exportFolder).filter((n) => n.startsWith('search-part-'))]) {
+    for (const name of ['search-data.js', ...fs.readdirSync(exportFolder).filter((n) => /^search-(part|runs)-/.test(n))]) {
       const bytes = fs.readFileSync(path.join(exportFolder, name));
       assert.ok(bytes.every((byte) => byte < 0x80), `${name}: the data are ASCII, whatever the page declares`);
       vm.runInNewContext(bytes.toString('latin1'), context);
@@ -216,6 +216,7 @@ test('the data a run writes load as a script and find what the pages hold', { sk
     assert.deepStrictEqual(collection.sections.map((s) => [s.name, s.links, s.page]),
       [['Emoji', 1, 'Emoji.html'], ['Новости', 2, '%D0%9D%D0%BE%D0%B2%D0%BE%D1%81%D1%82%D0%B8.html']]);
     for (const [key, text] of Object.entries(context.trevantoSearchParts)) assert.ok(collection.addPart(key, text), key);
+    for (const [key, text] of Object.entries(context.trevantoSearchRuns)) assert.ok(collection.addRuns(key, text), key);
     assert.deepStrictEqual(collection.search('', 10).total, 0);
     assert.deepStrictEqual(collection.search(':', 10).shown.map((link) => [link.section, link.name, link.address]), [
       ['Emoji', 'smile 😀 \u2028 line', 'http://c.example/'],
@@ -231,17 +232,19 @@ test('the data a run writes load as a script and find what the pages hold', { sk
   }
 });
 
-test('the index of three letters never hides a link, and a rare word needs few parts', { skip: !converter }, () => {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'trevanto-grams-'));
+test('the index of runs never hides a link, and a rare word, number or letter needs few parts', { skip: !converter }, () => {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'trevanto-runs-'));
   try {
     const names = ['Ёлка', 'ЁЖИК', 'елочка', 'Straße', 'İstanbul', '\u212Aelvin', 'a\u00A0b', 'x😀y', 'Tab\u2028line', 'Mixed КИРИЛЛИЦА'];
+    // Six digits each, all different, so that every run of three digits stands in every part.
+    const number = (i) => String((i * 7919 + 104729) % 1000000).padStart(6, '0');
     const addresses = ['http://a.example/%D0%81%D0%BB%D0%BA%D0%B0', 'http://b.example/%E0%A4%A', 'https://c.example/%0Anew%0Aline',
       'http://d.example/ПУТЬ', 'http://e.example/%C4%B0', 'mailto:x@y.example'];
-    for (let i = 0; i < 2400; ++i) {
+    for (let i = 0; i < 3000; ++i) {
       const folder = path.join(root, 'src', `S${i % 3}`);
       fs.mkdirSync(folder, { recursive: true });
-      fs.writeFileSync(path.join(folder, `${names[i % names.length]} ${i}.url`),
-        `[InternetShortcut]\r\nURL=${addresses[i % addresses.length]}?n=${i}&pad=${'p'.repeat(30)}\r\n`);
+      fs.writeFileSync(path.join(folder, `${names[i % names.length]} ${i}${i === 1234 ? ' Щука' : ''}.url`),
+        `[InternetShortcut]\r\nURL=${addresses[i % addresses.length]}?n=${i}&id=${number(i)}&pad=${'p'.repeat(400)}\r\n`);
     }
     fs.mkdirSync(path.join(root, 'site'));
     const run = childProcess.spawnSync(converter, ['--templates', templates, path.join(root, 'src'), path.join(root, 'site')]);
@@ -252,26 +255,35 @@ test('the index of three letters never hides a link, and a rare word needs few p
       vm.runInNewContext(fs.readFileSync(path.join(exportFolder, name), 'latin1'), context);
     }
     const index = context.trevantoSearchIndex;
-    const withGrams = new logic.Collection(index);
-    const without = new logic.Collection(Object.assign({}, index, { grams: [] }));
-    assert.ok(withGrams.parts.length >= 2, `${withGrams.parts.length} parts`);
+    const withRuns = new logic.Collection(index);
+    const without = new logic.Collection(Object.assign({}, index, { runs: [] }));
+    assert.ok(withRuns.parts.length >= 8, `${withRuns.parts.length} parts`);
     for (const [key, text] of Object.entries(context.trevantoSearchParts)) {
-      assert.ok(withGrams.addPart(key, text) && without.addPart(key, text), key);
+      assert.ok(withRuns.addPart(key, text) && without.addPart(key, text), key);
     }
-    for (const [key, text] of Object.entries(context.trevantoSearchGrams)) assert.ok(withGrams.addGrams(key, text), key);
+    for (const [key, text] of Object.entries(context.trevantoSearchRuns)) assert.ok(withRuns.addRuns(key, text), key);
 
     const queries = ['елка', 'ЁЛКА', 'ёжик 12', 'strasse', 'straße', 'istanbul', 'i̇stanbul', 'kelvin', 'KELVIN', 'a b', 'x😀y',
       'путь', 'ПУТЬ', '%d0%bf', 'new line', '%0anew', 'ёлк', 'ка', 'n=2399', 'n=2399&', '=239', 'кириллица mixed 77', 'pad=ppp',
-      'mailto', '%e0%a4%a', 'nowhere', 'ел', 'é'];
+      'mailto', '%e0%a4%a', 'nowhere', 'ел', 'é', number(1234), number(1234).slice(1), number(1234).slice(0, 5),
+      `id=${number(1234)}`, `=${number(1234)}&pad`, 'щ', 'Щ', 'щу', 'щука', 'ёлка 1234', '1234', 'ppppppppppp', 'instanbul',
+      `${number(1234)}0`, '7', 'z'];
     for (const query of queries) {
-      const found = withGrams.search(query, 10000);
+      const found = withRuns.search(query, 10000);
       const expected = without.search(query, 10000);
       assert.strictEqual(found.complete, true, query);
       assert.deepStrictEqual([found.total, found.shown], [expected.total, expected.shown], query);
     }
     assert.ok(without.search('ёлка', 10).total > 0 && without.search('kelvin', 10).total > 0);
-    assert.strictEqual(withGrams.candidates(logic.words('nowhere')).parts.length, 0);
-    assert.strictEqual(withGrams.candidates(logic.words('ка')).parts.length, withGrams.parts.length, 'two letters: every part');
+    const parts = (query) => withRuns.candidates(logic.words(query)).parts.length;
+    assert.strictEqual(parts('nowhere'), 0);
+    assert.strictEqual(parts('z'), 0, 'a letter no link holds: no part');
+    assert.ok(parts('ка') < withRuns.parts.length, 'two letters: the parts that hold them');
+    // A number whose every run of three stands in every part, a letter and a word found once.
+    assert.strictEqual(without.search(number(1234), 10).total, 1);
+    for (const query of [number(1234), `id=${number(1234)}`, 'щ', 'щука', 'Ёлка ' + number(1234)]) {
+      assert.ok(parts(query) <= 2, `${query}: ${parts(query)} of ${withRuns.parts.length} parts`);
+    }
   } finally {
     fs.rmSync(root, { recursive: true, force: true });
   }
