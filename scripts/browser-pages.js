@@ -66,9 +66,10 @@ async function axeViolations(page) {
   });
 }
 
-async function onePageView(browser, viewport, label) {
+// The one-page view, export/index.html, or the same collection in one file, export/collection.html.
+async function onePageView(browser, viewport, label, file) {
   // Opened plain: the sections with their counts, the box focused.
-  let page = await openPage(browser, viewport, url('export/index.html'));
+  let page = await openPage(browser, viewport, url(file));
   const sections = await page.evaluate(() => Array.from(document.querySelectorAll('#sections li[data-section]'))
     .map((li) => `${li.querySelector('a.section').textContent} ${li.querySelector('.count').textContent}`));
   check(`${label}: the sections with their counts`, sections.join('|') ===
@@ -120,7 +121,7 @@ async function onePageView(browser, viewport, label) {
   await page.close();
 
   // ?q= in the address, a Cyrillic word in capitals, in the dark scheme.
-  page = await openPage(browser, viewport, url('export/index.html', '?q=%D0%9D%D0%9E%D0%92%D0%9E%D0%A1%D0%A2%D0%98'), 'dark');
+  page = await openPage(browser, viewport, url(file, '?q=%D0%9D%D0%9E%D0%92%D0%9E%D0%A1%D0%A2%D0%98'), 'dark');
   now = await state(page);
   check(`${label}: ?q= shows its results`, now.results.join('|') === 'Городские новости', now);
   const colours = await page.evaluate(() => [getComputedStyle(document.body).backgroundColor, getComputedStyle(document.body).color]);
@@ -129,16 +130,21 @@ async function onePageView(browser, viewport, label) {
   violations = await axeViolations(page);
   check(`${label}: no WCAG 2 A/AA violation, dark, results shown`, violations.length === 0, violations);
   await page.close();
-  page = await openPage(browser, viewport, url('export/index.html#Programming'), 'dark');
+  page = await openPage(browser, viewport, url(file, '#Programming'), 'dark');
   await page.waitForSelector('#Programming ul.links a');
   check(`${label}: #SECTION opens that section`, (await page.$$('#Programming ul.links a')).length === 5);
   violations = await axeViolations(page);
   check(`${label}: no WCAG 2 A/AA violation, dark, a section open`, violations.length === 0, violations);
   await page.close();
+  // The section's page name, as a link to it reads, blanks and all.
+  page = await openPage(browser, viewport, url(file, '#Reference%20&%20Docs'));
+  await page.waitForSelector('#Reference_\\&_Docs ul.links a', { timeout: 5000 }).catch(() => {});
+  check(`${label}: #PAGE%20NAME opens that section`, (await page.$$('li[data-section] ul.links a')).length === 4);
+  await page.close();
 }
 
-async function screenshot(browser, viewport, scheme, file) {
-  const address = viewport === PHONE ? url('export/index.html#Travel') : url('export/index.html', '?q=org');
+async function screenshot(browser, viewport, scheme, file, view) {
+  const address = viewport === PHONE ? url(view || 'export/index.html', '#Travel') : url(view || 'export/index.html', '?q=org');
   const page = await openPage(browser, viewport, address, scheme);
   if (viewport === PHONE) {
     await page.evaluate(() => window.scrollTo(0, 0));
@@ -149,28 +155,66 @@ async function screenshot(browser, viewport, scheme, file) {
   await page.close();
 }
 
+// The site's export written again, as a run that finds the link check's marks does.
+function rebuild() {
+  const convert = process.env.TREVANTO_CONVERT;
+  const source = process.env.TREVANTO_SOURCE;
+  if (!convert || !source) throw new Error('TREVANTO_CONVERT and TREVANTO_SOURCE are needed to rebuild the site');
+  require('node:child_process').execFileSync(convert, [source, site], { stdio: 'ignore' });
+}
+
+// The files a page asks for beside itself while it opens, a section opens and a search runs.
+async function filesAskedFor(browser, file, section) {
+  const page = await browser.newPage();
+  const asked = [];
+  page.on('request', (request) => asked.push(request.url()));
+  await page.goto(url(file, `#${section}`), { waitUntil: 'load' });
+  await page.waitForSelector(`#${section} ul.links a`);
+  await page.focus('#q');
+  await page.keyboard.type('org');
+  await page.waitForFunction(() => /8\./.test((document.querySelector('#results .summary') || {}).textContent || ''));
+  await page.close();
+  return asked.filter((address) => address.startsWith('file:')).map((address) => path.basename(address.split(/[?#]/)[0]));
+}
+
 async function linkHealth(browser) {
+  let asked = await filesAskedFor(browser, 'export/index.html', 'Music');
+  check('a site never checked: the marks are not asked for', !asked.includes('link-health.js'), asked);
+  asked = await filesAskedFor(browser, 'export/collection.html', 'Music');
+  check('export/collection.html needs no other file', asked.length === 1 && asked[0] === 'collection.html', asked);
+
   const healthFile = path.join(site, 'export', 'link-health.js');
-  fs.writeFileSync(healthFile, 'var trevantoLinkHealth = {"https://hall.example.org/afisha/": ["dead", "404 Not Found"], ' +
+  fs.writeFileSync(healthFile, 'var trevantoLinkHealth = {"https://hall.example.org/afisha/": ["dead", "404 Not Found </script>"], ' +
     '"http://radio.example.com/listen": ["moved", "https://radio.example.com/live"]};\n');
   try {
-    const page = await openPage(browser, DESKTOP, url('export/index.html#Music'));
-    await page.waitForSelector('#Music a.dead');
-    const marks = await page.evaluate(() => {
-      const dead = document.querySelector('#Music a.dead');
-      const moved = document.querySelector('#Music a.moved');
-      return { dead: dead.textContent, struck: getComputedStyle(dead).textDecorationLine, deadTitle: dead.title,
-        moved: moved && moved.href, movedTitle: moved && moved.title };
-    });
-    check('the link check marks a dead link struck through with its reason', marks.dead === 'Концертный зал' &&
-      marks.struck === 'line-through' && marks.deadTitle.includes('404 Not Found'), marks);
-    check('and a moved one with its new address', marks.moved === 'https://radio.example.com/live' &&
-      marks.movedTitle.includes('https://radio.example.com/live'), marks);
-    const violations = await axeViolations(page);
-    check('no WCAG 2 A/AA violation with the marks', violations.length === 0, violations);
-    await page.close();
+    rebuild();
+    for (const file of ['export/index.html', 'export/collection.html']) {
+      const page = await openPage(browser, DESKTOP, url(file, '#Music'));
+      await page.waitForSelector('#Music a.dead');
+      const marks = await page.evaluate(() => {
+        const dead = document.querySelector('#Music a.dead');
+        const moved = document.querySelector('#Music a.moved');
+        return { dead: dead.textContent, struck: getComputedStyle(dead).textDecorationLine, deadTitle: dead.title,
+          moved: moved && moved.href, movedTitle: moved && moved.title };
+      });
+      check(`${file}: the link check marks a dead link struck through with its reason`, marks.dead === 'Концертный зал' &&
+        marks.struck === 'line-through' && marks.deadTitle.includes('404 Not Found </script>'), marks);
+      check(`${file}: and a moved one with its new address`, marks.moved === 'https://radio.example.com/live' &&
+        marks.movedTitle.includes('https://radio.example.com/live'), marks);
+      const violations = await axeViolations(page);
+      check(`${file}: no WCAG 2 A/AA violation with the marks`, violations.length === 0, violations);
+      if (screenshots && file.endsWith('collection.html')) {
+        await page.setViewport(PHONE);
+        await pause(100);
+        await page.screenshot({ path: path.join(screenshots, 'collection-phone-marks.png') });
+        console.log(`screenshot: ${path.join(screenshots, 'collection-phone-marks.png')}`);
+      }
+      check(`${file}: no script error`, page.errors.length === 0, page.errors);
+      await page.close();
+    }
   } finally {
     fs.rmSync(healthFile, { force: true });
+    rebuild();
   }
 }
 
@@ -299,7 +343,7 @@ async function timings(browser) {
     query.found = expected(query.text);
     query.runs = { startFirst: [], start: [], first: [], results: [] };
   }
-  const runs = { floor: [], ready: [], keys: [] };
+  const runs = { floor: [], ready: [], keys: [], collection: [], collectionQuery: [] };
   // The floor under the machine's load: a page of a line and a script that sets the mark.
   fs.writeFileSync(path.join(timingSite, 'floor.html'),
     '<!DOCTYPE html><title>floor</title><p>x</p><script>performance.mark("trevanto-ready")</script>\n');
@@ -332,6 +376,20 @@ async function timings(browser) {
       await page.close();
       if (run === 0) shownCounts.push([query, onStart, onView]);
     }
+
+    // The collection in one file: usable (sections listed, box focused), and a query's results.
+    page = await context.newPage();
+    await page.setViewport(DESKTOP);
+    await page.goto(`file://${timingSite}/export/collection.html`, { waitUntil: 'load', timeout: 60000 });
+    await page.waitForFunction(() => performance.getEntriesByName('trevanto-ready').length > 0, { timeout: 30000 });
+    runs.collection.push(await markTime(page, 'trevanto-ready'));
+    await page.close();
+    page = await context.newPage();
+    await page.setViewport(DESKTOP);
+    const collectionShown = await resultsAt(page, `file://${timingSite}/export/collection.html?q=${encodeURIComponent(queries[1].text)}`,
+      DESKTOP, { first: [], all: runs.collectionQuery });
+    if (run === 0) check('export/collection.html finds the number query', collectionShown === queries[1].found, collectionShown);
+    await page.close();
 
     page = await context.newPage();
     await page.setViewport(PHONE);
@@ -374,6 +432,9 @@ async function timings(browser) {
     console.log(`    export/index.html, all results shown: ${against(query.runs.results, 330)}`);
   }
   console.log(`  slowest keystroke of 16 (search, results written, laid out): ${against(runs.keys, 30)}`);
+  const size = fs.statSync(path.join(timingSite, 'export', 'collection.html')).size;
+  console.log(`  export/collection.html (${(size / 1048576).toFixed(1)} MiB), desktop, usable: ${against(runs.collection, 1500)}`);
+  console.log(`  export/collection.html ?q=${queries[1].text} results shown: ${ms(runs.collectionQuery)}`);
 }
 
 if (writingSource) {
@@ -389,8 +450,10 @@ if (writingSource) {
   });
   try {
     if (!timingSite || rest.indexOf('--timing-only') < 0) {
-      await onePageView(browser, PHONE, 'phone 390x844');
-      await onePageView(browser, DESKTOP, 'desktop 1280x800');
+      await onePageView(browser, PHONE, 'phone 390x844', 'export/index.html');
+      await onePageView(browser, DESKTOP, 'desktop 1280x800', 'export/index.html');
+      await onePageView(browser, PHONE, 'collection.html, phone 390x844', 'export/collection.html');
+      await onePageView(browser, DESKTOP, 'collection.html, desktop 1280x800', 'export/collection.html');
       await linkHealth(browser);
       await withoutJavaScript(browser);
       await frameSet(browser);
@@ -398,6 +461,8 @@ if (writingSource) {
         for (const [viewport, name] of [[PHONE, 'phone'], [DESKTOP, 'desktop']]) {
           for (const scheme of ['light', 'dark']) {
             await screenshot(browser, viewport, scheme, path.join(screenshots, `one-page-${name}-${scheme}.png`));
+            await screenshot(browser, viewport, scheme, path.join(screenshots, `collection-${name}-${scheme}.png`),
+              'export/collection.html');
           }
         }
       }

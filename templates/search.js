@@ -518,6 +518,24 @@
     return src ? src.replace(/[^\/]*$/, '') : 'export/';
   }
 
+  // The ids a section's #ANCHOR may name it by: as written (the page name without .html, blanks
+  // and control characters as "_"), or the page name itself, percent-encoded or not.
+  function anchorIds(hash) {
+    var raw = String(hash || '').replace(/^#/, '');
+    var name = raw;
+    try {
+      name = decodeURIComponent(raw);
+    } catch (malformed) {
+      // A stray '%' stays as it is.
+    }
+    if (!name) return [];
+    name = name.replace(/\.html$/i, '');
+    var written = name.replace(/[\u0000-\u0020\u007f]/g, '_');
+    var out = [name];
+    if (written !== name) out.push(written);
+    return out;
+  }
+
   // A page with the search: the start page, or the one-page view (which also has #sections).
   function Page(window, index, folder) {
     var document = window.document;
@@ -839,14 +857,13 @@
   // The section the address's #ANCHOR names, opened and brought into view.
   Page.prototype.openAnchored = function () {
     if (!this.sectionList) return;
-    var id = '';
-    try {
-      id = decodeURIComponent(this.window.location.hash.slice(1));
-    } catch (malformed) {
-      return;
+    var ids = anchorIds(this.window.location.hash);
+    var item = null;
+    for (var i = 0; i < ids.length && !item; ++i) {
+      item = this.document.getElementById(ids[i]);
+      if (item && !item.hasAttribute('data-section')) item = null;
     }
-    var item = id ? this.document.getElementById(id) : null;
-    if (!item || !item.hasAttribute('data-section')) return;
+    if (!item) return;
     var anchor = item.querySelector('a.section');
     if (anchor.getAttribute('aria-expanded') !== 'true') this.toggleSection(item);
     item.scrollIntoView();
@@ -911,6 +928,7 @@
     preparePart: preparePart,
     searchPart: searchPart,
     lookupsOf: lookupsOf,
+    anchorIds: anchorIds,
     Collection: Collection,
     isSafeAddress: isSafeAddress,
     linkElement: linkElement,

@@ -141,11 +141,16 @@ bool isSearchFileStart(std::string_view name) {
 bool isSearchPartName(std::string_view name) { return isSearchFileStart(name) && name.ends_with(".js"); }
 
 bool isExportViewsLeftover(std::string_view name) {
-  return (name.starts_with('.') && isSearchFileStart(name.substr(1))) || base::isTemporaryFileFor(name, kIndexPageName);
+  return (name.starts_with('.') && isSearchFileStart(name.substr(1))) || base::isTemporaryFileFor(name, kIndexPageName) ||
+         base::isTemporaryFileFor(name, kCollectionPageName);
 }
 
-ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, bool linkHealth)
-    : folder_(exportFolder), pageTemplate_(std::move(pageTemplate)), linkHealth_(linkHealth) {
+ExportViews::ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, std::string script,
+                         std::optional<std::string> linkHealth)
+    : folder_(exportFolder),
+      pageTemplate_(std::move(pageTemplate)),
+      script_(std::move(script)),
+      linkHealth_(std::move(linkHealth)) {
   partRuns_.emplace_back();
 }
 
@@ -215,6 +220,7 @@ std::string ExportViews::writeNamed(std::string_view prefix, std::string_view ke
 
 void ExportViews::endPart() {
   parts_.emplace_back(writeNamed(kSearchPartPrefix, "trevantoSearchParts", part_), partLinkCount_);
+  partTexts_.push_back(std::move(part_));
   part_.clear();
   partLinkCount_ = 0;
   partRuns_.emplace_back();
@@ -338,7 +344,8 @@ void ExportViews::writeRuns() {
   runs_.clear();
 }
 
-std::string ExportViews::searchIndex() const {
+// held: for collection.html, which holds the parts itself and needs no index of runs.
+std::string ExportViews::searchIndex(bool held) const {
   std::string out =
       "// The sections of the site's pages and the parts that hold their links, for the search and\n"
       "// the one-page view; rewritten by every completed run.\n"
@@ -347,9 +354,9 @@ std::string ExportViews::searchIndex() const {
     out += (i ? ",\n[\"" : "\n[\"") + parts_[i].first + "\"," + std::to_string(parts_[i].second) + "]";
   }
   out += "],\n\"runs\": [";
-  for (std::size_t i = 0; i < runFiles_.size(); ++i) out += (i ? ",\"" : "\"") + runFiles_[i] + "\"";
+  for (std::size_t i = 0; i < runFiles_.size() && !held; ++i) out += (i ? ",\"" : "\"") + runFiles_[i] + "\"";
   out += "],\n\"health\": ";
-  out += linkHealth_ ? "1" : "0";
+  out += linkHealth_ && !held ? "1" : "0";
   out += ",\n\"sections\": [";
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
@@ -361,7 +368,7 @@ std::string ExportViews::searchIndex() const {
   return out;
 }
 
-std::string ExportViews::sectionList() const {
+std::string ExportViews::sectionList(bool standalone) const {
   std::set<std::string, std::less<>> taken(std::begin(kPageIds), std::end(kPageIds));
   std::string out;
   for (std::size_t i = 0; i < sections_.size(); ++i) {
@@ -373,10 +380,10 @@ std::string ExportViews::sectionList() const {
       anchor += "-" + std::to_string(n);
     }
     taken.insert(anchor);
+    const std::string href = standalone ? "#" + anchor : "../" + fileReferenceForPage(s.pageName);
     out += "<li id=\"" + htmlTextUtf8(anchor) + "\" data-section=\"" + std::to_string(i) +
-           "\"><a class=\"section\" aria-expanded=\"false\" href=\"../" +
-           htmlTextUtf8(fileReferenceForPage(s.pageName)) + "\">" + htmlTextUtf8(s.name) +
-           "</a> <span class=\"count\">" + std::to_string(s.links) + "</span></li>\n";
+           "\"><a class=\"section\" aria-expanded=\"false\" href=\"" + htmlTextUtf8(href) + "\">" +
+           htmlTextUtf8(s.name) + "</a> <span class=\"count\">" + std::to_string(s.links) + "</span></li>\n";
   }
   return out;
 }
@@ -384,7 +391,66 @@ std::string ExportViews::sectionList() const {
 std::vector<std::string> ExportViews::files() const {
   std::vector<std::string> out(kept_.begin(), kept_.end());
   out.emplace_back(kIndexPageName);
+  out.emplace_back(kCollectionPageName);
   return out;
+}
+
+namespace {
+
+// Text for a script element of the page: "</" never ends it early. The data and the marks are
+// JavaScript whose "</" stands only in strings, where "<\/" reads the same.
+std::string inlineScript(std::string_view script) {
+  std::string out;
+  out.reserve(script.size());
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    out.push_back(script[i]);
+    if (script[i] == '<' && i + 1 < script.size() && script[i + 1] == '/') out.push_back('\\');
+  }
+  return out;
+}
+
+// The part of the frame from `from` on with `element` replaced by `by`; when the frame does not
+// hold it, `by` goes before </body>.
+void replaceElement(std::string& page, std::string_view element, const std::string& by) {
+  const std::size_t at = page.find(element);
+  if (at != std::string::npos) {
+    page.replace(at, element.size(), by);
+    return;
+  }
+  const std::size_t end = page.rfind("</body>");
+  page.insert(end == std::string::npos ? page.size() : end, by);
+}
+
+}  // namespace
+
+// export/index.html as one file: its sections linking to their own anchors, the note for a
+// browser without JavaScript about this file, and the data, the marks and the search written into it.
+void ExportViews::writeCollection() {
+  const std::size_t mark = pageTemplate_.find(kIndexPageSectionsMark);
+  std::string head = pageTemplate_.substr(0, mark);
+  std::string tail = mark == std::string::npos ? std::string() : pageTemplate_.substr(mark + kIndexPageSectionsMark.size());
+  const std::size_t noscript = head.find("<noscript>");
+  const std::size_t noscriptEnd = head.find("</noscript>");
+  if (noscript != std::string::npos && noscriptEnd != std::string::npos && noscriptEnd > noscript) {
+    head.replace(noscript, noscriptEnd + 11 - noscript,
+                 "<noscript><p class=\"note\">Разделы и поиск этой страницы работают с JavaScript.</p></noscript>");
+  }
+  std::string data = "<script>\n" + searchIndex(true);
+  for (std::size_t i = 0; i < parts_.size(); ++i) {
+    data += "(this.trevantoSearchParts || (this.trevantoSearchParts = {}))[\"" + parts_[i].first + "\"] =\n\"";
+    data += partTexts_[i];
+    data += "\";\n";
+  }
+  if (linkHealth_ && !linkHealth_->empty()) data += inlineScript(*linkHealth_) + "\n";
+  data += "</script>";
+  replaceElement(tail, "<script src=\"search-data.js\"></script>", data);
+  replaceElement(tail, "<script src=\"search.js\"></script>", "<script>\n" + inlineScript(script_) + "</script>");
+
+  base::FileReplacement page(folder_ / std::string(kCollectionPageName));
+  page.write(head);
+  page.write(sectionList(true));
+  page.write(tail);
+  page.commit();
 }
 
 void ExportViews::commit() {
@@ -393,12 +459,13 @@ void ExportViews::commit() {
   const std::size_t mark = pageTemplate_.find(kIndexPageSectionsMark);
 
   base::FileReplacement index(folder_ / std::string(kSearchDataFileName));
-  index.write(searchIndex());
+  index.write(searchIndex(false));
   base::FileReplacement page(folder_ / std::string(kIndexPageName));
   page.write(std::string_view(pageTemplate_).substr(0, mark));
-  page.write(sectionList());
+  page.write(sectionList(false));
   if (mark != std::string::npos)
     page.write(std::string_view(pageTemplate_).substr(mark + kIndexPageSectionsMark.size()));
+  writeCollection();
   index.commit();
   committed_ = true;
   page.commit();

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@
 namespace trevanto::site {
 
 inline constexpr std::string_view kIndexPageName = "index.html";
+// The whole collection in one file, for a phone or a mail: export/index.html with its data, its
+// search and the link check's marks written into it, UTF-8, needing no file beside it.
+inline constexpr std::string_view kCollectionPageName = "collection.html";
 // The frame of export/index.html (head, styles, texts) in the program folder; the sections are
 // written where it holds kIndexPageSectionsMark.
 inline constexpr std::string_view kIndexPageTemplateName = "index-page.html";
@@ -67,9 +71,11 @@ bool isExportViewsLeftover(std::string_view name);
 // parts of earlier exports. Without a commit, the parts it wrote are removed again.
 class ExportViews {
  public:
-  // pageTemplate: the bytes of index-page.html; it must hold kIndexPageSectionsMark.
-  // linkHealth: whether export/link-health.js is there, so that the pages ask for it.
-  ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, bool linkHealth = false);
+  // pageTemplate: the bytes of index-page.html; it must hold kIndexPageSectionsMark. script: the
+  // bytes of search.js, for collection.html. linkHealth: export/link-health.js, when it is there
+  // (the pages then ask for it, and collection.html holds it); empty when it could not be read.
+  ExportViews(const std::filesystem::path& exportFolder, std::string pageTemplate, std::string script = {},
+              std::optional<std::string> linkHealth = std::nullopt);
   ExportViews(const ExportViews&) = delete;
   ExportViews& operator=(const ExportViews&) = delete;
   ~ExportViews();
@@ -79,7 +85,8 @@ class ExportViews {
   void endSection();
   // Throws base::FileError naming the file.
   void commit();
-  // The files of the committed export: index.html, the parts and the files of the index.
+  // The files of the committed export: index.html, collection.html, the parts and the files of
+  // the index.
   std::vector<std::string> files() const;
 
  private:
@@ -95,11 +102,16 @@ class ExportViews {
   std::string writeNamed(std::string_view prefix, std::string_view key, const std::string& text);
   void indexRuns();
   void writeRuns();
-  std::string searchIndex() const;
-  std::string sectionList() const;
+  std::string searchIndex(bool held) const;
+  // The sections' lines; `standalone`: each links to its own anchor, as no section page is near.
+  std::string sectionList(bool standalone) const;
+  void writeCollection();
 
   std::filesystem::path folder_;
   std::string pageTemplate_;
+  std::string script_;
+  std::optional<std::string> linkHealth_;
+  std::vector<std::string> partTexts_;  // every part's text, for collection.html
   std::vector<Section> sections_;
   std::vector<std::pair<std::string, std::size_t>> parts_;  // the hash and links of each part
   std::vector<std::string> runFiles_;                        // the hash of each file of the index
@@ -111,7 +123,6 @@ class ExportViews {
   std::vector<std::filesystem::path> written_;
   std::string part_;  // the text of the part being filled, escaped for a string literal
   std::size_t partLinkCount_ = 0;
-  bool linkHealth_ = false;
   bool committed_ = false;
 };
 

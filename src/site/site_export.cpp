@@ -30,6 +30,7 @@ constexpr std::string_view kMenuTarget = "target=Frame3>";
 constexpr std::string_view kMenuEnd = "</a><br />";
 constexpr std::size_t kMaxMenuLineBytes = 64 * 1024;
 constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
+constexpr std::size_t kMaxLinkHealthBytes = 256 * 1024 * 1024;
 // Raised whenever the export files change in what they hold or in number: an export of another
 // format, or written by another version of the program, is rebuilt.
 constexpr int kExportFormat = 3;
@@ -167,6 +168,18 @@ std::string readTemplate(const std::filesystem::path& programFolder, std::string
   }
 }
 
+// export/link-health.js as the link check wrote it, when it is there: empty when it cannot be
+// read (the pages still ask for it; collection.html then goes without the marks).
+std::optional<std::string> linkHealthScript(const std::filesystem::path& exportFolder) {
+  const std::filesystem::path path = base::joinPath(exportFolder, kLinkHealthScriptName);
+  if (!base::isRegularFile(path)) return std::nullopt;
+  try {
+    return base::readWholeFile(path, kMaxLinkHealthBytes);
+  } catch (const base::FileError&) {
+    return std::string();
+  }
+}
+
 }  // namespace
 
 void LinkLineReader::readLine(std::string_view line, bool cut) {
@@ -270,14 +283,20 @@ ExportResult writeSiteExport(const std::filesystem::path& siteFolder, const std:
 
     removeLeftovers(folder);
     // Taken before any page is read: a page changed meanwhile is read again by the next run.
-    const std::vector<FileState> pagesNow = sitePageStates(siteFolder);
+    std::vector<FileState> pagesNow = sitePageStates(siteFolder);
+    // The link check's marks, which the pages ask for only when the export found them and
+    // collection.html holds: a check that wrote them has the next run rebuild the export.
+    if (std::optional<FileState> health = fileState(folder, kLinkHealthScriptName)) {
+      health->name = std::string(kExportFolderName) + "/" + health->name;
+      pagesNow.push_back(std::move(*health));
+    }
     if (folderExists && exportMatchesStamp(folder, exportFormat(), pagesNow) &&
         base::fileHolds(base::joinPath(folder, kSearchScriptName), script) &&
         pageFollowsTemplate(folder, pageTemplate)) {
       return result;  // nothing changed since the export was written: nothing is written
     }
     BookmarkFile bookmarks(base::joinPath(folder, kBookmarksFileName));
-    ExportViews views(folder, pageTemplate, base::isRegularFile(base::joinPath(folder, kLinkHealthScriptName)));
+    ExportViews views(folder, pageTemplate, script, linkHealthScript(folder));
     DuplicateFinder duplicates;
     for (const MenuSection& section : sectionsOfSite(siteFolder)) {
       ++result.sections;
