@@ -313,6 +313,48 @@ TEST_F(SiteExportTest, duplicatesPageListsEachAddressStandingInSeveralSectionsWi
   EXPECT_NE(exported(kDuplicatesPageName).find("Ни одна ссылка не стоит в нескольких разделах."), std::string::npos);
 }
 
+TEST_F(SiteExportTest, collectionIsOneFileWithEveryLinkItsSearchAndTheMarksWrittenIn) {
+  writeShortcut(source() / "A b", "<script><b>x", "http://a.example/1");
+  writeShortcut(source() / "Q & <A>", "q", "http://q.example/");
+  ASSERT_EQ(run().error, "");
+  std::string page = exported(kCollectionPageName);
+  const auto countOf = [](const std::string& text, std::string_view what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  // Its sections lead to their own anchors; no file beside it is asked for; every script element
+  // ends where it should, whatever the names hold.
+  EXPECT_EQ(listedSections(page), (std::vector<ListedSection>{{"A_b", "#A_b", "A b", "1"},
+                                                             {"Q_&_<A>", "#Q_&_<A>", "Q & <A>", "1"}}));
+  EXPECT_EQ(countOf(page, "<script"), 2u);
+  EXPECT_EQ(countOf(page, "</script"), 2u);
+  EXPECT_EQ(page.find(" src="), std::string::npos);
+  EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+  EXPECT_NE(page.find("\\u003Cscript>\\u003Cb>x\\thttp://a.example/1\\n"), std::string::npos);
+  EXPECT_NE(page.find("\"runs\": [],\n\"health\": 0,"), std::string::npos);
+  EXPECT_NE(page.find(readFile(fs::path(TREVANTO_TEMPLATES_DIR) / "search.js").substr(0, 200)), std::string::npos);
+  EXPECT_NE(exported(kSearchDataFileName).find("\"health\": 0,"), std::string::npos);
+  EXPECT_FALSE(writeSiteExport(site(), TREVANTO_TEMPLATES_DIR).written) << "unchanged: nothing written";
+
+  // The link check's marks: the next run finds them, the pages ask for them, collection.html
+  // holds them; a run after that writes nothing again.
+  writeFile(site() / "export" / "link-health.js",
+            "var trevantoLinkHealth = {\"http://q.example/\": [\"dead\", \"HTTP 404 </script>\"]};\n");
+  const ExportResult withMarks = writeSiteExport(site(), TREVANTO_TEMPLATES_DIR);
+  EXPECT_TRUE(withMarks.written);
+  EXPECT_EQ(withMarks.problem, "");
+  page = exported(kCollectionPageName);
+  EXPECT_NE(page.find("var trevantoLinkHealth = {\"http://q.example/\": [\"dead\", \"HTTP 404 <\\/script>\"]};"),
+            std::string::npos);
+  EXPECT_EQ(countOf(page, "</script"), 2u);
+  EXPECT_NE(exported(kSearchDataFileName).find("\"health\": 1,"), std::string::npos);
+  EXPECT_FALSE(writeSiteExport(site(), TREVANTO_TEMPLATES_DIR).written);
+  fs::remove(site() / "export" / "link-health.js");
+  EXPECT_TRUE(writeSiteExport(site(), TREVANTO_TEMPLATES_DIR).written);
+  EXPECT_EQ(exported(kCollectionPageName).find("HTTP 404"), std::string::npos);
+}
+
 TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) {
   ASSERT_EQ(run().error, "");
   writeShortcut(source() / "Small", "one", "http://one.example/");

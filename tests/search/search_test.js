@@ -288,3 +288,12 @@ test('the index of runs never hides a link, and a rare word, number or letter ne
     fs.rmSync(root, { recursive: true, force: true });
   }
 });
+
+test("a section's anchor by its page name, as written or percent-encoded, blanks included", () => {
+  assert.deepStrictEqual(logic.anchorIds('#Microsoft%20Websites'), ['Microsoft Websites', 'Microsoft_Websites']);
+  assert.deepStrictEqual(logic.anchorIds('#Microsoft_Websites'), ['Microsoft_Websites']);
+  assert.deepStrictEqual(logic.anchorIds('#Microsoft Websites.html'), ['Microsoft Websites', 'Microsoft_Websites']);
+  assert.deepStrictEqual(logic.anchorIds('#%D0%9D%D0%BE%D0%B2%D0%BE%D1%81%D1%82%D0%B8%09x'), ['Новости\tx', 'Новости_x']);
+  assert.deepStrictEqual(logic.anchorIds('#100%'), ['100%'], 'a stray % stays');
+  assert.deepStrictEqual(logic.anchorIds(''), []);
+});
