@@ -445,6 +445,14 @@ void ExportViews::writeCollection() {
   data += "</script>";
   replaceElement(tail, "<script src=\"search-data.js\"></script>", data);
   replaceElement(tail, "<script src=\"search.js\"></script>", "<script>\n" + inlineScript(script_) + "</script>");
+  // Any other file the frame's scripts would load is not beside this page.
+  for (std::size_t at = tail.find("<script src=\""); at != std::string::npos; at = tail.find("<script src=\"", at)) {
+    const std::size_t end = tail.find("</script>", at);
+    if (end == std::string::npos) break;
+    std::size_t after = end + 9;
+    if (after < tail.size() && tail[after] == '\n') ++after;
+    tail.erase(at, after - at);
+  }
 
   base::FileReplacement page(folder_ / std::string(kCollectionPageName));
   page.write(head);
