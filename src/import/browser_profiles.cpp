@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "browser_profiles.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <glib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -19,6 +14,7 @@
 #include "importer.h"
 #include "reader.h"
 #include "base/file_error.h"
+#include "base/files.h"
 
 namespace trevanto::import {
 namespace {
@@ -77,21 +73,18 @@ constexpr std::array<ChromiumHome, 18> kChromiumHomes = {{
     {"Chromium (snap)", nullptr, nullptr},  // ~/snap/chromium/common/chromium, below
 }};
 
-bool isFolder(const fs::path& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+bool isThere(const fs::path& path) {
+  std::error_code error;
+  return base::fileStatus(path, error).has_value();
 }
 
 // Why a profile folder cannot be read, or empty when it can be listed.
 std::string folderProblem(const fs::path& folder) {
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) {
-    return errno == ENOENT ? "папки профиля нет" : base::systemReason(errno);
-  }
-  if (!S_ISDIR(info.st_mode)) return "не папка";
-  DIR* listing = ::opendir(folder.c_str());
-  if (listing == nullptr) return base::systemReason(errno);
-  ::closedir(listing);
+  std::error_code error;
+  const std::optional<base::FileStatus> status = base::fileStatus(folder, error);
+  if (!status) return error == std::errc::no_such_file_or_directory ? "папки профиля нет" : base::systemReason(error);
+  if (status->kind != base::FileKind::Folder) return "не папка";
+  if (!base::OpenFolder::open(folder, error)) return base::systemReason(error);
   return {};
 }
 
@@ -100,13 +93,13 @@ void settle(BrowserProfile& profile, const char* fileName) {
   profile.problem = folderProblem(profile.folder);
   if (!profile.problem.empty()) return;
   const fs::path file = profile.folder / fileName;
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) {
-    if (errno != ENOENT) profile.problem = base::systemReason(errno);
+  std::error_code error;
+  if (!base::fileStatus(file, error)) {
+    if (error != std::errc::no_such_file_or_directory) profile.problem = base::systemReason(error);
     return;  // a profile not used yet: nothing to read
   }
   profile.bookmarks = file;
-  if (::access(file.c_str(), R_OK) != 0) profile.problem = base::systemReason(errno);
+  if (const std::error_code unreadable = base::canRead(file)) profile.problem = base::systemReason(unreadable);
 }
 
 struct KeyFileFree {
@@ -128,7 +121,7 @@ std::string keyFileString(GKeyFile* file, const gchar* group, const gchar* key) 
 // folder unless IsRelative=0. The [Install...] sections only say which one is the default.
 void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
   const fs::path ini = folder / "profiles.ini";
-  if (::access(ini.c_str(), F_OK) != 0) return;
+  if (!isThere(ini)) return;
   std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
   GError* error = nullptr;
   if (!g_key_file_load_from_file(file.get(), ini.c_str(), G_KEY_FILE_NONE, &error)) {
@@ -174,7 +167,7 @@ void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vecto
 // name, and the name the user gave it). A browser that keeps its one profile in the folder
 // itself, or whose Local State says nothing, gets what the folder holds.
 void findChromiumProfiles(const std::string& browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
-  if (!isFolder(folder)) return;
+  if (!base::isFolder(folder)) return;
   const auto add = [&](const fs::path& profileFolder, std::string name) {
     BrowserProfile profile;
     profile.browser = browser;
@@ -210,8 +203,8 @@ void findChromiumProfiles(const std::string& browser, const fs::path& folder, st
     }
   }
   if (found.size() == before) {
-    if (isFolder(folder / "Default")) add(folder / "Default", "Default");
-    else if (::access((folder / "Bookmarks").c_str(), F_OK) == 0) add(folder, browser);
+    if (base::isFolder(folder / "Default")) add(folder / "Default", "Default");
+    else if (isThere(folder / "Bookmarks")) add(folder, browser);
     if (found.size() > before) found.back().isDefault = true;
   }
 }

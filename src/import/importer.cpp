@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "importer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <chrono>
 #include <unordered_map>
 
 #include "base/charset.h"
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "formats.h"
 #include "reader_registry.h"
@@ -116,14 +113,16 @@ class Collector : public BookmarkSink {
 }  // namespace
 
 void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& collector) {
-  const base::FileDescriptor fd(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd) throw base::FileError("Не удалось прочитать", input, base::systemReason(errno));
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) throw base::FileError("Не удалось прочитать", input, base::systemReason(errno));
-  if (S_ISDIR(info.st_mode)) return readLinkFolder(input, collector);
-  if (!S_ISREG(info.st_mode)) throw base::FileError("Не удалось прочитать", input, "не обычный файл и не папка");
-  const base::ReadResult head = base::readUpTo(fd.get(), kHeadBytes);
-  if (head.error != 0) throw base::FileError("Не удалось прочитать", input, base::systemReason(head.error));
+  std::error_code error;
+  base::OpenFile file = base::OpenFile::toRead(input, error);
+  base::throwIfFailed(error, "Не удалось прочитать", input);
+  const base::FileStatus status = file.status(error).value_or(base::FileStatus{});
+  base::throwIfFailed(error, "Не удалось прочитать", input);
+  if (status.kind == base::FileKind::Folder) return readLinkFolder(input, collector);
+  if (status.kind != base::FileKind::Regular)
+    throw base::FileError("Не удалось прочитать", input, "не обычный файл и не папка");
+  const base::ReadChunk head = file.read(kHeadBytes);
+  base::throwIfFailed(head.error, "Не удалось прочитать", input);
   for (const auto& reader : fileReaders()) {
     if (reader->recognises(head.bytes)) return reader->read(input, collector);
   }

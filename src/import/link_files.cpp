@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Single link files (Internet shortcuts, freedesktop links, macOS .webloc property lists) and
 // folders of them.
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cstdint>
 #include <memory>
 #include <set>
 #include <utility>
 #include <vector>
 
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "formats.h"
@@ -82,60 +75,6 @@ std::string linkFileTitle(std::string_view rawFileName) {
 
 namespace {
 
-// One folder's entries, read through its descriptor, in the one name order; dot entries kept.
-// Throws base::FileError (shown by name only) when the folder cannot be listed.
-std::vector<base::FolderEntry> entriesAt(int folderFd, const std::filesystem::path& shownAs) {
-  const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-  if (dir == nullptr) {
-    const int error = errno;
-    if (listFd >= 0) ::close(listFd);
-    throw base::FileError("Не удалось прочитать папку", shownAs, base::systemReason(error));
-  }
-  const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
-  std::vector<base::FolderEntry> entries;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir);
-    if (entry == nullptr) {
-      if (errno != 0) throw base::FileError("Не удалось прочитать папку", shownAs, base::systemReason(errno));
-      break;
-    }
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    bool isFolder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-      struct stat info {};
-      isFolder = ::fstatat(folderFd, entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-    }
-    entries.push_back({std::string(name), isFolder});
-  }
-  base::sortInNameOrder(entries, [](const base::FolderEntry& entry) -> const std::string& { return entry.name; });
-  return entries;
-}
-
-enum class LinkFileSize { Fits, TooLarge, NotRegular, Unreadable };
-
-// A file of a folder read whole through the folder's descriptor, up to the shortcut limit.
-LinkFileSize readFileAt(int folderFd, const std::string& name, std::string& bytes, std::string& reason) {
-  const base::FileDescriptor fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat info {};
-  if (!fd || ::fstat(fd.get(), &info) != 0) {
-    reason = base::systemReason(errno);
-    return LinkFileSize::Unreadable;
-  }
-  if (!S_ISREG(info.st_mode)) return LinkFileSize::NotRegular;
-  if (static_cast<std::uint64_t>(info.st_size) > site::kMaxShortcutBytes) return LinkFileSize::TooLarge;
-  base::ReadResult read = base::readUpTo(fd.get(), site::kMaxShortcutBytes + 1);
-  if (read.error != 0) {
-    reason = base::systemReason(read.error);
-    return LinkFileSize::Unreadable;
-  }
-  if (read.bytes.size() > site::kMaxShortcutBytes) return LinkFileSize::TooLarge;
-  bytes = std::move(read.bytes);
-  return LinkFileSize::Fits;
-}
-
 // A link file by its name's extension: one too large to read is named, not counted as a file
 // of another kind.
 bool hasLinkFileExtension(std::string_view name) {
@@ -150,111 +89,143 @@ bool hasLinkFileExtension(std::string_view name) {
   return false;
 }
 
-}  // namespace
+// One folder's entries through its open folder, in the one name order, dot entries kept.
+// Throws base::FileError (shown by name only) when the folder cannot be listed.
+std::vector<base::FolderEntry> entriesOf(const base::OpenFolder& folder, const std::filesystem::path& shownAs) {
+  std::error_code error;
+  std::vector<base::FolderEntry> entries = folder.entries(error);
+  base::throwIfFailed(error, "Не удалось прочитать папку", shownAs);
+  return entries;
+}
 
-void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) {
-  // The walk holds the descriptor of the folder it is in, never a path: the depth of a tree is
-  // not limited by the length of a path. It climbs back through "..", checked to be the folder
-  // it came from (a folder reached through a link has another parent), else opened again
-  // from the top, name by name.
+// The walk over a folder of link files. It holds the folder it is in open, never a path: the
+// depth of a tree is not limited by the length of a path. It climbs back through "..", checked
+// to be the folder it came from (a folder reached through a link has another parent), else
+// opened again from the top, name by name.
+class LinkFolderWalk {
+ public:
+  LinkFolderWalk(const std::filesystem::path& top, BookmarkSink& sink) : top_(top), sink_(sink) {
+    std::error_code error;
+    topFolder_ = base::OpenFolder::open(top, error);
+    const std::optional<base::FileStatus> status = topFolder_ ? topFolder_.status(error) : std::nullopt;
+    base::throwIfFailed(error, "Не удалось прочитать папку", top);
+    seen_.insert(status->identity);
+    levels_.push_back({{}, status->identity, entriesOf(topFolder_, top)});
+  }
+
+  void run() {
+    while (!levels_.empty()) {
+      Level& level = levels_.back();
+      if (level.next == level.entries.size()) {
+        if (levels_.size() == 1) return;
+        sink_.endFolder();
+        climb();
+        continue;
+      }
+      const base::FolderEntry& entry = level.entries[level.next++];
+      if (entry.isFolder) {
+        enter(entry.name);
+      } else {
+        readFile(entry.name);
+      }
+    }
+  }
+
+ private:
   struct Level {
     std::string name;  // as the file system holds it; empty for the top
-    dev_t device = 0;
-    ino_t inode = 0;
+    base::FileIdentity identity;
     std::vector<base::FolderEntry> entries;
     std::size_t next = 0;
   };
-  const auto shownPath = [&top](const std::vector<Level>& levels) {
-    std::filesystem::path path = top;
-    for (std::size_t i = 1; i < levels.size(); ++i) path = base::joinPath(path, levels[i].name);
+
+  const base::OpenFolder& here() const { return levels_.size() == 1 ? topFolder_ : below_; }
+
+  std::filesystem::path shownPath() const {
+    std::filesystem::path path = top_;
+    for (std::size_t i = 1; i < levels_.size(); ++i) path = base::joinPath(path, levels_[i].name);
     return path;
-  };
-  std::set<std::pair<dev_t, ino_t>> seen;  // folders linked into themselves are read once
-  base::FileDescriptor topFd(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  struct stat info {};
-  if (!topFd || ::fstat(topFd.get(), &info) != 0)
-    throw base::FileError("Не удалось прочитать папку", top, base::systemReason(errno));
-  seen.emplace(info.st_dev, info.st_ino);
-  std::vector<Level> levels;
-  levels.push_back({{}, info.st_dev, info.st_ino, entriesAt(topFd.get(), top)});
-  base::FileDescriptor here;  // the folder of levels.back(), below the top
-  const auto hereFd = [&] { return levels.size() == 1 ? topFd.get() : here.get(); };
+  }
 
-  const auto climb = [&] {
-    levels.pop_back();
-    if (levels.size() == 1) {
-      here = base::FileDescriptor();
+  // Goes into a folder of the one the walk is in, unless it cannot be read or was read before
+  // (a folder linked into itself is read once).
+  void enter(const std::string& name) {
+    std::error_code error;
+    base::OpenFolder folder = here().openFolder(name, error);
+    const std::optional<base::FileStatus> status = folder ? folder.status(error) : std::nullopt;
+    if (!status) {
+      sink_.skipped(name, "папка не читается: " + base::systemReason(error));
       return;
     }
-    base::FileDescriptor parent(::openat(here.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat parentInfo {};
-    if (parent && ::fstat(parent.get(), &parentInfo) == 0 && parentInfo.st_dev == levels.back().device &&
-        parentInfo.st_ino == levels.back().inode) {
-      here = std::move(parent);
+    if (!seen_.insert(status->identity).second) return;
+    std::vector<base::FolderEntry> entries;
+    try {
+      entries = entriesOf(folder, base::joinPath(shownPath(), name));
+    } catch (const base::FileError& unreadable) {
+      sink_.skipped(name, "папка не читается: " + unreadable.reason());
       return;
     }
-    here = base::FileDescriptor(::dup(topFd.get()));
-    for (std::size_t i = 1; i < levels.size() && here; ++i) {
-      here = base::FileDescriptor(::openat(here.get(), levels[i].name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    }
-    if (!here) throw base::FileError("Не удалось прочитать папку", shownPath(levels), base::systemReason(errno));
-  };
+    sink_.beginFolder(name);
+    levels_.push_back({name, status->identity, std::move(entries)});
+    below_ = std::move(folder);
+  }
 
-  while (!levels.empty()) {
-    Level& level = levels.back();
-    if (level.next == level.entries.size()) {
-      if (levels.size() == 1) return;
-      sink.endFolder();
-      climb();
-      continue;
+  // Back to the folder the current one was entered from.
+  void climb() {
+    levels_.pop_back();
+    if (levels_.size() == 1) {
+      below_ = base::OpenFolder();
+      return;
     }
-    const base::FolderEntry& entry = level.entries[level.next++];
-    if (entry.isFolder) {
-      base::FileDescriptor folder(::openat(hereFd(), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      struct stat folderInfo {};
-      if (!folder || ::fstat(folder.get(), &folderInfo) != 0) {
-        sink.skipped(entry.name, "папка не читается: " + base::systemReason(errno));
-        continue;
-      }
-      if (!seen.emplace(folderInfo.st_dev, folderInfo.st_ino).second) continue;
-      std::vector<base::FolderEntry> entries;
-      try {
-        entries = entriesAt(folder.get(), base::joinPath(shownPath(levels), entry.name));
-      } catch (const base::FileError& unreadable) {
-        sink.skipped(entry.name, "папка не читается: " + unreadable.reason());
-        continue;
-      }
-      sink.beginFolder(entry.name);
-      std::string name = entry.name;
-      levels.push_back({std::move(name), folderInfo.st_dev, folderInfo.st_ino, std::move(entries)});
-      here = std::move(folder);
-      continue;
+    std::error_code error;
+    base::OpenFolder parent = below_.parent(error);
+    const std::optional<base::FileStatus> status = parent ? parent.status(error) : std::nullopt;
+    if (status && status->identity == levels_.back().identity) {
+      below_ = std::move(parent);
+      return;
     }
-    std::string bytes, reason;
-    switch (readFileAt(hereFd(), entry.name, bytes, reason)) {
-      case LinkFileSize::Unreadable:
-        sink.skipped(linkFileTitle(entry.name), "не читается: " + reason);
-        continue;
-      case LinkFileSize::TooLarge:
-        if (hasLinkFileExtension(entry.name)) {
-          sink.skipped(linkFileTitle(entry.name), "файл больше 1 МиБ");
+    below_ = topFolder_.again(error);
+    for (std::size_t i = 1; i < levels_.size() && below_; ++i) below_ = below_.openFolder(levels_[i].name, error);
+    base::throwIfFailed(error, "Не удалось прочитать папку", shownPath());
+  }
+
+  void readFile(const std::string& name) {
+    const base::FileRead file = here().readFile(name, site::kMaxShortcutBytes);
+    switch (file.problem) {
+      case base::ReadProblem::Unreadable:
+        sink_.skipped(linkFileTitle(name), "не читается: " + file.reason());
+        return;
+      case base::ReadProblem::TooLarge:
+        if (hasLinkFileExtension(name)) {
+          sink_.skipped(linkFileTitle(name), "файл больше 1 МиБ");
         } else {
-          sink.passedOver();
+          sink_.passedOver();
         }
-        continue;
-      case LinkFileSize::NotRegular:
-        sink.passedOver();
-        continue;
-      case LinkFileSize::Fits:
+        return;
+      case base::ReadProblem::NotRegularFile:
+        sink_.passedOver();
+        return;
+      case base::ReadProblem::None:
         break;
     }
-    const LinkFile link = readLinkFile(bytes);
+    const LinkFile link = readLinkFile(file.bytes);
     if (!link.known) {
-      sink.passedOver();
-      continue;
+      sink_.passedOver();
+      return;
     }
-    sink.bookmark(linkFileTitle(entry.name), link.address);
+    sink_.bookmark(linkFileTitle(name), link.address);
   }
-}
+
+  std::filesystem::path top_;
+  BookmarkSink& sink_;
+  base::OpenFolder topFolder_;
+  base::OpenFolder below_;  // the folder of levels_.back(), below the top
+  std::vector<Level> levels_;
+  std::set<base::FileIdentity> seen_;
+};
+
+}  // namespace
+
+void readLinkFolder(const std::filesystem::path& top, BookmarkSink& sink) { LinkFolderWalk(top, sink).run(); }
 
 }  // namespace trevanto::import

@@ -2,7 +2,6 @@
 #include "places_reader.h"
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,14 +12,17 @@
 #include <vector>
 
 #include "base/file_error.h"
+#include "base/private_folder.h"
 #include "formats.h"
-#include "private_folder.h"
 #include "tree_walk.h"
 
 namespace trevanto::import {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The private copies of a places database: "trevanto-import-PID-XXXXXX" under the temporary folder.
+constexpr std::string_view kPrivateFolderPrefix = "trevanto-import-";
 
 constexpr int kBookmark = 1;
 constexpr int kFolder = 2;
@@ -112,7 +114,8 @@ void copyInto(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
-  const PrivateFolder copy({"places.sqlite", "places.sqlite-wal", "places.sqlite-shm", "places.sqlite-journal"});
+  const base::PrivateFolder copy(kPrivateFolderPrefix,
+                                 {"places.sqlite", "places.sqlite-wal", "places.sqlite-shm", "places.sqlite-journal"});
   const fs::path database = copy.path() / "places.sqlite";
   copyInto(path, database);
   const fs::path wal = path.string() + "-wal";

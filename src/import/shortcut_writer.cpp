@@ -1,20 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "shortcut_writer.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
 
 #include "address/address_identity.h"
 #include "base/charset.h"
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
+#include "base/process.h"
 #include "base/folder_order.h"
 #include "base/text.h"
 #include "safe_names.h"
@@ -26,24 +20,6 @@ namespace trevanto::import {
 namespace {
 
 bool isEdgeJunk(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-// Puts the temporary file in place under name unless something stands there: 0, EEXIST, or
-// the errno of the failure.
-int placeWithoutReplacing(int dirFd, const char* temporary, const char* name) {
-  if (::renameat2(dirFd, temporary, dirFd, name, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
-  // A file system that cannot rename without replacing: a hard link cannot replace either.
-  if (::linkat(dirFd, temporary, dirFd, name, 0) == 0) {
-    ::unlinkat(dirFd, temporary, 0);
-    return 0;
-  }
-  if (errno == EEXIST) return EEXIST;
-  // Nor has hard links (FAT): look, then rename.
-  struct stat info {};
-  if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  if (::renameat(dirFd, temporary, dirFd, name) != 0) return errno;
-  return 0;
-}
 
 // The temporary file of an import, ".trevanto-import-PID[-N].tmp": with the collection locked,
 // one found is what a killed import left.
@@ -91,15 +67,14 @@ CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : co
   std::error_code error;
   std::filesystem::create_directories(collection, error);
   if (error) throw base::FileError("Не удалось создать папку", collection, error.message());
-  fd_ = base::FileDescriptor(::open(collection.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd_) throw base::FileError("Не удалось открыть папку", collection, base::systemReason(errno));
+  folder_ = base::OpenFolder::open(collection, error);
+  base::throwIfFailed(error, "Не удалось открыть папку", collection);
   // One import at a time per collection: a second would find none of the first one's
   // shortcuts and write every bookmark again under a numbered name.
-  if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK)
-      throw base::FileError("Папка ярлыков занята", collection, "в неё уже добавляет закладки другой импорт");
-    throw base::FileError("Не удалось открыть папку", collection, base::systemReason(errno));
-  }
+  error = folder_.tryLock();
+  if (error == std::errc::resource_unavailable_try_again)
+    throw base::FileError("Папка ярлыков занята", collection, "в неё уже добавляет закладки другой импорт");
+  base::throwIfFailed(error, "Не удалось открыть папку", collection);
   for (base::FolderEntry& entry : base::listFolder(collection, base::DotFolders::Listed)) {
     std::string key = foldCase(entry.name);
     topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
@@ -125,7 +100,7 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
     const std::filesystem::path folder = base::joinPath(collection_, made.name);
     for (const base::FolderEntry& entry : base::listFolder(folder, base::DotFolders::Listed)) {
       if (!entry.isFolder && isImportLeftover(entry.name)) {
-        ::unlink(base::joinPath(folder, entry.name).c_str());
+        base::removeFile(base::joinPath(folder, entry.name));
         continue;
       }
       made.names.insert(foldCase(entry.name));
@@ -140,57 +115,53 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
 }
 
 void CollectionWriter::openForWriting(Section& section) {
-  if (section.fd) return;
+  if (section.folder) return;
   const std::filesystem::path folder = base::joinPath(collection_, section.name);
   if (!section.exists) {
-    if (::mkdirat(fd_.get(), section.name.c_str(), 0777) != 0 && errno != EEXIST)
-      throw base::FileError("Не удалось создать папку раздела", folder, base::systemReason(errno));
+    if (const std::error_code error = folder_.makeFolder(section.name); error != std::errc::file_exists)
+      base::throwIfFailed(error, "Не удалось создать папку раздела", folder);
     section.exists = true;
     topNames_.emplace(foldCase(section.name), TopEntry{section.name, true});
   }
-  section.fd = base::FileDescriptor(::openat(fd_.get(), section.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!section.fd) throw base::FileError("Не удалось открыть папку раздела", folder, base::systemReason(errno));
+  std::error_code error;
+  section.folder = folder_.openFolder(section.name, error);
+  base::throwIfFailed(error, "Не удалось открыть папку раздела", folder);
 }
 
 bool CollectionWriter::writeNew(Section& section, const std::string& fileName, std::string_view bytes,
                                 std::int64_t added) {
-  const auto fail = [&](int error) {
-    throw base::FileError("Не удалось записать ярлык",
-                          base::joinPath(base::joinPath(collection_, section.name), fileName),
-                          base::systemReason(error));
+  const auto failIf = [&](const std::error_code& error) {
+    base::throwIfFailed(error, "Не удалось записать ярлык",
+                        base::joinPath(base::joinPath(collection_, section.name), fileName));
   };
   // One temporary name, used again for every shortcut: a new name for each costs the file
   // system far more than the write itself. Taken (by a run that was killed, say), another.
-  int fd = -1;
+  base::OpenFile file;
   for (;;) {
-    const std::string& temporary = temporaryName();
-    fd = ::openat(section.fd.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd >= 0) break;
-    if (errno != EEXIST) fail(errno);
+    std::error_code error;
+    file = section.folder.createNew(temporaryName(), error);
+    if (file) break;
+    if (error != std::errc::file_exists) failIf(error);
     ++temporaryCounter_;
     temporaryName_.clear();
   }
   const std::string& temporary = temporaryName_;
-  base::FileDescriptor file(fd);
-  int error = base::writeAll(fd, bytes);
-  if (error == 0 && added > 0) {
-    // When the bookmark was saved, so that a file manager sorts the collection by it; the name
-    // it is renamed to keeps it.
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(added), 0}};
-    if (::futimens(fd, times) != 0) error = errno;
-  }
-  if (const int closeError = file.close(); error == 0) error = closeError;
-  if (error == 0) error = placeWithoutReplacing(section.fd.get(), temporary.c_str(), fileName.c_str());
-  if (error != 0) ::unlinkat(section.fd.get(), temporary.c_str(), 0);
-  if (error == EEXIST) return false;
-  if (error != 0) fail(error);
+  std::error_code error = file.write(bytes);
+  // When the bookmark was saved, so that a file manager sorts the collection by it; the name
+  // it is renamed to keeps it.
+  if (!error && added > 0) error = file.setModifiedTime(added);
+  if (const std::error_code closeError = file.close(); !error) error = closeError;
+  if (!error) error = section.folder.placeWithoutReplacing(temporary, fileName);
+  if (error) section.folder.removeFile(temporary);
+  if (error == std::errc::file_exists) return false;
+  failIf(error);
   return true;
 }
 
 const std::string& CollectionWriter::temporaryName() {
   if (temporaryName_.empty()) {
     temporaryName_ = ".trevanto-import-";
-    temporaryName_ += std::to_string(::getpid());
+    temporaryName_ += std::to_string(base::currentProcessId());
     if (temporaryCounter_ > 0) {
       temporaryName_ += '-';
       temporaryName_ += std::to_string(temporaryCounter_);

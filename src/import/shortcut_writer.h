@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "base/posix/file_descriptor.h"
+#include "base/files.h"
 
 namespace trevanto::import {
 
@@ -50,7 +50,7 @@ class CollectionWriter {
  private:
   struct Section {
     std::string name;         // the folder's name as it stands
-    base::FileDescriptor fd;  // opened when the first shortcut is written
+    base::OpenFolder folder;  // opened when the first shortcut is written
     bool exists = false;
     std::unordered_set<std::string> addresses;  // addressIdentity of its shortcuts' page addresses
     std::unordered_set<std::string> names;      // folded names of everything in it
@@ -62,7 +62,7 @@ class CollectionWriter {
   bool writeNew(Section& section, const std::string& fileName, std::string_view bytes, std::int64_t added);
 
   std::filesystem::path collection_;
-  base::FileDescriptor fd_;
+  base::OpenFolder folder_;
   struct TopEntry {
     std::string name;  // as it stands, letter case included
     bool isFolder = false;

@@ -18,7 +18,7 @@
 #include "import/charset.h"
 #include "import/formats.h"
 #include "import/importer.h"
-#include "import/private_folder.h"
+#include "base/private_folder.h"
 #include "recording_sink.h"
 #include "test_support.h"
 
@@ -180,12 +180,12 @@ TEST_F(HostileImportTest, folderInputDeeperThanAnyPath_everyLevelReachedTooLarge
 TEST(PrivateFolderTest, removedWhenTheProgramIsEndedBySignal_andLeftoversOfGoneProcessesByTheNext) {
   const TempFolder root;
   // A folder of a process that is gone, and one of a process that runs (this one).
-  fs::create_directories(root.path() / (PrivateFolder::namePrefix(999999999) + "abcdef"));
-  fs::create_directories(root.path() / (PrivateFolder::namePrefix(::getpid()) + "ghijkl"));
+  fs::create_directories(root.path() / (trevanto::base::PrivateFolder::namePrefix("trevanto-import-", 999999999) + "abcdef"));
+  fs::create_directories(root.path() / (trevanto::base::PrivateFolder::namePrefix("trevanto-import-", ::getpid()) + "ghijkl"));
   const pid_t child = ::fork();
   if (child == 0) {
     ::setenv("TMPDIR", root.path().c_str(), 1);
-    const PrivateFolder folder({"places.sqlite", "places.sqlite-wal"});
+    const trevanto::base::PrivateFolder folder("trevanto-import-", {"places.sqlite", "places.sqlite-wal"});
     const int fd = ::open((folder.path() / "places.sqlite").c_str(), O_WRONLY | O_CREAT, 0600);
     (void)!::write(fd, "copy", 4);
     ::close(fd);
@@ -197,7 +197,7 @@ TEST(PrivateFolderTest, removedWhenTheProgramIsEndedBySignal_andLeftoversOfGoneP
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(root.path())) left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left, std::vector<std::string>{PrivateFolder::namePrefix(::getpid()) + "ghijkl"});
+  EXPECT_EQ(left, std::vector<std::string>{trevanto::base::PrivateFolder::namePrefix("trevanto-import-", ::getpid()) + "ghijkl"});
 }
 
 }  // namespace
