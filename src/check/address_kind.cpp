@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "address_kind.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+
+#include "base/network.h"
 
 namespace trevanto::check {
 namespace {
@@ -42,30 +41,17 @@ AddressKind kindOfV6(const std::uint8_t* a) {
   return AddressKind::Public;
 }
 
-}  // namespace
-
-AddressKind kindOfAddress(const sockaddr* address) {
-  if (address == nullptr) return AddressKind::Reserved;
-  if (address->sa_family == AF_INET) {
-    sockaddr_in v4{};
-    std::memcpy(&v4, address, sizeof v4);
-    return kindOfV4(reinterpret_cast<const std::uint8_t*>(&v4.sin_addr));
-  }
-  if (address->sa_family == AF_INET6) {
-    sockaddr_in6 v6{};
-    std::memcpy(&v6, address, sizeof v6);
-    return kindOfV6(v6.sin6_addr.s6_addr);
-  }
-  return AddressKind::Reserved;
+AddressKind kindOfIp(const std::optional<base::IpAddress>& address) {
+  if (!address) return AddressKind::Reserved;
+  return address->isV6 ? kindOfV6(address->bytes.data()) : kindOfV4(address->bytes.data());
 }
 
+}  // namespace
+
+AddressKind kindOfAddress(const sockaddr* address) { return kindOfIp(base::ipAddressOf(address)); }
+
 AddressKind kindOfAddress(std::string_view text) {
-  std::string copy(text.substr(0, text.find('%')));  // without a zone ("fe80::1%eth0")
-  in_addr v4{};
-  if (::inet_pton(AF_INET, copy.c_str(), &v4) == 1) return kindOfV4(reinterpret_cast<const std::uint8_t*>(&v4));
-  in6_addr v6{};
-  if (::inet_pton(AF_INET6, copy.c_str(), &v6) == 1) return kindOfV6(v6.s6_addr);
-  return AddressKind::Reserved;
+  return kindOfIp(base::parseIpAddress(text.substr(0, text.find('%'))));  // without a zone ("fe80::1%eth0")
 }
 
 bool mayRedirect(AddressKind from, AddressKind to) {

@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "check_run.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <unordered_set>
 
-#include "base/posix/file_descriptor.h"
 #include "base/file_error.h"
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "base/whole_files.h"
 #include "site/page_format.h"
@@ -30,20 +24,22 @@ UnixTime systemNow() {
 }
 
 // The export folder, created when absent, locked against a second check of the same site.
-base::FileDescriptor openExportFolder(const std::filesystem::path& folder) {
-  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + base::systemReason(errno));
+base::OpenFolder openExportFolder(const std::filesystem::path& folder) {
+  if (const std::error_code error = base::makeFolder(folder); error && error != std::errc::file_exists) {
+    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + base::systemReason(error));
   }
-  base::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd) throw CheckError("Папка " + quoted(folder) + " недоступна: " + base::systemReason(errno));
-  if (::access(folder.c_str(), W_OK) != 0) {
-    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + base::systemReason(errno));
+  std::error_code error;
+  base::OpenFolder opened = base::OpenFolder::open(folder, error);
+  if (error) throw CheckError("Папка " + quoted(folder) + " недоступна: " + base::systemReason(error));
+  if (error = base::canWriteInto(folder); error) {
+    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + base::systemReason(error));
   }
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw CheckError("Ссылки сайта уже проверяются: папка " + quoted(folder) + " занята");
-    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + base::systemReason(errno));
+  if (error = opened.tryLock(); error) {
+    if (error == std::errc::resource_unavailable_try_again)
+      throw CheckError("Ссылки сайта уже проверяются: папка " + quoted(folder) + " занята");
+    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + base::systemReason(error));
   }
-  return fd;
+  return opened;
 }
 
 // Temporary files of a check killed while it saved; the check holds the folder's lock.
@@ -52,7 +48,7 @@ void removeLeftovers(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
     for (std::string_view file : {kHistoryFileName, kHealthPageName, kHealthScriptName}) {
-      if (base::isTemporaryFileFor(name, file)) ::unlink(entry.path().c_str());
+      if (base::isTemporaryFileFor(name, file)) base::removeFile(entry.path());
     }
   }
 }
@@ -116,19 +112,20 @@ CheckReport runCheck(const CheckRequest& request) {
   const auto clock = request.clock ? request.clock : std::function<UnixTime()>(systemNow);
   const auto started = SteadyClock::now();
   try {
-    struct stat info {};
-    if (::stat(request.siteFolder.c_str(), &info) != 0) {
-      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + base::systemReason(errno));
+    std::error_code error;
+    const std::optional<base::FileStatus> site = base::fileStatus(request.siteFolder, error);
+    if (!site) {
+      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + base::systemReason(error));
     }
-    if (!S_ISDIR(info.st_mode)) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
+    if (site->kind != base::FileKind::Folder) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
     const SiteLinks links = readSiteLinks(request.siteFolder);
     const std::filesystem::path menu = base::joinPath(request.siteFolder, site::kMenuPageName);
-    if (links.sections.empty() && ::stat(menu.c_str(), &info) != 0) {
+    if (links.sections.empty() && !base::fileStatus(menu, error)) {
       throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет ни меню " + quoted(menu) +
                        ", ни страниц разделов");
     }
     const std::filesystem::path folder = base::joinPath(request.siteFolder, site::kExportFolderName);
-    const base::FileDescriptor lock = openExportFolder(folder);
+    const base::OpenFolder lock = openExportFolder(folder);
     removeLeftovers(folder);
     const std::filesystem::path historyFile = base::joinPath(folder, kHistoryFileName);
     LinkHistory history = readHistory(historyFile);

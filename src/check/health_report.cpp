@@ -4,6 +4,7 @@
 #include <ctime>
 #include <unordered_set>
 
+#include "base/process.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::check {
@@ -19,8 +20,9 @@ const LinkRecord* recordOf(const LinkHistory& history, const std::string& identi
 // a reader elsewhere can tell: "2026-12-08 21:15 MSK (UTC+03:00)".
 std::string localTime(UnixTime time) {
   const auto seconds = static_cast<std::time_t>(time);
-  std::tm parts{};
-  if (::localtime_r(&seconds, &parts) == nullptr) return isoTime(time);
+  const std::optional<std::tm> local = base::localTimeParts(seconds);
+  if (!local) return isoTime(time);
+  const std::tm& parts = *local;
   char text[64];
   std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &parts);
   std::string shown(text, length);

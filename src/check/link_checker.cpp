@@ -2,7 +2,6 @@
 #include "link_checker.h"
 
 #include <curl/curl.h>
-#include <sys/socket.h>
 
 #include <cerrno>
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <unordered_map>
 
 #include "address_kind.h"
+#include "base/network.h"
 #include "base/text.h"
 
 namespace trevanto::check {
@@ -133,7 +133,7 @@ curl_socket_t onOpenSocket(void* user, curlsocktype purpose, curl_sockaddr* addr
     transfer->refusedInward = true;
     return CURL_SOCKET_BAD;
   }
-  return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  return static_cast<curl_socket_t>(base::openSocket(address->family, address->socktype, address->protocol));
 }
 
 // Before each request, on a new or a kept-alive connection, with the address it is connected to:

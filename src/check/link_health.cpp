@@ -14,6 +14,7 @@
 
 #include "address/address_identity.h"
 #include "base/file_error.h"
+#include "base/process.h"
 
 namespace trevanto::check {
 namespace {
@@ -69,10 +70,10 @@ void recordOutcome(LinkRecord& record, const Outcome& outcome, UnixTime now) {
 
 std::string isoTime(UnixTime time) {
   const auto seconds = static_cast<std::time_t>(time);
-  std::tm parts{};
-  if (::gmtime_r(&seconds, &parts) == nullptr) return {};
+  const std::optional<std::tm> parts = base::utcTimeParts(seconds);
+  if (!parts) return {};
   char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &*parts);
   return std::string(text, length);
 }
 
@@ -95,7 +96,7 @@ UnixTime parseIsoTime(std::string_view text) {
   parts.tm_mon -= 1;
   // A day past a month's end moves on into the next, but never past the last year written.
   constexpr UnixTime kYear10000 = 253'402'300'800;
-  const auto time = static_cast<UnixTime>(::timegm(&parts));
+  const auto time = static_cast<UnixTime>(base::utcTimeOf(parts));
   return time < kYear10000 ? time : 0;
 }
 

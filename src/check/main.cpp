@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 // trevanto-check: which links of a site still answer, for a person at a terminal and for a timer.
-#include <unistd.h>
-
 #include <charconv>
-#include <csignal>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -11,6 +8,7 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/process.h"
 #include "check/check_run.h"
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
 #include "settings/saved_folders.h"
@@ -35,10 +33,6 @@ constexpr const char* kUsage =
     "Ctrl-C stops the check and keeps what it found. Exit status: 0 when the links were\n"
     "checked (dead links are no error), 1 when the site could not be checked (the reason on\n"
     "standard error), 2 on wrong usage.\n";
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void onStopSignal(int signal) { stopSignal = signal; }
 
 // "90", "90s", "20m", "2h" as milliseconds; nothing when it is none of these or not positive.
 std::optional<std::chrono::milliseconds> parseDuration(std::string_view text) {
@@ -88,16 +82,12 @@ int main(int argc, char** argv) {
     request.siteFolder = positional.front();
   }
 
-  struct sigaction action {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  request.stopRequested = [] { return stopSignal != 0; };
+  base::catchStopRequests();
+  request.stopRequested = [] { return base::stopRequested(); };
 
   // The progress line only where a person watches it.
   bool progressShown = false;
-  if (::isatty(STDERR_FILENO) == 1) {
+  if (base::standardErrorIsTerminal()) {
     request.onProgress = [&progressShown](const check::CheckProgress& progress) {
       std::string line = "\rПроверено " + std::to_string(progress.done) + " из " + std::to_string(progress.total) +
                          ", не отвечают " + std::to_string(progress.failing);
