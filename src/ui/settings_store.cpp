@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "settings_store.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +10,8 @@
 #include <system_error>
 
 #include "base/file_error.h"
+#include "base/files.h"
+#include "base/process.h"
 #include "list_controls.h"
 #include "settings/settings_file.h"
 
@@ -29,11 +29,15 @@ QString writeFailureReason(const QString& fileName) {
   if (error) return systemText(error.value());
   if (QFileInfo(fileName).isDir()) return systemText(EISDIR);
   // The store is written as a new file beside the old one, then renamed over it.
-  QByteArray probe = QFile::encodeName(fileName + QStringLiteral(".XXXXXX"));
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return systemText(errno);
-  ::close(fd);
-  ::unlink(probe.constData());
+  const std::filesystem::path probe =
+      toFsPath(fileName + QStringLiteral(".") + QString::number(base::currentProcessId()) + QStringLiteral(".probe"));
+  base::OpenFile made = base::OpenFile::createNew(probe, error);
+  if (made) {
+    made.close();
+    base::removeFile(probe);
+  } else if (error != std::errc::file_exists) {  // one left by a program killed meanwhile says nothing
+    return QString::fromLocal8Bit(base::systemReason(error));
+  }
   return QStringLiteral("файл не удалось записать");
 }
 
