@@ -18,6 +18,7 @@
 
 #include "base/charset.h"
 #include "base/file_error.h"
+#include "base/process.h"
 #include "base/text.h"
 #include "export_file.h"
 #include "formats.h"
@@ -85,7 +86,7 @@ std::int64_t parseAdded(std::string_view text) {
   }
   parts.tm_year -= 1900;
   parts.tm_mon -= 1;
-  return static_cast<std::int64_t>(::timegm(&parts)) - offset;
+  return static_cast<std::int64_t>(base::utcTimeOf(parts)) - offset;
 }
 
 // An attribute's value: its text, an entity reference in it left out rather than expanded.
