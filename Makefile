@@ -40,7 +40,8 @@ bench: deps
 
 # The pages in headless Chromium, on a site built from the sample collection: the start page's
 # search, the bookmark file, the one-page view (keys, dark scheme, axe-core), the frame set and the
-# title band's search; then the pages timed over 100 000 links (installs chromium, npm, and from npm
+# title band's search, export/collection.html; then the pages timed over 100 000 links: a word, a
+# number and a one-letter query, collection.html opened (installs chromium, npm, and from npm
 # puppeteer-core and axe-core into the build folder, for this check only).
 check-browser: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target trevanto-convert trevanto_templates
