@@ -17,10 +17,15 @@ run() {  # run EXPECTED_STATUS PROGRAM ARGS...: prints the output, checks the st
 for program in "$@"; do
   name=$(basename "$program")
   [ "$(run 0 "$program" --version)" = "$name 1.0.0" ] || fail "$name --version"
+  [ "$(run 0 "$program" -v)" = "$name 1.0.0" ] || fail "$name -v"
   output=$(run 0 "$program" --help)
   grep -qi "usage:.*$name" <<<"$output" || fail "$name --help prints no usage"
+  grep -q -- "-v, --version" <<<"$output" || fail "$name --help does not name -v"
+  run 0 "$program" -h | grep -qi "usage:.*$name" || fail "$name -h prints no usage"
+  # Every program says it in the same words, then its usage.
   output=$(run 2 "$program" --no-such-option)
-  grep -q "no-such-option" <<<"$output" || fail "$name does not name the unknown option"
+  [ "$(head -n 1 <<<"$output")" = "$name: unknown option --no-such-option" ] || fail "$name: unknown option: $output"
+  grep -qi "usage:.*$name" <<<"$output" || fail "$name shows no usage after an unknown option"
 done
 for program in "$@"; do
   [ "$(basename "$program")" = trevanto ] || continue

@@ -35,7 +35,7 @@ std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
       std::cout << usage_;
       return kExitDone;
     }
-    if (arg == "--version") {
+    if (arg == "--version" || arg == "-v") {
       std::cout << program_ << " " TREVANTO_VERSION "\n";
       return kExitDone;
     }

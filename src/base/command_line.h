@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// How every program without a window starts: the user's locale, --help and --version, options
+// How every program without a window starts: the user's locale, -h/--help and -v/--version, options
 // as "--name value" or "--name=value", "--" ending the options, and the exit codes.
 #pragma once
 
@@ -35,7 +35,8 @@ class CommandLine {
   // The last value given to an option, or nothing.
   std::optional<std::string> value(std::string_view name) const;
 
-  // Prints "program: message" and the usage to standard error; returns kExitWrongUsage.
+  // Prints "program: message" and the usage to standard error; returns kExitWrongUsage. An option
+  // it does not know: "program: unknown option --name", the same in every program.
   int usageError(std::string_view message) const;
   // Prints "program: message" to standard error; returns kExitFailed.
   int failure(std::string_view message) const;

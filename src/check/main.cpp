@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "                       the next check goes on where this one stopped\n"
     "  --settings           check the site folder the window (trevanto) last saved\n"
     "  -h, --help           print this help and exit\n"
-    "  --version            print the version and exit\n"
+    "  -v, --version        print the version and exit\n"
     "\n"
     "Ctrl-C stops the check and keeps what it found. Exit status: 0 when the links were\n"
     "checked (dead links are no error), 1 when the site could not be checked (the reason on\n"

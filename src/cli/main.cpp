@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "  --settings       SOURCE and SITE are the folders the window (trevanto) last saved;\n"
     "                   --nested is on when its item \"Вложенные папки — разделы\" was checked\n"
     "  -h, --help       print this help and exit\n"
-    "  --version        print the version and exit\n"
+    "  -v, --version    print the version and exit\n"
     "\n"
     "Exit status: 0 when done, 1 when the run failed (the reason on standard error),\n"
     "2 on wrong usage.\n";

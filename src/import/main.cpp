@@ -31,8 +31,8 @@ constexpr const char* kUsage =
     "                   and its kin, the Chromium family; snap and flatpak homes included)\n"
     "  --list-browsers  print those profiles (browser, profile, folder, bookmarks), write nothing\n"
     "  --settings       SOURCE is the source folder the window (trevanto) last saved\n"
-    "  --help           this text\n"
-    "  --version        the program's version\n";
+    "  -h, --help       print this help and exit\n"
+    "  -v, --version    print the version and exit\n";
 
 // Prints every profile found: browser, name, folder and how many bookmarks, tab-separated.
 int listBrowsers() {

@@ -140,8 +140,14 @@ void ImportWindow::listProfiles(std::vector<import::BrowserProfile> profiles, st
 }
 
 void ImportWindow::chooseFile() {
-  const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Файл закладок"), QDir::homePath());
-  if (!file.isEmpty()) addFile(toFsPath(file));
+  // Qt's own dialog, dot folders shown: browsers keep their profiles in ~/.mozilla, ~/.config ...
+  QFileDialog dialog(this, QStringLiteral("Файл закладок"), QDir::homePath());
+  dialog.setObjectName(QStringLiteral("BookmarkFileDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setFilter(dialog.filter() | QDir::Hidden);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  addFile(toFsPath(dialog.selectedFiles().front()));
 }
 
 bool ImportWindow::addFile(const std::filesystem::path& file) {

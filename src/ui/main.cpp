@@ -9,6 +9,7 @@
 
 #include "message_box.h"
 #include "osnova.h"
+#include "qt_texts.h"
 
 namespace {
 
@@ -60,14 +61,26 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
   parser.addOption(version);
   acceptQtOptions(parser);
 
-  if (!parser.parse(arguments)) {
-    std::fprintf(stderr, "trevanto: %s\nTry 'trevanto --help'.\n", parser.errorText().toLocal8Bit().constData());
+  // Wrong usage as every program of the package says it: "trevanto: MESSAGE", then the usage.
+  const auto usageError = [](const QString& message) {
+    std::fprintf(stderr, "trevanto: %s\n%s", message.toLocal8Bit().constData(), kUsage);
     return kWrongUsage;
+  };
+  if (!parser.parse(arguments)) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) return usageError(parser.errorText());
+    // The option as it was typed, dashes and all.
+    QString typed = unknown.front();
+    for (const QString& argument : arguments.mid(1)) {
+      if (argument.startsWith(QLatin1Char('-')) && argument.section(QLatin1Char('='), 0, 0).endsWith(QLatin1Char('-') + typed)) {
+        typed = argument.section(QLatin1Char('='), 0, 0);
+        break;
+      }
+    }
+    return usageError(QStringLiteral("unknown option ") + typed);
   }
   if (!parser.positionalArguments().isEmpty()) {
-    std::fprintf(stderr, "trevanto: takes no arguments: %s\nTry 'trevanto --help'.\n",
-                 parser.positionalArguments().join(QLatin1Char(' ')).toLocal8Bit().constData());
-    return kWrongUsage;
+    return usageError(QStringLiteral("takes no arguments: ") + parser.positionalArguments().join(QLatin1Char(' ')));
   }
   if (parser.isSet(help)) {
     std::fputs(kUsage, stdout);
@@ -88,6 +101,7 @@ int main(int argc, char** argv) {
   if (const std::optional<int> exitCode = handleCommandLine(argc, argv)) return *exitCode;
 
   QApplication application(argc, argv);
+  trevanto::ui::installQtTexts();
 
   trevanto::ui::Osnova window;
   QApplication::setWindowIcon(window.windowIcon());

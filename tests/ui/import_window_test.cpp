@@ -4,15 +4,19 @@
 // the source side brought up to date; the settings reader the programs share with the window.
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "import/importer.h"
 #include "import_window.h"
 #include "message_box.h"
+#include "qt_texts.h"
 #include "settings/saved_folders.h"
 #include "settings_store.h"
 #include "support/browser_home.h"
@@ -83,6 +87,31 @@ TEST_F(ImportWindowTest, profilesListedCheckedWithTheirCounts_unknownFileRefused
   const QStringList shown = ui::MessageBox::takeShown();
   ASSERT_EQ(shown.size(), 1);
   EXPECT_TRUE(shown.front().contains("notes.txt")) << shown.front().toStdString();
+}
+
+// The file dialog of "Добавить файл..." is Qt's own, in Russian where Debian's translation is
+// installed, and shows dot folders: browsers keep their profiles in them.
+TEST_F(ImportWindowTest, fileDialog_showsDotFolders_inRussian) {
+  const bool russian = ui::installQtTexts();
+  ui::ImportWindow* dialog = openImport();
+  ASSERT_NE(dialog, nullptr);
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    if (!QTest::qWaitFor([&] { return dialog->findChild<QFileDialog*>(QStringLiteral("BookmarkFileDialog")) != nullptr; }, 5000)) return;
+    auto* files = dialog->findChild<QFileDialog*>(QStringLiteral("BookmarkFileDialog"));
+    if (files == nullptr) return;
+    seen = true;
+    EXPECT_TRUE(files->filter().testFlag(QDir::Hidden));
+    EXPECT_TRUE(files->testOption(QFileDialog::DontUseNativeDialog));
+    if (russian) {
+      auto* cancel = files->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
+      EXPECT_EQ(cancel->text(), QStringLiteral("Отмена"));
+    }
+    files->reject();
+  });
+  QTest::mouseClick(child<QPushButton>(dialog, "AddFile"), Qt::LeftButton);
+  EXPECT_TRUE(seen);
+  if (!russian) GTEST_SKIP() << "Qt's Russian texts (qt6-translations-l10n) are not installed";
 }
 
 TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDate) {
