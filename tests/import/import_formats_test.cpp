@@ -84,6 +84,40 @@ TEST(ChromiumReader, bookmarksFile_threeRootsInOrderTrashAndSeparatorsLeftOut) {
   EXPECT_THROW(readChromiumBookmarks("{\"roots\": ", sink), FormatError);
 }
 
+// Read as it streams in: a node's keys in any order, a key given twice counting as given last,
+// and a folder of many entries that are no bookmarks read in one pass.
+TEST(ChromiumReader, keysInAnyOrderLastOfTwiceCountsAndManyEmptyEntriesInOneFolder) {
+  RecordingSink sink;
+  readChromiumBookmarks(R"({"roots": {"synced": {"children": [{"type": "url", "url": "https://gone.example/"}]}},
+                             "roots": {"synced": {"children": [{"type": "url", "url": "https://last.example/"}]}}})",
+                        sink);
+  EXPECT_EQ(sink.events, (Events{" = https://last.example/"}));
+
+  sink.events.clear();
+  readChromiumBookmarks(
+      R"({"roots": {"other": {"children": [{"url": "https://o.example/", "type": "url", "name": "O"}]},
+          "bookmark_bar": {"children": [
+            {"children": [{"name": "In", "url": "https://in.example/", "type": "url"}], "name": "F", "type": "folder"},
+            {"children": [{"name": "Lost", "url": "https://lost.example/", "type": "url"}], "type": "url",
+             "url": "https://kept.example/", "name": "Url with children"},
+            {"children": [{"name": "Lost", "url": "https://lost.example/", "type": "url"}], "type": "folder",
+             "children": [], "name": "Second children"},
+            {"type": "url", "url": "https://sep.example/", "meta_info": {"Separator": "true"}},
+            {"name": "Twice", "name": 5, "type": "folder", "type": "url", "url": "https://twice.example/"}]}}})",
+      sink);
+  EXPECT_EQ(sink.events, (Events{"+F", "In = https://in.example/", "-", "Url with children = https://kept.example/",
+                                 "+Second children", "-", " = https://twice.example/", "O = https://o.example/"}));
+
+  std::string many = R"({"roots": {"bookmark_bar": {"children": [{"type": "folder", "name": "Many", "children": [)";
+  for (int i = 0; i < 300'000; ++i) many += "{},";
+  many += R"({"type": "url", "name": "After", "url": "https://after.example/"}]}]}}})";
+  sink.events.clear();
+  readChromiumBookmarks(many, sink);
+  EXPECT_EQ(sink.events, (Events{"+Many", "After = https://after.example/", "-"}));
+  EXPECT_THROW(readChromiumBookmarks("[{\"roots\": {}}]", sink), FormatError);
+  EXPECT_THROW(readChromiumBookmarks("{\"roots\": {}} x", sink), FormatError);
+}
+
 TEST(LinkFiles, eachKindByContent_addressOrNone) {
   const fs::path links = kFixtures / "links";
   EXPECT_EQ(readLinkFile(readFile(links / "Стартовая.url")).address, "https://ie.example.com/start");
