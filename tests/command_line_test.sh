@@ -33,6 +33,9 @@ for program in "$@"; do
   run 2 "$program" stray-argument >/dev/null
   # Qt's own options are not unknown ones.
   [ "$(run 0 "$program" -platform offscreen --version)" = "trevanto 1.0.0" ] || fail "trevanto -platform ... --version"
+  # No display at all, or X asked for with none named: a reason and status 2, never Qt's abort.
+  grep -q "без экрана" <<<"$(run 2 "$program")" || fail "trevanto without a display gives no reason"
+  grep -q "DISPLAY" <<<"$(run 2 "$program" -platform xcb)" || fail "trevanto -platform xcb without a display"
 done
 # The programs without a window: "--" ends the options alike, and the system's reasons come in
 # the user's language.

@@ -5,12 +5,12 @@
 #include <array>
 #include <istream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <streambuf>
 #include <vector>
 
-#include "base/file_descriptor.h"
+#include "base/files.h"
 #include "base/file_error.h"
-#include "export_file.h"
 #include "formats.h"
 
 namespace trevanto::import {
@@ -273,12 +273,12 @@ void readFrom(Input&& input, BookmarkSink& sink) {
 // A file read piece by piece as the parser asks for it.
 class FileBuffer final : public std::streambuf {
  public:
-  FileBuffer(const std::filesystem::path& file, base::FileDescriptor fd) : file_(file), fd_(std::move(fd)) {}
+  FileBuffer(const std::filesystem::path& file, base::OpenFile open) : file_(file), open_(std::move(open)) {}
 
  protected:
   int_type underflow() override {
-    base::ReadResult read = base::readUpTo(fd_.get(), kPieceBytes);
-    if (read.error != 0) throw base::FileError("Не удалось прочитать", file_, base::systemReason(read.error));
+    base::ReadChunk read = open_.read(kPieceBytes);
+    if (read.error) throw base::FileError("Не удалось прочитать", file_, base::systemReason(read.error));
     if (read.bytes.empty()) return traits_type::eof();
     piece_ = std::move(read.bytes);
     setg(piece_.data(), piece_.data(), piece_.data() + piece_.size());
@@ -288,9 +288,20 @@ class FileBuffer final : public std::streambuf {
  private:
   static constexpr std::size_t kPieceBytes = 256 * 1024;
   const std::filesystem::path& file_;
-  base::FileDescriptor fd_;
+  base::OpenFile open_;
   std::string piece_;
 };
+
+// The file opened without waiting on it, and only when it is a regular file.
+base::OpenFile openRegularFile(const std::filesystem::path& file) {
+  std::error_code error;
+  base::OpenFile open = base::OpenFile::toRead(file, error);
+  base::throwIfFailed(error, "Не удалось прочитать", file);
+  const std::optional<base::FileStatus> status = open.status(error);
+  base::throwIfFailed(error, "Не удалось прочитать", file);
+  if (status->kind != base::FileKind::Regular) throw base::FileError("Не удалось прочитать", file, "не обычный файл");
+  return open;
+}
 
 }  // namespace
 
@@ -310,7 +321,7 @@ class ChromiumReader : public Reader {
     return first != std::string_view::npos && head[first] == '{';
   }
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
-    FileBuffer buffer(file, openExportFile(file));
+    FileBuffer buffer(file, openRegularFile(file));
     std::istream in(&buffer);
     try {
       // A byte order mark is passed over by the parser itself.

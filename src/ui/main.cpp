@@ -48,9 +48,15 @@ void acceptQtOptions(QCommandLineParser& parser) {
   }
 }
 
+// What the command line asks of Qt's display: the platform and whether an X display is named.
+struct DisplayOptions {
+  QString platform;
+  bool displayNamed = false;
+};
+
 // Handles --help, --version and wrong usage without opening a window or reading the settings.
 // Returns the exit code when the program is to end here.
-std::optional<int> handleCommandLine(int argc, char** argv) {
+std::optional<int> handleCommandLine(int argc, char** argv, DisplayOptions& display) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   QCommandLineParser parser;
@@ -90,6 +96,27 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
     std::fputs("trevanto " TREVANTO_VERSION "\n", stdout);
     return 0;
   }
+  display.platform = parser.value(QStringLiteral("platform"));
+  display.displayNamed = !parser.value(QStringLiteral("display")).isEmpty();
+  return std::nullopt;
+}
+
+// Decided before the application exists, since Qt ends the program (with a core dump) when the
+// display it is to use cannot be had. With no display at all the program starts without a
+// screen, where it goes on only when its settings make it convert and close by itself. Returns
+// why it cannot start, or nothing.
+std::optional<QString> chooseDisplay(const DisplayOptions& options) {
+  QString platform = options.platform;
+  if (platform.isEmpty()) platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+  const bool x11 = options.displayNamed || !qEnvironmentVariableIsEmpty("DISPLAY");
+  if (platform.isEmpty()) {
+    if (!x11 && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::nullopt;
+  }
+  // X alone ("xcb", or with its options after a colon) needs a display named; of a list of
+  // platforms ("wayland;xcb") Qt tries each in turn.
+  if (platform.section(QLatin1Char(':'), 0, 0) == QLatin1String("xcb") && !x11)
+    return QStringLiteral("нет экрана: платформа xcb, а переменная DISPLAY не задана");
   return std::nullopt;
 }
 
@@ -98,7 +125,12 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Messages in the user's language, the reasons the system gives included.
   std::setlocale(LC_ALL, "");
-  if (const std::optional<int> exitCode = handleCommandLine(argc, argv)) return *exitCode;
+  DisplayOptions display;
+  if (const std::optional<int> exitCode = handleCommandLine(argc, argv, display)) return *exitCode;
+  if (const std::optional<QString> reason = chooseDisplay(display)) {
+    std::fprintf(stderr, "trevanto: %s\n", reason->toLocal8Bit().constData());
+    return kWrongUsage;
+  }
 
   QApplication application(argc, argv);
   trevanto::ui::installQtTexts();
