@@ -83,6 +83,31 @@ class ConversionRun {
 
     const std::string shownSectionName = base::displayName(SectionName);
     std::optional<PageAppender> appender;
+    // Links count as converted once they are on the page: when the run stops on a failure
+    // (a full disk), those still gathered or lost with a failed write are taken back.
+    std::int32_t appended = 0;
+    try {
+      return convertShortcuts(section, shortcuts, index, page, pageName, shownSectionName, oldLinkAnswersFor, writing,
+                              appender, appended);
+    } catch (...) {
+      if (appender) {
+        try {
+          appender->flush();
+        } catch (const std::exception&) {
+          // The failure that stopped the run is the one reported.
+        }
+        report_.ConvertedCount -= appended - static_cast<std::int32_t>(appender->linesWritten());
+      }
+      throw;
+    }
+  }
+
+  template <typename OldLinkAnswersFor>
+  bool convertShortcuts(const Section& section, const SectionShortcuts& shortcuts, PageLinkIndex& index,
+                        const std::filesystem::path& page, const std::string& pageName,
+                        const std::string& shownSectionName, OldLinkAnswersFor& oldLinkAnswersFor,
+                        SiteWriting& writing, std::optional<PageAppender>& appender, std::int32_t& appended) {
+    const std::string& SectionName = section.SectionName;
     for (std::size_t position = 0; position < shortcuts.list.size(); ++position) {
       if (request_.stopRequested && request_.stopRequested()) {
         if (appender) appender->flush();
@@ -114,6 +139,7 @@ class ConversionRun {
       appender->appendLine(linkLine(LinkText, LinkName));
       index.add(LinkText);
       countOne(report_.ConvertedCount);
+      ++appended;
       if (!writing.holds(kMenuPageName)) {
         appender->flush();  // the section's links stand in its page before the menu points to it
         writing.ensureMenuPage();

@@ -2,6 +2,7 @@
 #include "site_files.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "base/file_error.h"
 #include "base/files.h"
@@ -37,11 +38,13 @@ PageAppender::~PageAppender() {
 void PageAppender::appendLine(std::string_view line) {
   pending_ += line;
   pending_ += kLineEnd;
+  ++pendingLines_;
   if (pending_.size() >= bufferBytes_) flush();
 }
 
 void PageAppender::flush() {
   if (pending_.empty()) return;
+  const std::size_t lines = std::exchange(pendingLines_, 0);
   if (const std::error_code error = file_.write(pending_)) {
     pending_.clear();
     // Take back the part that did go out. Should that fail too, nothing more can be done; the
@@ -56,6 +59,7 @@ void PageAppender::flush() {
   if (const std::optional<base::FileStatus> status = file_.status(error); status && status->links == 0) {
     throw base::FileError("Не удалось дописать страницу", path_, base::systemReason(ENOENT));
   }
+  linesWritten_ += lines;
 }
 
 void appendLineTo(const std::filesystem::path& page, std::string_view line) {

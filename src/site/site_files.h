@@ -25,8 +25,11 @@ class PageAppender {
   ~PageAppender();
 
   void appendLine(std::string_view line);
-  // Writes every gathered line. Throws base::FileError naming the page.
+  // Writes every gathered line. Throws base::FileError naming the page; the lines it could not
+  // write are not on the page.
   void flush();
+  // Lines that reached the page.
+  std::size_t linesWritten() const { return linesWritten_; }
 
  private:
   std::filesystem::path path_;
@@ -34,6 +37,8 @@ class PageAppender {
   std::uint64_t size_ = 0;
   std::size_t bufferBytes_;
   std::string pending_;
+  std::size_t pendingLines_ = 0;
+  std::size_t linesWritten_ = 0;
 };
 
 // Opens, appends one line, writes it and closes.

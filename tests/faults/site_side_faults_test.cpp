@@ -121,7 +121,8 @@ TEST(SiteSideFaults, missingTemplate_stopsNamingItThenRerunCompletes) {
 }
 
 // The disk fills up at every point of a first run in turn: each run stops with a message
-// or completes, pages keep whole lines, and a re-run with room completes the site.
+// or completes, pages keep whole lines and the count of links converted is theirs, and a
+// re-run with room completes the site.
 TEST(SiteSideFaults, fullDisk_stopsWithMessageKeepsWholeLinesThenRerunCompletes) {
   if (!runningAsRoot()) GTEST_SKIP() << "a small file system for the site folder needs a mount, which needs root";
   TempFolder temp;
@@ -150,6 +151,12 @@ TEST(SiteSideFaults, fullDisk_stopsWithMessageKeepsWholeLinesThenRerunCompletes)
       EXPECT_NE(report.error.find(std::strerror(ENOSPC)), std::string::npos) << report.error;
     }
     expectWholePages(site);
+    // The statistics count the links that reached a page, not those gathered for one.
+    std::size_t onPages = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(site)) {
+      if (entry.path().filename().string().starts_with("Section ")) onPages += linkTargets(entry.path()).size();
+    }
+    EXPECT_EQ(static_cast<std::size_t>(report.ConvertedCount), onPages);
 
     ASSERT_TRUE(mount.remount("size=4m"));
     const site::RunReport rerun = convert(temp / "src", site);
