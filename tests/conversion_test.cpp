@@ -171,13 +171,24 @@ TEST_F(ConversionRunTest, pageNamesCompareExactlyAndReservedNamesAreNotSections)
   writeShortcut(source() / "News", "One", "http://one.example/");
   writeShortcut(source() / "Index", "Two", "http://two.example/");
   writeShortcut(source() / "Frame2", "Three", "http://three.example/");
+  // The site's own pages in another letter case: one file on a disk that ignores case.
+  writeFile(site() / "index.html", "a section page an earlier version wrote\r\n");
+  for (const char* folder : {"index", "FRAME2", "frame1"}) writeShortcut(source() / folder, "Four", "http://four.example/");
   const RunReport report = run();
   EXPECT_EQ(report.NewSectionCount, 1);
   EXPECT_EQ(page("news.html"), "someone else's page\r\n");
   EXPECT_EQ(page("News.html"), kSectionHeader + linkOf("http://one.example/", "One"));
-  ASSERT_EQ(report.skipped.size(), 2u);
-  EXPECT_EQ(report.skipped[0].section, "Frame2");
-  EXPECT_EQ(report.skipped[1].section, "Index");
+  EXPECT_EQ(page("index.html"), "a section page an earlier version wrote\r\n");
+  EXPECT_FALSE(fs::exists(site() / "FRAME2.html"));
+  EXPECT_FALSE(fs::exists(site() / "frame1.html"));
+  std::vector<std::string> skipped;
+  for (const SkippedShortcut& section : report.skipped) skipped.push_back(section.section + ": " + section.reason);
+  std::sort(skipped.begin(), skipped.end());
+  EXPECT_EQ(skipped, (std::vector<std::string>{"FRAME2: имя раздела совпадает с именем страницы меню",
+                                               "Frame2: имя раздела совпадает с именем страницы меню",
+                                               "Index: имя раздела совпадает с именем страницы шаблона",
+                                               "frame1: имя раздела совпадает с именем страницы шаблона",
+                                               "index: имя раздела совпадает с именем страницы шаблона"}));
 }
 
 TEST_F(ConversionRunTest, siteBuiltByAnEarlierVersionGetsNoNewDuplicates) {

@@ -181,13 +181,15 @@ ReadingPlan RunReading::readingPlan(const std::vector<Section>& sections) const 
   return plan;
 }
 
-// A section whose page would be one of the site's own pages, or a name too long for a
-// page, is passed over: writing it would destroy another page or fail the whole run.
+// A section whose page would be one of the site's own pages, also in another letter case (one
+// file on a disk that ignores case, and "index.html" the page a web server shows for the
+// folder), or a name too long for a page, is passed over: writing it would shadow or destroy
+// another page or fail the whole run. A page an earlier run wrote under such a name stays.
 std::string RunReading::sectionNameProblem(const std::string& name) {
   const std::string page = name + std::string(kPageSuffix);
-  if (page == kMenuPageName) return "имя раздела совпадает с именем страницы меню";
-  for (std::string_view templateName : kTemplateNames) {
-    if (page == templateName) return "имя раздела совпадает с именем страницы шаблона";
+  if (isOwnPageName(page, LetterCase::Any)) {
+    return base::equalsIgnoringAsciiCase(page, kMenuPageName) ? "имя раздела совпадает с именем страницы меню"
+                                                              : "имя раздела совпадает с именем страницы шаблона";
   }
   if (page.size() > kMaxFileNameBytes) return "имя раздела слишком длинное для имени страницы";
   return {};
