@@ -75,8 +75,10 @@ CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : co
   if (error == std::errc::resource_unavailable_try_again)
     throw base::FileError("Папка ярлыков занята", collection, "в неё уже добавляет закладки другой импорт");
   base::throwIfFailed(error, "Не удалось открыть папку", collection);
+  // Names as the converter reads them: a folder named in Windows-1251 bytes is the section of
+  // that name in UTF-8.
   for (base::FolderEntry& entry : base::listFolder(collection, base::DotFolders::Listed)) {
-    std::string key = foldCase(entry.name);
+    std::string key = foldCase(base::fileNameToUtf8(entry.name));
     topNames_.emplace(std::move(key), TopEntry{std::move(entry.name), entry.isFolder});
   }
 }
@@ -103,7 +105,7 @@ CollectionWriter::Section& CollectionWriter::section(std::string_view name) {
         base::removeFile(base::joinPath(folder, entry.name));
         continue;
       }
-      made.names.insert(foldCase(entry.name));
+      made.names.insert(foldCase(base::fileNameToUtf8(entry.name)));
       if (entry.isFolder || !site::isShortcutName(entry.name)) continue;
       const site::ShortcutFile file = site::loadShortcutFile(base::joinPath(folder, entry.name));
       if (file.problem != base::ReadProblem::None) continue;

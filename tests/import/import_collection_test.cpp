@@ -140,6 +140,10 @@ TEST_F(ImportTest, existingShortcuts_neverOverwrittenSameAddressAlreadyThere) {
   writeFile(collection() / "Закладки/начало РАБОТЫ.URL",
             trevanto::testing::shortcutText("https://elsewhere.example.com/"));
   writeFile(collection() / "новости/keep.url", trevanto::testing::shortcutText("https://keep.example.com/"));
+  // "Работа" in Windows-1251 bytes, copied from an old disk: the converter reads it as that
+  // section, and so does the import.
+  const std::string work1251 = "\xD0\xE0\xE1\xEE\xF2\xE0";
+  writeFile(collection() / work1251 / "keep.url", trevanto::testing::shortcutText("https://keep1251.example.com/"));
   const std::string before = readFile(collection() / "Закладки/начало РАБОТЫ.URL");
   const ImportReport report = import({kFixtures / "firefox.html"});
   ASSERT_FALSE(report.failed()) << report.error;
@@ -149,6 +153,8 @@ TEST_F(ImportTest, existingShortcuts_neverOverwrittenSameAddressAlreadyThere) {
   EXPECT_TRUE(fs::exists(collection() / "Закладки/Начало работы (2).url"));
   EXPECT_TRUE(fs::exists(collection() / "новости/Лента & новости.url"));
   EXPECT_FALSE(fs::exists(collection() / "Новости"));
+  EXPECT_FALSE(fs::exists(collection() / "Работа"));
+  EXPECT_TRUE(fs::exists(collection() / work1251 / "CON_.url"));
 }
 
 TEST_F(ImportTest, reimport_writesNothingAndNewerExportAddsOnlyNew) {
