@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -94,12 +93,46 @@ void settle(BrowserProfile& profile, const char* fileName) {
   if (!profile.problem.empty()) return;
   const fs::path file = profile.folder / fileName;
   std::error_code error;
-  if (!base::fileStatus(file, error)) {
+  const std::optional<base::FileStatus> status = base::fileStatus(file, error);
+  if (!status) {
     if (error != std::errc::no_such_file_or_directory) profile.problem = base::systemReason(error);
     return;  // a profile not used yet: nothing to read
   }
   profile.bookmarks = file;
+  // A store that is there but is no file (a folder, a pipe) cannot be read: the profile is
+  // named with the reason, never read as something else or waited on.
+  if (status->kind != base::FileKind::Regular) {
+    profile.problem = file.string() + ": " + (status->kind == base::FileKind::Folder ? "папка, а не файл" : "не обычный файл");
+    return;
+  }
   if (const std::error_code unreadable = base::canRead(file)) profile.problem = base::systemReason(unreadable);
+}
+
+// A small file of the browser's own read whole, never waiting on it: what is not a regular
+// file is refused without a byte read. Nothing when it is not there; otherwise the bytes or
+// why they cannot be had.
+struct SmallFile {
+  bool present = false;
+  std::string bytes;
+  std::string problem;
+};
+SmallFile readBrowserFile(const fs::path& file) {
+  constexpr std::size_t kLimit = std::size_t{64} << 20;
+  base::FileRead read = base::readFile(file, kLimit);
+  if (read.problem == base::ReadProblem::Unreadable && read.error == std::errc::no_such_file_or_directory) return {};
+  if (!read) return {true, {}, file.string() + ": " + read.reason()};
+  return {true, std::move(read.bytes), {}};
+}
+
+// A file of the browser's own that could not be read, named in the list of profiles.
+BrowserProfile unreadableFile(const std::string& browser, const char* name, const fs::path& folder,
+                              std::string problem) {
+  BrowserProfile unreadable;
+  unreadable.browser = browser;
+  unreadable.name = name;
+  unreadable.folder = folder;
+  unreadable.problem = std::move(problem);
+  return unreadable;
 }
 
 struct KeyFileFree {
@@ -121,17 +154,17 @@ std::string keyFileString(GKeyFile* file, const gchar* group, const gchar* key) 
 // folder unless IsRelative=0. The [Install...] sections only say which one is the default.
 void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
   const fs::path ini = folder / "profiles.ini";
-  if (!isThere(ini)) return;
+  const SmallFile read = readBrowserFile(ini);
+  if (!read.present) return;
   std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
   GError* error = nullptr;
-  if (!g_key_file_load_from_file(file.get(), ini.c_str(), G_KEY_FILE_NONE, &error)) {
-    BrowserProfile unreadable;
-    unreadable.browser = browser;
-    unreadable.name = "profiles.ini";
-    unreadable.folder = folder;
-    unreadable.problem = ini.string() + ": " + (error != nullptr ? error->message : "не читается");
+  if (!read.problem.empty() ||
+      !g_key_file_load_from_data(file.get(), read.bytes.data(), read.bytes.size(), G_KEY_FILE_NONE, &error)) {
+    found.push_back(unreadableFile(browser, "profiles.ini", folder,
+                                   !read.problem.empty() ? read.problem
+                                                         : ini.string() + ": " +
+                                                               (error != nullptr ? error->message : "не читается")));
     g_clear_error(&error);
-    found.push_back(std::move(unreadable));
     return;
   }
   const std::unique_ptr<gchar*, StrvFree> groups(g_key_file_get_groups(file.get(), nullptr));
@@ -176,11 +209,12 @@ void findChromiumProfiles(const std::string& browser, const fs::path& folder, st
     settle(profile, "Bookmarks");
     found.push_back(std::move(profile));
   };
-  const std::size_t before = found.size();
-  const fs::path localState = folder / "Local State";
-  std::ifstream in(localState, std::ios::binary);
-  if (in) {
-    const nlohmann::json state = nlohmann::json::parse(in, nullptr, false);
+  const SmallFile localState = readBrowserFile(folder / "Local State");
+  bool listed = false;  // profiles found through Local State
+  if (!localState.problem.empty()) {
+    found.push_back(unreadableFile(browser, "Local State", folder, localState.problem));
+  } else if (localState.present) {
+    const nlohmann::json state = nlohmann::json::parse(localState.bytes, nullptr, false);
     const nlohmann::json* cache = nullptr;
     if (state.is_object() && state.contains("profile") && state["profile"].is_object()) {
       const nlohmann::json& profile = state["profile"];
@@ -199,10 +233,12 @@ void findChromiumProfiles(const std::string& browser, const fs::path& folder, st
                                : std::string();
         add(folder / folderName, name.empty() ? folderName : name);
         found.back().isDefault = folderName == (lastUsed.empty() ? "Default" : lastUsed);
+        listed = true;
       }
     }
   }
-  if (found.size() == before) {
+  if (!listed) {
+    const std::size_t before = found.size();
     if (base::isFolder(folder / "Default")) add(folder / "Default", "Default");
     else if (isThere(folder / "Bookmarks")) add(folder, browser);
     if (found.size() > before) found.back().isDefault = true;

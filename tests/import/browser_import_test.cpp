@@ -220,4 +220,49 @@ TEST_F(BrowserImportTest, program_listsEveryProfileImportsThemAndSaysWhenThereAr
   EXPECT_EQ(runProgram(none, "--browsers", &output), 2);
 }
 
+// A pipe where a browser keeps a small file of its own, and stores that are no files: nothing
+// waits on them, each is named with its reason.
+TEST(BrowserSpecialFiles, pipesAndFoldersNamedNeverWaitedOn) {
+  TempFolder root;
+  const fs::path home = root.path() / "home";
+  const fs::path config = home / ".config";
+  fs::create_directories(home / ".mozilla/firefox");
+  ASSERT_EQ(::mkfifo((home / ".mozilla/firefox/profiles.ini").c_str(), 0644), 0);
+  trevanto::testing::writeFile(home / ".librewolf/profiles.ini", "[Profile0]\nName=p\nPath=p\n");
+  fs::create_directories(home / ".librewolf/p/places.sqlite");
+  fs::create_directories(config / "chromium/Default/Bookmarks");
+  ASSERT_EQ(::mkfifo((config / "chromium/Local State").c_str(), 0644), 0);
+
+  // Bounded by a timeout, so that a wait on a pipe fails the test rather than hanging it.
+  const std::string environment = "HOME='" + home.string() + "' XDG_CONFIG_HOME='" + config.string() + "' timeout 20";
+  std::string output;
+  ASSERT_EQ(runProgram(environment, "--list-browsers", &output), 0) << output;
+  const auto line = [](const std::string& browser, const std::string& name, const fs::path& folder,
+                       const fs::path& file, const char* reason) {
+    return browser + "\t" + name + "\t" + folder.string() + "\tне читается: " + file.string() + ": " + reason + "\n";
+  };
+  EXPECT_NE(output.find(line("Firefox", "profiles.ini", home / ".mozilla/firefox", home / ".mozilla/firefox/profiles.ini",
+                             "не обычный файл")),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find(line("LibreWolf", "p", home / ".librewolf/p", home / ".librewolf/p/places.sqlite",
+                             "папка, а не файл")),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find(line("Chromium", "Local State", config / "chromium", config / "chromium/Local State",
+                             "не обычный файл")),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find(line("Chromium", "Default", config / "chromium/Default", config / "chromium/Default/Bookmarks",
+                             "папка, а не файл")),
+            std::string::npos)
+      << output;
+
+  ASSERT_EQ(runProgram(environment, "--browsers '" + (root.path() / "collection").string() + "'", &output), 0)
+      << output;
+  EXPECT_NE(output.find("Профиль не прочитан : LibreWolf \u00ABp\u00BB"), std::string::npos) << output;
+  EXPECT_NE(output.find("Профиль не прочитан : Chromium \u00ABDefault\u00BB"), std::string::npos) << output;
+  EXPECT_NE(output.find("Профиль не прочитан : Chromium \u00ABLocal State\u00BB"), std::string::npos) << output;
+}
+
 }  // namespace
