@@ -3,7 +3,8 @@
 # The timer's service on a fake home: systemd accepts the units, and the commands the service
 # runs take a browser's bookmarks into the source folder the window saved and convert them into
 # the site folder it saved; a second run adds nothing; without the window's settings the run
-# fails with a message naming the file.
+# fails with a message naming the file, and with the saved source folder missing it fails naming
+# that folder and creates nothing.
 # Usage: sync_service_test.sh UNITS_FOLDER CHROMIUM_BOOKMARKS_FILE
 set -euo pipefail
 units=$1
@@ -46,6 +47,12 @@ grep -q "Trevanto/Config.ini" "$work/err" || fail "the failure does not name the
 mkdir -p "$config/Trevanto"
 printf '[Load%%20Defaults]\nCHECK1=0\nCHECK2=0\nCHECK3=0\nDIR="%s"\nDIRS=%s\nDRIVE1=/\nDRIVE2=/\n' \
   "$source_folder" "$site" >"$config/Trevanto/Config.ini"
+# The saved source folder missing (a stick not plugged in): the run fails naming it and creates
+# nothing.
+if run_service >"$work/out" 2>"$work/err"; then fail "ran into a saved source folder that is not there"; fi
+grep -qF "$source_folder" "$work/err" || fail "the failure does not name the source folder: $(cat "$work/err")"
+[ ! -e "$source_folder" ] || fail "the missing source folder was created"
+mkdir "$source_folder"
 run_service >"$work/out" 2>"$work/err" || fail "the first run failed: $(cat "$work/err")"
 grep -q "Добавлено ярлыков : 4" "$work/out" || fail "the import did not add the 4 bookmarks: $(cat "$work/out")"
 [ -f "$source_folder/Работа/Документация.url" ] || fail "no shortcut in the saved source folder"

@@ -162,7 +162,7 @@ ImportReport runImport(const ImportRequest& request) {
 
   ImportReport& report = collector.report;
   try {
-    CollectionWriter writer(request.collection);
+    CollectionWriter writer(request.collection, request.createCollection);
     const auto total = static_cast<std::int64_t>(collector.bookmarks.size());
     for (Pending& bookmark : collector.bookmarks) {
       if (request.progress) request.progress(report.added + report.alreadyThere, total);

@@ -25,7 +25,10 @@ struct ProfileInput {
 struct ImportRequest {
   std::vector<std::filesystem::path> inputs;                // export files, profile files, link files, folders
   std::vector<ProfileInput> profiles;                       // read after the inputs
-  std::filesystem::path collection;                         // SOURCE: created when absent
+  std::filesystem::path collection;                         // SOURCE: created when absent, unless
+  // A run that nobody watches (folders from the window's settings) never creates the collection:
+  // one missing (a stick not plugged in, a share not mounted) fails the import naming it.
+  bool createCollection = true;
   std::string namedSection = std::string(kDefaultSection);  // as given; made safe here
   // Called on the import's thread while the shortcuts are written: how many of how many.
   std::function<void(std::int64_t done, std::int64_t total)> progress;

@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
     const settings::SavedFolders saved = settings::savedFolders();
     if (saved.failed()) return commandLine.failure(saved.error);
     request.collection = saved.source;
+    request.createCollection = false;
 #else
     return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif

@@ -2,6 +2,7 @@
 #include "shortcut_writer.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 
 #include "address/address_identity.h"
@@ -63,8 +64,13 @@ std::string pageAddressOf(std::string_view shortcutFileBytes) {
   return address.empty() ? std::string() : site::addressForPage(address);
 }
 
-CollectionWriter::CollectionWriter(const std::filesystem::path& collection) : collection_(collection) {
+CollectionWriter::CollectionWriter(const std::filesystem::path& collection, bool create) : collection_(collection) {
   std::error_code error;
+  if (!create) {
+    const std::optional<base::FileStatus> status = base::fileStatus(collection, error);
+    base::throwIfFailed(error, "Папка ярлыков недоступна", collection);
+    if (status->kind != base::FileKind::Folder) throw base::FileError("Папка ярлыков недоступна", collection, "не папка");
+  }
   std::filesystem::create_directories(collection, error);
   if (error) throw base::FileError("Не удалось создать папку", collection, error.message());
   folder_ = base::OpenFolder::open(collection, error);

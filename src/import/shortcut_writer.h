@@ -34,7 +34,8 @@ class CollectionWriter {
  public:
   // Creates the collection folder when absent and locks it for this import (a second import of
   // the same collection fails, saying it is busy). Throws base::FileError.
-  explicit CollectionWriter(const std::filesystem::path& collection);
+  // Creates the collection when absent if create is set; otherwise one missing is a FileError.
+  CollectionWriter(const std::filesystem::path& collection, bool create);
   CollectionWriter(const CollectionWriter&) = delete;
   CollectionWriter& operator=(const CollectionWriter&) = delete;
 

@@ -198,6 +198,15 @@ TEST_F(ImportTest, badInputs_endTheImportWithNothingWritten) {
     EXPECT_NE(report.error.find(bad.string()), std::string::npos) << report.error;
     EXPECT_FALSE(fs::exists(collection())) << bad;
   }
+  // A collection that must be there already (a run nobody watches) is never created.
+  ImportRequest unwatched;
+  unwatched.inputs = {good};
+  unwatched.collection = root_ / "stick/Избранное";
+  unwatched.createCollection = false;
+  const ImportReport report = runImport(unwatched);
+  EXPECT_TRUE(report.failed());
+  EXPECT_NE(report.error.find(unwatched.collection.string()), std::string::npos) << report.error;
+  EXPECT_FALSE(fs::exists(root_ / "stick"));
 }
 
 TEST_F(ImportTest, collectionThatCannotBeWritten_failsNamingTheFile) {
