@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "importer.h"
 
-
+#include <algorithm>
 #include <chrono>
 #include <unordered_map>
 
@@ -127,6 +127,14 @@ void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& collect
     if (reader->recognises(head.bytes)) return reader->read(input, collector);
   }
   throw base::FileError("Неизвестный вид закладок", input, noKnownKindReason());
+}
+
+bool collectionHoldsSections(const std::filesystem::path& collection) {
+  std::error_code error;
+  const base::OpenFolder folder = base::OpenFolder::open(collection, error);
+  if (error) return false;
+  const std::vector<base::FolderEntry> entries = folder.entries(error);
+  return !error && std::any_of(entries.begin(), entries.end(), [](const base::FolderEntry& entry) { return entry.isFolder; });
 }
 
 ImportReport runImport(const ImportRequest& request) {

@@ -56,6 +56,10 @@ ImportReport runImport(const ImportRequest& request);
 // base::FileError naming it.
 void readBookmarkInput(const std::filesystem::path& input, BookmarkSink& sink);
 
+// Whether the collection holds a section (a subfolder) already; false also when it is not there
+// or cannot be listed. An import into a folder without one makes its first sections there.
+bool collectionHoldsSections(const std::filesystem::path& collection);
+
 // The report in the converter's voice: the counts, then up to kMaxSkippedNamed skipped.
 inline constexpr std::size_t kMaxSkippedNamed = base::kMaxNamedInReport;
 std::vector<std::string> importStatisticsLines(const ImportReport& report);

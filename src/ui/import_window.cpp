@@ -32,6 +32,13 @@ constexpr int kFileRole = Qt::UserRole + 1;
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
+// The folder the import writes into, in full: a relative one is where the program was started.
+QString shownFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  return QDir::toNativeSeparators(fromFsPath(error ? folder : absolute));
+}
+
 std::string countOf(const import::BrowserProfile& profile) {
   if (!profile.problem.empty()) return "не читается: " + profile.problem;
   if (profile.bookmarks.empty()) return "0";
@@ -63,7 +70,7 @@ ImportWindow::ImportWindow(QWidget* mainWindow, std::filesystem::path collection
   Profiles->header()->setSectionResizeMode(kCountColumn, QHeaderView::ResizeToContents);
   Status = new QLabel(QStringLiteral("Поиск профилей браузеров..."), this);
   Status->setObjectName(QStringLiteral("Status"));
-  Target = new QLabel(QStringLiteral("Куда: ") + QDir::toNativeSeparators(fromFsPath(collection_)), this);
+  Target = new QLabel(QStringLiteral("Куда: ") + shownFolder(collection_), this);
   Target->setObjectName(QStringLiteral("Target"));
   Target->setTextFormat(Qt::PlainText);
   Progress = new QProgressBar(this);
@@ -170,6 +177,13 @@ bool ImportWindow::addFile(const std::filesystem::path& file) {
 
 void ImportWindow::startImport() {
   if (thread_ != nullptr || scan_ != nullptr) return;
+  // The first import into a folder makes its sections: asked first, naming the folder in full.
+  const QString folder = shownFolder(collection_);
+  if (!import::collectionHoldsSections(collection_) &&
+      !MessageBox::question(this, QStringLiteral("В папке «%1» ещё нет разделов. Импорт создаст в ней папки "
+                                                 "разделов с ярлыками. Импортировать в эту папку?")
+                                      .arg(folder)))
+    return;
   import::ImportRequest request;
   request.collection = collection_;
   for (int i = 0; i < Profiles->topLevelItemCount(); ++i) {
@@ -191,7 +205,7 @@ void ImportWindow::startImport() {
   for (QWidget* control : std::initializer_list<QWidget*>{Profiles, AddFile, Import, Close}) control->setEnabled(false);
   Progress->setValue(0);
   Progress->setVisible(true);
-  Status->setText(QStringLiteral("Импорт..."));
+  Status->setText(QStringLiteral("Импорт в папку «%1»...").arg(folder));
   thread_ = QThread::create([shared = shared_, request = std::move(request)] { shared->report = import::runImport(request); });
   thread_->setParent(this);
   connect(thread_, &QThread::finished, this, &ImportWindow::importEnded);

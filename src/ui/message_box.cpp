@@ -14,6 +14,7 @@ namespace {
 
 struct TestAnswers {
   bool on = false;
+  bool yes = true;
   QStringList shown;
 };
 
@@ -34,6 +35,27 @@ void MessageBox::information(QWidget* parent, const QString& text) { show(parent
 void MessageBox::failure(QWidget* parent, const QString& text) { show(parent, text, true); }
 
 void MessageBox::setAnswerAutomatically(bool on) { testAnswers().on = on; }
+
+void MessageBox::setQuestionAnswer(bool yes) { testAnswers().yes = yes; }
+
+bool MessageBox::question(QWidget* parent, const QString& text) {
+  if (testAnswers().on) {
+    testAnswers().shown.append(text);
+    return testAnswers().yes;
+  }
+  if (hasNoDisplay()) {
+    std::fprintf(stderr, "trevanto: %s (нет)\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    return false;
+  }
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramName), text, QMessageBox::Yes | QMessageBox::No,
+                  parent);
+  box.setTextFormat(Qt::PlainText);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
 
 QStringList MessageBox::takeShown() { return std::exchange(testAnswers().shown, {}); }
 

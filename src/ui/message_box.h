@@ -21,8 +21,14 @@ class MessageBox {
   // A failure: names what failed and why; also OK only, waits until dismissed.
   static void failure(QWidget* parent, const QString& text);
 
-  // Tests: when on, no box is shown; each is answered with OK at once and its text kept.
+  // A question with "Да" and "Нет"; true for "Да". With no display nobody could answer: the
+  // question is written to the error stream and taken as "Нет".
+  static bool question(QWidget* parent, const QString& text);
+
+  // Tests: when on, no box is shown; each is answered with OK at once (a question with
+  // questionAnswer) and its text kept.
   static void setAnswerAutomatically(bool on);
+  static void setQuestionAnswer(bool yes);
   static QStringList takeShown();
 
  private:

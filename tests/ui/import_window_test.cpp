@@ -130,14 +130,26 @@ TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDa
   const QString before = Label3->text();
   const int foldersBefore = Dir->ListCount();
 
+  // The folder holds no section yet: the import asks first, naming it, and "Нет" writes nothing.
+  ui::MessageBox::setQuestionAnswer(false);
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  ui::MessageBox::setQuestionAnswer(true);
+  EXPECT_FALSE(dialog->isImporting());
+  QStringList asked = ui::MessageBox::takeShown();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked.front().contains(QStringLiteral("«%1» ещё нет разделов").arg(qs(source_)))) << asked.front().toStdString();
+  EXPECT_FALSE(import::collectionHoldsSections(source_));
+
   QSignalSpy finished(dialog, &ui::ImportWindow::importFinished);
   QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
   EXPECT_TRUE(dialog->isImporting());
   EXPECT_FALSE(child<QPushButton>(dialog, "Import")->isEnabled());
   ASSERT_TRUE(finished.wait(60000));
 
-  const QStringList shown = ui::MessageBox::takeShown();
-  ASSERT_EQ(shown.size(), 1);
+  QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown.front(), asked.front());
+  shown.removeFirst();
   EXPECT_TRUE(shown.front().startsWith(QStringLiteral("Добавлено ярлыков : %1\nУже были : 0").arg(expected)))
       << shown.front().toStdString();
   EXPECT_TRUE(shown.front().contains("Профиль не прочитан : Google Chrome \u00ABbroken\u00BB"));
@@ -148,7 +160,7 @@ TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDa
   EXPECT_EQ(Label3->text(), "Кол. во (URL):  1");
   EXPECT_GT(Dir->ListCount(), foldersBefore);
 
-  // Again: nothing new.
+  // Again: the folder holds sections now, so nothing is asked, and nothing is new.
   QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
   ASSERT_TRUE(finished.wait(60000));
   const QStringList again = ui::MessageBox::takeShown();
