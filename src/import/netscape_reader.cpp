@@ -7,9 +7,11 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -302,6 +304,46 @@ class BookmarkEvents {
   std::optional<Link> link_;                  // an <A> being read
 };
 
+// Where the parser is, in bytes of the text it was given.
+std::size_t offsetOf(htmlParserCtxtPtr context) {
+  const xmlParserInput* input = context->input;
+  if (input == nullptr || input->base == nullptr) return 0;
+  return static_cast<std::size_t>(input->consumed) + static_cast<std::size_t>(input->cur - input->base);
+}
+
+// The text handed to the parser a piece at a time. The parser checks each attribute of a tag
+// against every attribute before it, so a tag of n attributes costs n squared; it keeps room
+// for the most attributes any tag had so far (maxatts: a name and a value each take one). Between
+// two pieces it reads at most one piece, and once a tag has shown more attributes than any
+// bookmark file holds, the text ends there and the file is refused: the parse stays linear.
+class PieceByPiece {
+ public:
+  PieceByPiece(std::string_view text, htmlParserCtxtPtr context) : text_(text), context_(context) {}
+  std::optional<std::size_t> cutAt;  // where the text was ended, when it was
+
+  static int read(void* self, char* buffer, int length) { return static_cast<PieceByPiece*>(self)->next(buffer, length); }
+
+ private:
+  static constexpr int kMaxAttributeRoom = 2048;  // several hundred attributes in one tag
+  static constexpr std::size_t kPieceBytes = 4096;
+
+  int next(char* buffer, int length) {
+    if (cutAt) return 0;
+    if (context_->maxatts > kMaxAttributeRoom) {
+      cutAt = offsetOf(context_);
+      return 0;
+    }
+    const std::size_t n = std::min({static_cast<std::size_t>(std::max(length, 0)), kPieceBytes, text_.size() - offset_});
+    std::memcpy(buffer, text_.data() + offset_, n);
+    offset_ += n;
+    return static_cast<int>(n);
+  }
+
+  std::string_view text_;
+  htmlParserCtxtPtr context_;
+  std::size_t offset_ = 0;
+};
+
 BookmarkEvents& eventsOf(void* context) {
   return *static_cast<BookmarkEvents*>(static_cast<htmlParserCtxtPtr>(context)->_private);
 }
@@ -313,9 +355,7 @@ void countError(void* ctx, const char*, ...) {
   BookmarkEvents::Recovery& recovery = eventsOf(ctx).recovery;
   recovery.work += static_cast<std::size_t>(std::max(context->nameNr, 0)) + 1;
   if (recovery.work <= kMaxRecoveryWork || recovery.stoppedAt) return;
-  recovery.stoppedAt = context->input != nullptr && context->input->base != nullptr
-                           ? static_cast<std::size_t>(context->input->cur - context->input->base)
-                           : 0;
+  recovery.stoppedAt = offsetOf(context);
   xmlStopParser(context);
 }
 
@@ -346,9 +386,19 @@ void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   BookmarkEvents events(sink, hasNetscapeDoctype(text));
 
   xmlInitParser();
-  const std::unique_ptr<htmlParserCtxt, decltype(&htmlFreeParserCtxt)> context(
-      htmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())), &htmlFreeParserCtxt);
+  const std::unique_ptr<htmlParserCtxt, decltype(&htmlFreeParserCtxt)> context(htmlNewParserCtxt(),
+                                                                                &htmlFreeParserCtxt);
   if (!context) throw FormatError("не хватило памяти для разбора");
+  PieceByPiece pieces(text, context.get());
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateIO(&PieceByPiece::read, nullptr, &pieces, XML_CHAR_ENCODING_NONE);
+  if (buffer == nullptr) throw FormatError("не хватило памяти для разбора");
+  xmlParserInputPtr input = xmlNewIOInputStream(context.get(), buffer, XML_CHAR_ENCODING_NONE);
+  if (input == nullptr) {
+    xmlFreeParserInputBuffer(buffer);
+    throw FormatError("не хватило памяти для разбора");
+  }
+  inputPush(context.get(), input);
   htmlSAXHandler handler{};
   handler.startElement = [](void* ctx, const xmlChar* name, const xmlChar** attributes) {
     eventsOf(ctx).start(reinterpret_cast<const char*>(name), attributes);
@@ -364,6 +414,9 @@ void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   htmlCtxtUseOptions(context.get(), kBookmarkParseOptions);
   xmlSwitchEncoding(context.get(), XML_CHAR_ENCODING_UTF8);
   htmlParseDocument(context.get());
+  if (const auto cutAt = pieces.cutAt)
+    throw UnreadableError("разбор остановлен у байта " + std::to_string(*cutAt) +
+                          " текста в UTF-8: в теге сотни атрибутов, больше, чем в любом файле закладок");
   if (const auto stoppedAt = events.recovery.stoppedAt)
     throw UnreadableError("разбор остановлен у байта " + std::to_string(*stoppedAt) +
                           " текста в UTF-8: разметка испорчена сильнее, чем в любом файле закладок");

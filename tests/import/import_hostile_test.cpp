@@ -96,6 +96,26 @@ TEST(NetscapeHostile, conversionStopsPastItsLimit_andBrokenMarkupIsBoundedNaming
   }
 }
 
+// The parser checks each attribute of a tag against every one before it: a tag of more
+// attributes than any bookmark file holds ends the parse there, naming the byte, before that
+// costs anything; a tag of a few hundred is read.
+TEST(NetscapeHostile, tagOfTooManyAttributes_refusedNamingTheByteAndAFewHundredRead) {
+  const auto tag = [](int attributes) {
+    std::string a = "<DT><A HREF=\"https://many.example/\"";
+    for (int i = 0; i < attributes; ++i) a += " a" + std::to_string(i) + "=\"1\"";
+    return a + ">Много</A>\n";
+  };
+  EXPECT_EQ(read(kHead + "<DL><p>\n" + tag(300) + "</DL>\n"), (Events{"Много = https://many.example/"}));
+  try {
+    read(kHead + "<DL><p>\n" + tag(100'000) + "</DL>\n");
+    FAIL() << "a tag of 100 000 attributes was read";
+  } catch (const UnreadableError& refused) {
+    const std::string reason = refused.what();
+    EXPECT_NE(reason.find("остановлен у байта "), std::string::npos) << reason;
+    EXPECT_NE(reason.find("атрибутов"), std::string::npos) << reason;
+  }
+}
+
 class HostileImportTest : public ::testing::Test {
  protected:
   fs::path collection() const { return root_.path() / "collection"; }
