@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// A Chromium-family Bookmarks file read at 1x, 8x and 64x: one folder of empty entries (1 MB
-// at 1x) and one of bookmarks (5 000 at 1x). Each read runs in a process of its own, so that its
-// peak memory is its own; the same files parsed whole into a tree (nlohmann::json::parse) stand
-// beside it; medians of three runs. Time should grow with the file (8x within 10x) and memory with what is kept.
+// The streaming readers at 1x, 8x and 64x. A Chromium-family Bookmarks file: one folder of
+// empty entries (1 MB at 1x) and one of bookmarks (5 000 at 1x), each read in a process of its
+// own so that its peak memory is its own, beside the same file parsed whole into a tree
+// (nlohmann::json::parse). A Netscape file with one tag of 100 000 attributes at 1x. Medians of
+// three runs; time should grow with the file (8x within 10x), memory with what is kept.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "import/formats.h"
+#include "import/importer.h"
 #include "support/files.h"
 
 namespace fs = std::filesystem;
@@ -127,5 +129,40 @@ BENCHMARK(BM_ChromiumBookmarks)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// A Netscape bookmark file whose one tag holds 100 000 attributes at 1x: refused at the tag,
+// in time that grows with the file (the parser's check of each attribute against all before it
+// would take the square).
+fs::path manyAttributesFile(int times) {
+  const fs::path file = readerRoot() / ("attributes-" + std::to_string(times) + ".html");
+  if (fs::exists(file)) return file;
+  std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"https://many.example/\"";
+  for (int i = 0; i < times * 100'000; ++i) html += " a" + std::to_string(i) + "=\"1\"";
+  html += ">Many</A>\n</DL>\n";
+  trevanto::testing::writeFile(file, html);
+  return file;
+}
+
+void BM_NetscapeManyAttributes(benchmark::State& state) {
+  const int times = static_cast<int>(state.range(0));
+  const fs::path file = manyAttributesFile(times);
+  std::vector<Measured> runs;
+  for (auto _ : state) {
+    runs.push_back(inChild([&] {
+      CountingSink sink;
+      try {
+        trevanto::import::readBookmarkInput(file, sink);
+      } catch (const std::exception&) {
+        return true;  // refused, as it must be
+      }
+      return false;
+    }));
+    state.SetIterationTime(runs.back().seconds);
+  }
+  const Measured run = median(runs);
+  std::printf("\nOne tag of %d attributes (%.1f MB): refused in %.0f ms, %.1f MiB peak\n", times * 100'000,
+              static_cast<double>(fs::file_size(file)) / 1e6, run.seconds * 1e3, run.peakMiB);
+}
+BENCHMARK(BM_NetscapeManyAttributes)->Arg(1)->Arg(8)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
