@@ -130,26 +130,14 @@ TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDa
   const QString before = Label3->text();
   const int foldersBefore = Dir->ListCount();
 
-  // The folder holds no section yet: the import asks first, naming it, and "Нет" writes nothing.
-  ui::MessageBox::setQuestionAnswer(false);
-  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
-  ui::MessageBox::setQuestionAnswer(true);
-  EXPECT_FALSE(dialog->isImporting());
-  QStringList asked = ui::MessageBox::takeShown();
-  ASSERT_EQ(asked.size(), 1);
-  EXPECT_TRUE(asked.front().contains(QStringLiteral("«%1» ещё нет разделов").arg(qs(source_)))) << asked.front().toStdString();
-  EXPECT_FALSE(import::collectionHoldsSections(source_));
-
   QSignalSpy finished(dialog, &ui::ImportWindow::importFinished);
   QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
   EXPECT_TRUE(dialog->isImporting());
   EXPECT_FALSE(child<QPushButton>(dialog, "Import")->isEnabled());
   ASSERT_TRUE(finished.wait(60000));
 
-  QStringList shown = ui::MessageBox::takeShown();
-  ASSERT_EQ(shown.size(), 2);
-  EXPECT_EQ(shown.front(), asked.front());
-  shown.removeFirst();
+  const QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 1);
   EXPECT_TRUE(shown.front().startsWith(QStringLiteral("Добавлено ярлыков : %1\nУже были : 0").arg(expected)))
       << shown.front().toStdString();
   EXPECT_TRUE(shown.front().contains("Профиль не прочитан : Google Chrome \u00ABbroken\u00BB"));
@@ -160,12 +148,48 @@ TEST_F(ImportWindowTest, import_intoTheShownFolderStatisticsThenSourceSideUpToDa
   EXPECT_EQ(Label3->text(), "Кол. во (URL):  1");
   EXPECT_GT(Dir->ListCount(), foldersBefore);
 
-  // Again: the folder holds sections now, so nothing is asked, and nothing is new.
+  // Again: nothing new.
   QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
   ASSERT_TRUE(finished.wait(60000));
   const QStringList again = ui::MessageBox::takeShown();
   ASSERT_EQ(again.size(), 1);
   EXPECT_TRUE(again.front().startsWith(QStringLiteral("Добавлено ярлыков : 0\nУже были : %1").arg(expected)));
+}
+
+// A folder that holds no section yet: the import asks first, naming the folder in full, and
+// "Нет" writes nothing; "Да" imports, and the next import asks nothing.
+TEST_F(ImportWindowTest, firstImportIntoAFolderWithoutSections_asksFirst) {
+  const fs::path fresh = temp_ / "fresh";
+  fs::create_directories(fresh);
+  Dir->setPath(qs(fresh));
+  ui::ImportWindow* dialog = openImport();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(child<QLabel>(dialog, "Target")->text(), QStringLiteral("Куда: ") + qs(fresh));
+
+  ui::MessageBox::setQuestionAnswer(false);
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  ui::MessageBox::setQuestionAnswer(true);
+  EXPECT_FALSE(dialog->isImporting());
+  const QStringList asked = ui::MessageBox::takeShown();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked.front().contains(QStringLiteral("«%1» ещё нет разделов").arg(qs(fresh))))
+      << asked.front().toStdString();
+  EXPECT_TRUE(fs::is_empty(fresh));
+
+  QSignalSpy finished(dialog, &ui::ImportWindow::importFinished);
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+  QStringList shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown.front(), asked.front());
+  EXPECT_TRUE(shown.back().startsWith(QStringLiteral("Добавлено ярлыков : "))) << shown.back().toStdString();
+  EXPECT_TRUE(import::collectionHoldsSections(fresh));
+
+  QTest::mouseClick(child<QPushButton>(dialog, "Import"), Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+  shown = ui::MessageBox::takeShown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown.front().startsWith(QStringLiteral("Добавлено ярлыков : 0"))) << shown.front().toStdString();
 }
 
 // The programs read the folders the window saved through the same code: whatever a folder's
