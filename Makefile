@@ -8,8 +8,9 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 CI_SUFFIX := $(if $(filter true,$(CI)),-ci)
 PRESET := $(if $(CI_SUFFIX),ci,default)
+WINDOWS_PRESET := windows$(CI_SUFFIX)
 
-.PHONY: all deps configure build test bench check-browser run demo fuzz install uninstall package clean
+.PHONY: all deps configure build test windows-deps windows test-windows bench check-browser run demo fuzz install uninstall package clean
 
 all: build
 
@@ -29,6 +30,20 @@ test: build
 	cmake --preset sanitize$(CI_SUFFIX) $(CMAKE_FLAGS)
 	cmake --build --preset sanitize$(CI_SUFFIX) -j $(JOBS)
 	ctest --preset sanitize$(CI_SUFFIX) -j $(JOBS)
+
+# The programs for Windows (build-windows/bin/*.exe), cross-built with mingw-w64 against the
+# libraries scripts/cross-build-deps builds once from Debian's sources into ~/.cache/trevanto.
+windows-deps:
+	@scripts/install-deps --windows
+	@scripts/cross-build-deps >/dev/null
+
+windows: windows-deps
+	cmake --preset $(WINDOWS_PRESET) $(CMAKE_FLAGS)
+	cmake --build --preset $(WINDOWS_PRESET) -j $(JOBS)
+
+# The Windows programs' tests under wine, with their count and time.
+test-windows: windows
+	scripts/windows-tests $(WINDOWS_PRESET) $(JOBS)
 
 bench: deps
 	cmake --preset bench
@@ -72,4 +87,4 @@ package: build
 	cd $(BUILD) && cpack
 
 clean:
-	rm -rf build build-bench build-sanitize build-fuzz
+	rm -rf build build-bench build-sanitize build-fuzz build-windows build-windows-ci

@@ -15,8 +15,9 @@ if(TREVANTO_SANITIZE)
 endif()
 
 # Hardened as distributions build programs: checked string and memory functions in optimised
-# builds, relocations read-only and bound at start-up. The sanitizers bring checks of their own.
-if(NOT TREVANTO_SANITIZE)
+# builds, relocations read-only and bound at start-up. The sanitizers bring checks of their own;
+# Windows programs have neither ELF relocations nor glibc's checked functions.
+if(NOT TREVANTO_SANITIZE AND NOT WIN32)
   add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
   add_link_options(LINKER:-z,relro LINKER:-z,now)
 endif()

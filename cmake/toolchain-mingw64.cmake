@@ -1,0 +1,41 @@
+# SPDX-License-Identifier: MIT
+# The Windows build, made on Debian: mingw-w64's compilers with POSIX threads (std::thread,
+# std::mutex), the libraries scripts/cross-build-deps built into its cache folder, and the programs
+# and tests run under wine (ctest, gtest_discover_tests) in a wine prefix of the build folder.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TREVANTO_MINGW_HOST x86_64-w64-mingw32)
+# The posix variant explicitly: the win32 one has no std::thread in GCC 12.
+set(CMAKE_C_COMPILER ${TREVANTO_MINGW_HOST}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TREVANTO_MINGW_HOST}-g++-posix)
+set(CMAKE_RC_COMPILER ${TREVANTO_MINGW_HOST}-windres)
+
+# The cache folder of the cross-built libraries; scripts/cross-build-deps prints it once built.
+if(NOT TREVANTO_MINGW_DEPS)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-deps --prefix
+    OUTPUT_VARIABLE TREVANTO_MINGW_DEPS OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE deps_found)
+  if(NOT deps_found EQUAL 0 OR NOT TREVANTO_MINGW_DEPS)
+    message(FATAL_ERROR "The Windows libraries are not built yet: run scripts/cross-build-deps "
+      "(make windows does it first).")
+  endif()
+endif()
+set(TREVANTO_MINGW_DEPS ${TREVANTO_MINGW_DEPS} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_DEPS)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TREVANTO_MINGW_HOST} ${TREVANTO_MINGW_DEPS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config sees the cross-built libraries only, never the machine's own.
+set(ENV{PKG_CONFIG_LIBDIR} ${TREVANTO_MINGW_DEPS}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
+# Every program links its C and C++ runtime and the thread library statically: one .exe each,
+# no DLLs to ship beside it or to find under wine.
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+
+# The wine prefix lives in the build folder: made on first use, removed with the folder.
+cmake_path(ABSOLUTE_PATH CMAKE_CURRENT_LIST_DIR NORMALIZE OUTPUT_VARIABLE trevanto_cmake_dir)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${trevanto_cmake_dir}/../scripts/wine-run --prefix ${CMAKE_BINARY_DIR}/wine)
