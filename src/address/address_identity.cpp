@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-// libcurl's URL parser splits and normalises an address; libidn2 turns host names between
-// their Unicode and ASCII forms. What neither does (the percent-encode sets of each part, the
+// libcurl's URL parser splits and normalises an address; IDNA (host_names.h) turns host names
+// between their Unicode and ASCII forms. What neither does (the percent-encode sets of each part, the
 // case of escapes) is done per part below.
 #include "address_identity.h"
 
 #include <curl/curl.h>
-#include <idn2.h>
 
 #include <array>
 #include <memory>
@@ -13,6 +12,7 @@
 
 #include "base/charset.h"
 #include "base/text.h"
+#include "host_names.h"
 
 namespace trevanto::address {
 namespace {
@@ -89,16 +89,7 @@ std::optional<std::string> partOf(CURLU* url, CURLUPart part, unsigned int flags
 std::string asciiHost(std::string_view host) {
   if (!base::hasNonAscii(host)) return base::asciiLower(host);
   const std::string name(host);
-  for (int flags : {IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL, IDN2_NFC_INPUT | IDN2_TRANSITIONAL}) {
-    char* ascii = nullptr;
-    if (idn2_lookup_u8(reinterpret_cast<const std::uint8_t*>(name.c_str()), reinterpret_cast<std::uint8_t**>(&ascii),
-                       flags) == IDN2_OK) {
-      std::string made = base::asciiLower(ascii);
-      idn2_free(ascii);
-      return made;
-    }
-    idn2_free(ascii);
-  }
+  if (const std::optional<std::string> ascii = idnaAscii(name)) return base::asciiLower(*ascii);
   return encodePart(name, "");
 }
 
@@ -229,11 +220,7 @@ std::string readableHost(std::string_view host) {
   // Every label of an ASCII host that is not punycode stays as it is; libidn2 refuses a
   // label that does not decode or decodes to what IDNA does not allow.
   if (base::asciiLower(decoded).find("xn--") == std::string::npos) return decoded;
-  char* unicode = nullptr;
-  const int status = idn2_to_unicode_8z8z(decoded.c_str(), &unicode, 0);
-  std::string made = status == IDN2_OK && unicode != nullptr ? std::string(unicode) : decoded;
-  idn2_free(unicode);
-  return made;
+  return idnaUnicode(decoded).value_or(decoded);
 }
 
 }  // namespace trevanto::address
