@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
-#include <clocale>
 #include <iostream>
 #include <utility>
+
+#include "system.h"
 
 namespace trevanto::base {
 
 CommandLine::CommandLine(std::string_view program, std::string usage, std::vector<OptionSpec> options)
     : program_(program), usage_(std::move(usage)), options_(std::move(options)) {
-  std::setlocale(LC_ALL, "");
+  prepareProgramStart();
 }
 
 const OptionSpec* CommandLine::find(std::string_view name) const {
@@ -20,9 +21,11 @@ const OptionSpec* CommandLine::find(std::string_view name) const {
 }
 
 std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
+  const std::vector<std::string> arguments = programArguments(argc, argv);
+  const std::size_t count = arguments.size();
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  for (std::size_t i = 1; i < count; ++i) {
+    const std::string_view arg = arguments[i];
     if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
       positional_.emplace_back(arg);
       continue;
@@ -48,8 +51,8 @@ std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
       given_.emplace_back(option->name, std::string());
     } else if (equals != std::string_view::npos) {
       given_.emplace_back(option->name, std::string(arg.substr(equals + 1)));
-    } else if (i + 1 < argc) {
-      given_.emplace_back(option->name, std::string(argv[++i]));
+    } else if (i + 1 < count) {
+      given_.emplace_back(option->name, arguments[++i]);
     } else {
       return usageError(std::string(name) + " needs a value");
     }

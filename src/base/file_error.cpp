@@ -8,6 +8,6 @@ namespace trevanto::base {
 FileError::FileError(const std::string& what, const std::filesystem::path& path, const std::string& reason)
     : std::runtime_error(what + " \xC2\xAB" + path.string() + "\xC2\xBB: " + reason), reason_(reason) {}
 
-std::string systemReason(int errorNumber) { return std::system_category().message(errorNumber); }
+std::string systemReason(int errorNumber) { return std::generic_category().message(errorNumber); }
 
 }  // namespace trevanto::base

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "file_error.h"
+#include "path_text.h"
 #include "system.h"
 
 namespace trevanto::base {
@@ -66,7 +67,7 @@ void syncTogether(const std::vector<std::string>& files, const std::vector<std::
   std::optional<std::pair<std::string, std::error_code>> failure;
   const auto syncFiles = [&] {
     for (std::size_t at; (at = next++) < files.size();) {
-      const std::error_code error = syncFileAt(files[at]);
+      const std::error_code error = syncFileAt(pathOf(files[at]));
       if (!error || error == std::errc::no_such_file_or_directory) continue;  // removed meanwhile
       const std::lock_guard lock(failureMutex);
       if (!failure) failure.emplace(files[at], error);
@@ -82,8 +83,8 @@ void syncTogether(const std::vector<std::string>& files, const std::vector<std::
     }
     syncFiles();
   }
-  if (failure) throw FileError(std::string(kSyncFailed), failure->first, systemReason(failure->second));
-  for (const std::string& folder : folders) syncFolder(folder);
+  if (failure) throw FileError(std::string(kSyncFailed), pathOf(failure->first), systemReason(failure->second));
+  for (const std::string& folder : folders) syncFolder(pathOf(folder));
 }
 
 }  // namespace trevanto::base

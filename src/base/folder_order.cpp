@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "files.h"
+#include "path_text.h"
 #include "system.h"
 #include "text.h"
 
@@ -41,10 +42,12 @@ std::vector<std::string> listFiles(const std::filesystem::path& folder, NameFilt
 }
 
 std::filesystem::path joinPath(const std::filesystem::path& folder, std::string_view name) {
-  std::string joined = folder.string();
-  if (!joined.empty() && joined.back() != '/') joined.push_back('/');
+  // The system's own separator, so that a path shown to the user reads as the system writes it.
+  constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+  std::string joined = textOf(folder);
+  if (!joined.empty() && joined.back() != '/' && joined.back() != kSeparator) joined.push_back(kSeparator);
   joined += name;
-  return joined;
+  return pathOf(joined);
 }
 
 }  // namespace trevanto::base

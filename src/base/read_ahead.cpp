@@ -78,7 +78,7 @@ void ReadAheadQueue::startReaders() {
 
 void ReadAheadQueue::wakeReaders() {
   readersWake_.fetch_add(1, std::memory_order_release);
-  readersWake_.notify_all();
+  wakeAllWaiting(readersWake_);
 }
 
 std::optional<std::size_t> ReadAheadQueue::claimAhead() {
@@ -105,7 +105,7 @@ void ReadAheadQueue::read(std::size_t position) {
   }
   Slot& slot = slots_[position % window_];
   slot.ready.store(true, std::memory_order_seq_cst);
-  if (runWaits_.load(std::memory_order_seq_cst)) slot.ready.notify_one();
+  if (runWaits_.load(std::memory_order_seq_cst)) wakeOneWaiting(slot.ready);
 }
 
 void ReadAheadQueue::readAhead(const std::stop_token& stop) {
@@ -117,7 +117,7 @@ void ReadAheadQueue::readAhead(const std::stop_token& stop) {
     } else if (nextToRead_.load(std::memory_order_relaxed) >= count_) {
       return;
     } else {
-      readersWake_.wait(wake, std::memory_order_acquire);  // the window is full, or reads come quickly
+      waitWhileEquals(readersWake_, wake);  // the window is full, or reads come quickly
       lookAtSwitches();
     }
   }
@@ -138,7 +138,7 @@ std::size_t ReadAheadQueue::awaitNext() {
       read(*ahead);
     } else {
       runWaits_.store(true, std::memory_order_seq_cst);
-      if (!slot.ready.load(std::memory_order_seq_cst)) slot.ready.wait(false, std::memory_order_acquire);
+      if (!slot.ready.load(std::memory_order_seq_cst)) waitWhileEquals(slot.ready, false);
       runWaits_.store(false, std::memory_order_relaxed);
       lookAtSwitches();
     }

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "file_error.h"
+#include "path_text.h"
 
 namespace trevanto::base {
 namespace {
@@ -19,7 +20,7 @@ std::string temporaryPattern(const std::filesystem::path& folder, std::string_vi
   name += stem;
   name += '.';
   name += kUniqueSuffixPattern;
-  return (folder / name).string();
+  return textOf(folder / pathOf(name));
 }
 
 // Creates a new file from a pattern ending in XXXXXX, which receives the name taken. Unlike
@@ -31,7 +32,7 @@ OpenFile createUniqueFile(std::string& pattern, std::error_code& error) {
   const std::size_t at = pattern.size() - kUniqueSuffixPattern.size();
   for (int attempt = 0; attempt < 1000; ++attempt) {
     for (std::size_t i = at; i < pattern.size(); ++i) pattern[i] = kUniqueCharacters[pick(random)];
-    OpenFile file = OpenFile::createNew(pattern, error);
+    OpenFile file = OpenFile::createNew(pathOf(pattern), error);
     if (file || error != std::errc::file_exists) return file;
   }
   return OpenFile();  // error is file_exists
@@ -51,7 +52,7 @@ std::string writeTemporaryFile(const std::filesystem::path& finalPath, std::stri
   if (!error && sync == Sync::BeforeNaming) error = file.sync();
   if (const std::error_code closeError = file.close(); !error) error = closeError;
   if (error) {
-    removeFile(temporary);
+    removeFile(pathOf(temporary));
     throwIfFailed(error, operation, finalPath);
   }
   return temporary;
@@ -62,7 +63,7 @@ std::string writeTemporaryFile(const std::filesystem::path& finalPath, std::stri
 void createFileWithoutReplacing(const std::filesystem::path& path, std::string_view temporaryStem,
                                 std::string_view bytes, Sync sync, std::string_view operation) {
   const std::string temporary = writeTemporaryFile(path, temporaryStem, bytes, sync, operation);
-  std::error_code error = linkFile(temporary, path);
+  std::error_code error = linkFile(pathOf(temporary), path);
   if (error == std::errc::file_exists) {
     error.clear();
   } else if (error) {
@@ -70,9 +71,9 @@ void createFileWithoutReplacing(const std::filesystem::path& path, std::string_v
     // the file in place as long as it is still absent.
     std::error_code absent;
     error.clear();
-    if (!fileStatus(path, absent, Links::NotFollowed)) error = renameReplacing(temporary, path);
+    if (!fileStatus(path, absent, Links::NotFollowed)) error = renameReplacing(pathOf(temporary), path);
   }
-  removeFile(temporary);
+  removeFile(pathOf(temporary));
   throwIfFailed(error, operation, path);
 }
 
@@ -83,9 +84,9 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t limitBy
 void replaceFileWith(const std::filesystem::path& path, std::string_view bytes) {
   constexpr std::string_view kOperation = "Не удалось записать файл";
   const std::string temporary =
-      writeTemporaryFile(path, path.filename().string(), bytes, Sync::BeforeNaming, kOperation);
-  if (const std::error_code error = renameReplacing(temporary, path)) {
-    removeFile(temporary);
+      writeTemporaryFile(path, textOf(path.filename()), bytes, Sync::BeforeNaming, kOperation);
+  if (const std::error_code error = renameReplacing(pathOf(temporary), path)) {
+    removeFile(pathOf(temporary));
     throwIfFailed(error, kOperation, path);
   }
 }
@@ -99,7 +100,7 @@ bool isTemporaryFileFor(std::string_view name, std::string_view finalName) {
 
 FileReplacement::FileReplacement(const std::filesystem::path& path, std::size_t bufferBytes)
     : path_(path), bufferBytes_(bufferBytes) {
-  temporary_ = temporaryPattern(path.parent_path(), path.filename().string());
+  temporary_ = temporaryPattern(path.parent_path(), textOf(path.filename()));
   std::error_code error;
   file_ = createUniqueFile(temporary_, error);
   throwIfFailed(error, kWriteFailed, path_);
@@ -108,7 +109,7 @@ FileReplacement::FileReplacement(const std::filesystem::path& path, std::size_t 
 FileReplacement::~FileReplacement() {
   if (file_) {
     file_.close();
-    removeFile(temporary_);
+    removeFile(pathOf(temporary_));
   }
 }
 
@@ -127,9 +128,9 @@ void FileReplacement::commit() {
   writePending();
   std::error_code error = file_.sync();
   if (const std::error_code closeError = file_.close(); !error) error = closeError;
-  if (!error) error = renameReplacing(temporary_, path_);
+  if (!error) error = renameReplacing(pathOf(temporary_), path_);
   if (error) {
-    removeFile(temporary_);
+    removeFile(pathOf(temporary_));
     throwIfFailed(error, kWriteFailed, path_);
   }
 }
@@ -141,7 +142,7 @@ void FileReplacement::writePending() {
 
 void FileReplacement::fail(const std::error_code& error) {
   file_.close();
-  removeFile(temporary_);
+  removeFile(pathOf(temporary_));
   throw FileError(std::string(kWriteFailed), path_, systemReason(error));
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/path_text.h"
 #include "site/conversion.h"
 #include "site/template_folder.h"
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   const bool fromSettings = commandLine.has("--settings");
   if (fromSettings && !positional.empty()) return commandLine.usageError("--settings takes no folders");
   if (!fromSettings && positional.size() != 2) return commandLine.usageError("a SOURCE and a SITE folder are needed");
-  const std::filesystem::path templates = commandLine.value("--templates").value_or(std::string());
+  const std::filesystem::path templates = base::pathOf(commandLine.value("--templates").value_or(std::string()));
 
   std::filesystem::path source, site;
   bool nested = commandLine.has("--nested");
@@ -58,8 +59,8 @@ int main(int argc, char** argv) {
     return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
   } else {
-    source = positional[0];
-    site = positional[1];
+    source = base::pathOf(positional[0]);
+    site = base::pathOf(positional[1]);
   }
 
   site::RunRequest request(source, site,

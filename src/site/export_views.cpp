@@ -8,6 +8,7 @@
 #include "base/charset.h"
 #include "base/file_error.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "base/whole_files.h"
 #include "page_format.h"
@@ -201,7 +202,7 @@ std::string ExportViews::writeNamed(std::string_view prefix, std::string_view ke
   const std::string hash = contentHash(text);
   const std::string name = std::string(prefix) + hash + ".js";
   kept_.insert(name);
-  const std::filesystem::path path = folder_ / name;
+  const std::filesystem::path path = folder_ / base::pathOf(name);
   if (base::isRegularFile(path)) return hash;  // the same content
   base::FileReplacement file(path);
   file.write("(this.");

@@ -4,6 +4,8 @@
 #include <thread>
 #include <utility>
 
+#include "base/path_text.h"
+
 namespace trevanto::site {
 
 void ReadingPlan::addFolder(const std::filesystem::path& folder) {
@@ -25,12 +27,13 @@ std::string_view ReadingPlan::nameOf(std::size_t position) const {
 std::filesystem::path ReadingPlan::pathOf(std::size_t position) const {
   std::string path = folders_[files_[position].folder];
   path += nameOf(position);
-  return path;
+  return base::pathOf(path);
 }
 
 bool ReadingPlan::isAt(std::size_t position, const std::filesystem::path& path) const {
   if (position >= files_.size()) return false;
-  const std::string_view wanted = path.native();
+  const auto& text = base::textView(path);
+  const std::string_view wanted = text;
   const std::string_view folder = folders_[files_[position].folder];
   return wanted.starts_with(folder) && wanted.substr(folder.size()) == nameOf(position);
 }

@@ -50,6 +50,16 @@ void catchStopRequests() {
 
 bool stopRequested() { return gStopSignal != 0; }
 
+void waitWhileEquals(const std::atomic<bool>& value, bool old) { value.wait(old, std::memory_order_acquire); }
+
+void waitWhileEquals(const std::atomic<std::uint64_t>& value, std::uint64_t old) {
+  value.wait(old, std::memory_order_acquire);
+}
+
+void wakeOneWaiting(std::atomic<bool>& value) { value.notify_one(); }
+
+void wakeAllWaiting(std::atomic<std::uint64_t>& value) { value.notify_all(); }
+
 long voluntaryWaitsOfThisThread() {
   rusage usage{};
   ::getrusage(RUSAGE_THREAD, &usage);
