@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -74,6 +76,7 @@ TEST_F(ConversionRunTest, firstRunWritesEveryPageByteForByte) {
   EXPECT_TRUE(fs::is_directory(site() / "export"));
 }
 
+#ifndef _WIN32  // its folder names hold "<", ">" and "|", which Windows refuses in names
 TEST_F(ConversionRunTest, sectionsAndLinksFollowTheNameOrderAndNamesAreEscaped) {
   writeShortcut(source() / "b", "Zeta", "http://z.example/");
   writeShortcut(source() / "b", "alpha", "http://a.example/\"<x>");
@@ -93,6 +96,7 @@ TEST_F(ConversionRunTest, sectionsAndLinksFollowTheNameOrderAndNamesAreEscaped) 
   EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("A & %3CB%3E.html", "A &amp; &lt;B&gt;") + menuOf("b.html", "b") +
                                      menuOf("%D0%9D%D0%BE%D0%B2.html", "\xCD\xEE\xE2"));
 }
+#endif
 
 TEST_F(ConversionRunTest, dotFoldersAreSectionsLikeAnyOther) {
   writeShortcut(source() / ".NET", "Docs", "http://dotnet.example/");
@@ -119,7 +123,7 @@ TEST_F(ConversionRunTest, reRunWritesNothingAndCountsRepeats) {
   ASSERT_EQ(run().ConvertedCount, 3);
   std::map<std::string, std::string> before;
   for (const auto& entry : fs::directory_iterator(site())) {
-    if (entry.is_regular_file()) before[entry.path().filename()] = readFile(entry.path());
+    if (entry.is_regular_file()) before[entry.path().filename().string()] = readFile(entry.path());
   }
   const auto indexTime = fs::last_write_time(site() / "Index.html");
 
@@ -166,6 +170,7 @@ TEST_F(ConversionRunTest, deletedMenuPageIsStartedAgainWithNewSectionsOnly) {
   EXPECT_EQ(page("Frame2.html"), kMenuHeader + menuOf("Young.html", "Young"));
 }
 
+#ifndef _WIN32  // Windows names ignore letter case: two pages differing in case are one file there
 TEST_F(ConversionRunTest, pageNamesCompareExactlyAndReservedNamesAreNotSections) {
   writeFile(site() / "news.html", "someone else's page\r\n");
   writeShortcut(source() / "News", "One", "http://one.example/");
@@ -190,6 +195,7 @@ TEST_F(ConversionRunTest, pageNamesCompareExactlyAndReservedNamesAreNotSections)
                                                "frame1: имя раздела совпадает с именем страницы шаблона",
                                                "index: имя раздела совпадает с именем страницы шаблона"}));
 }
+#endif
 
 TEST_F(ConversionRunTest, siteBuiltByAnEarlierVersionGetsNoNewDuplicates) {
   // Shortcuts as Explorer writes them; the page holds the links the earlier cut produced.
@@ -264,6 +270,7 @@ TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
   EXPECT_NE(runConversion(request).error.find("gone"), std::string::npos);
 }
 
+#ifndef _WIN32  // Windows files have no mode bits and no umask
 TEST_F(ConversionRunTest, newFilesTakeTheModeTheUmaskGives) {
   writeShortcut(source() / "S", "a", "http://a.example/");
   const mode_t before = ::umask(027);
@@ -275,6 +282,7 @@ TEST_F(ConversionRunTest, newFilesTakeTheModeTheUmaskGives) {
   }
   EXPECT_TRUE(fs::exists(site() / "export" / "bookmarks.html"));
 }
+#endif
 
 TEST_F(ConversionRunTest, temporaryFilesAKilledRunLeftAreRemovedAndNothingElse) {
   writeShortcut(source() / "S", "a", "http://a.example/");
@@ -398,6 +406,7 @@ TEST(Statistics, countsAndSkippedShortcutsInTheMessagesOwnWords) {
   EXPECT_EQ(lines.back(), "... и ещё 3 .");
 }
 
+#ifndef _WIN32  // runs the program through a POSIX shell
 TEST(CommandLine, exitCodesTellDoneFailedAndWrongUsage) {
   TempFolder root;
   writeShortcut(root / "src" / "S", "a", "http://a.example/");
@@ -414,3 +423,4 @@ TEST(CommandLine, exitCodesTellDoneFailedAndWrongUsage) {
   EXPECT_EQ(exitCode(src), 2);
   EXPECT_EQ(exitCode("--bogus " + src + " " + site), 2);
 }
+#endif

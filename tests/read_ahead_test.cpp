@@ -29,6 +29,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// A wait as of a round trip. Windows sleeps in whole steps of its timer (a millisecond at best):
+// a shorter sleep there does not wait at all.
+#ifdef _WIN32
+constexpr std::chrono::microseconds kWaitStep{1000};
+#else
+constexpr std::chrono::microseconds kWaitStep{1};
+#endif
+
 ReadAheadOptions readingAheadFromTheStart(std::size_t readsInFlight, std::size_t window) {
   return {readsInFlight, window, std::chrono::microseconds{0}};
 }
@@ -46,7 +54,7 @@ TEST(ReadAhead, resultsComeInOrderWithinTheWindowWhateverReadFinishesFirst) {
         const int now = ++inFlight;
         mostInFlight = std::max(mostInFlight.load(), now);
         if (position > taken + kWindow) outsideWindow = true;
-        std::this_thread::sleep_for(std::chrono::microseconds((position * 37) % 300));
+        std::this_thread::sleep_for(kWaitStep * static_cast<int>((position * 37) % (kWaitStep.count() == 1 ? 300 : 3)));
         --inFlight;
         if (position == 77) throw std::runtime_error("unreadable");
         return std::to_string(position);
@@ -78,7 +86,7 @@ TEST(ReadAhead, readersStartOnlyOnceReadsWaitAndStopWithTheirOwner) {
   {
     ReadAhead<int> slow(100000, [&read](std::size_t position) {
       ++read;
-      std::this_thread::sleep_for(300us);
+      std::this_thread::sleep_for(std::max<std::chrono::microseconds>(300us, 2 * kWaitStep));
       return static_cast<int>(position);
     });
     for (int position = 0; position < 50; ++position) ASSERT_EQ(slow.take(), position);
@@ -123,7 +131,9 @@ class ReadingAheadRun : public ::testing::Test {
       writeShortcut(section, "script", "javascript:alert(1)");
       writeFile(section / "too large.url", std::string(kMaxShortcutBytes + 1, 'x'));
       fs::create_directory(section / "folder.url");
+#ifndef _WIN32  // Windows has no FIFOs in folders
       ASSERT_EQ(::mkfifo((section / "pipe.url").c_str(), 0644), 0);
+#endif
     }
     fs::create_directory(temp_ / "source" / "Empty");
   }
@@ -167,7 +177,11 @@ class ReadingAheadRun : public ::testing::Test {
 
 TEST_F(ReadingAheadRun, writesAndReportsWhatAOneAtATimeRunDoes) {
   const Outcome alone = run("alone", alone_);
+#ifdef _WIN32
+  EXPECT_EQ(alone.report.skipped.size(), 7u * 4u);  // no FIFO among them
+#else
   EXPECT_EQ(alone.report.skipped.size(), 7u * 5u);
+#endif
   EXPECT_GT(alone.report.RepeatCount, 0);
   for (const ReadAheadOptions& options : {readingAheadFromTheStart(16, 64), readingAheadFromTheStart(3, 2)}) {
     SCOPED_TRACE(std::to_string(options.readsInFlight) + " reads in flight");

@@ -52,7 +52,11 @@ TEST(TemplateFolderTest, installedTreeWinsThenBuildTreeThenInstalledPlaceIsNamed
 TEST(TemplateFolderTest, runningProgramFolderHoldsThisTest) {
   const fs::path folder = trevanto::site::runningProgramFolder();
   EXPECT_TRUE(folder.is_absolute());
+#ifdef _WIN32
+  EXPECT_TRUE(fs::exists(folder / "trevanto_engine_tests.exe"));
+#else
   EXPECT_TRUE(fs::exists(folder / "trevanto_engine_tests"));
+#endif
 }
 
 }  // namespace

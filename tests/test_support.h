@@ -11,6 +11,22 @@
 
 namespace trevanto::testing {
 
+inline void setVariable(const char* name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value);
+#else
+  ::setenv(name, value, 1);
+#endif
+}
+
+inline void unsetVariable(const char* name) {
+#ifdef _WIN32
+  ::_putenv_s(name, "");
+#else
+  ::unsetenv(name);
+#endif
+}
+
 // The lines a run writes, spelled out here rather than taken from the engine, so a test
 // notices when the engine writes them differently: a section page's link line and a menu line.
 inline std::string linkOf(const std::string& address, const std::string& name) {
@@ -29,16 +45,16 @@ class LocaleScope {
     before_ = before != nullptr ? before : "C";
     if (const char* variable = std::getenv("LC_ALL")) variable_ = variable;
     usable_ = std::setlocale(LC_ALL, name) != nullptr;
-    if (usable_) ::setenv("LC_ALL", name, 1);
+    if (usable_) setVariable("LC_ALL", name);
   }
   LocaleScope(const LocaleScope&) = delete;
   LocaleScope& operator=(const LocaleScope&) = delete;
   ~LocaleScope() {
     std::setlocale(LC_ALL, before_.c_str());
     if (variable_) {
-      ::setenv("LC_ALL", variable_->c_str(), 1);
+      setVariable("LC_ALL", variable_->c_str());
     } else {
-      ::unsetenv("LC_ALL");
+      unsetVariable("LC_ALL");
     }
   }
   bool usable() const { return usable_; }

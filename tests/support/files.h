@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/path_text.h"
+
 namespace trevanto::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -16,7 +18,7 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder();
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / base::pathOf(name); }
 
  private:
   std::filesystem::path path_;
