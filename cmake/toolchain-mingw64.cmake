@@ -27,6 +27,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The libraries' own CMake packages first: they say what a static library's users must define
+# (LIBXML_STATIC, CURL_STATICLIB), which the find modules do not.
+set(CMAKE_FIND_PACKAGE_PREFER_CONFIG ON)
 # pkg-config sees the cross-built libraries only, never the machine's own.
 set(ENV{PKG_CONFIG_LIBDIR} ${TREVANTO_MINGW_DEPS}/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
