@@ -32,25 +32,41 @@ fs::path readerRoot() {
   return root.path();
 }
 
+// Writes a file from a process of its own, so that the text made for it never adds to the
+// memory of this process, which the children timed below start from.
+template <typename Make>
+void writeInChild(const fs::path& file, Make make) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    trevanto::testing::writeFile(file, make());
+    _exit(0);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::abort();
+}
+
 enum class Shape { EmptyEntries, Bookmarks };
 
 fs::path bookmarksFile(Shape shape, int times) {
   const fs::path file =
       readerRoot() / ((shape == Shape::EmptyEntries ? "empty-" : "bookmarks-") + std::to_string(times) + ".json");
   if (fs::exists(file)) return file;
-  std::string json = R"({"checksum": "0", "roots": {"bookmark_bar": {"children": [{"children": [)";
-  if (shape == Shape::EmptyEntries) {
-    for (int i = 0; i < times * 333'000; ++i) json += "{},";
-  } else {
-    for (int i = 0; i < times * 5'000; ++i) {
-      const std::string id = std::to_string(i);
-      json += R"({"date_added": "13300000000000000", "guid": "00000000-0000-4000-8000-)" + std::string(12 - id.size(), '0') +
-              id + R"(", "id": ")" + id + R"(", "name": "Закладка номер )" + id +
-              R"(", "type": "url", "url": "https://host)" + id + R"(.example.com/articles/)" + id + R"("},)";
+  writeInChild(file, [&] {
+    std::string json = R"({"checksum": "0", "roots": {"bookmark_bar": {"children": [{"children": [)";
+    if (shape == Shape::EmptyEntries) {
+      for (int i = 0; i < times * 333'000; ++i) json += "{},";
+    } else {
+      for (int i = 0; i < times * 5'000; ++i) {
+        const std::string id = std::to_string(i);
+        json += R"({"date_added": "13300000000000000", "guid": "00000000-0000-4000-8000-)" + std::string(12 - id.size(), '0') +
+                id + R"(", "id": ")" + id + R"(", "name": "Закладка номер )" + id +
+                R"(", "type": "url", "url": "https://host)" + id + R"(.example.com/articles/)" + id + R"("},)";
+      }
     }
-  }
-  json += R"({}], "name": "Папка", "type": "folder"}], "name": "Панель", "type": "folder"}}, "version": 1})";
-  trevanto::testing::writeFile(file, json);
+    json += R"({}], "name": "Папка", "type": "folder"}], "name": "Панель", "type": "folder"}}, "version": 1})";
+    return json;
+  });
   return file;
 }
 
@@ -136,10 +152,12 @@ BENCHMARK(BM_ChromiumBookmarks)
 fs::path manyAttributesFile(int times) {
   const fs::path file = readerRoot() / ("attributes-" + std::to_string(times) + ".html");
   if (fs::exists(file)) return file;
-  std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"https://many.example/\"";
-  for (int i = 0; i < times * 100'000; ++i) html += " a" + std::to_string(i) + "=\"1\"";
-  html += ">Many</A>\n</DL>\n";
-  trevanto::testing::writeFile(file, html);
+  writeInChild(file, [&] {
+    std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"https://many.example/\"";
+    for (int i = 0; i < times * 100'000; ++i) html += " a" + std::to_string(i) + "=\"1\"";
+    html += ">Many</A>\n</DL>\n";
+    return html;
+  });
   return file;
 }
 
