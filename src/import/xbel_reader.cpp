@@ -182,7 +182,7 @@ class XbelEvents {
 
   void end() {
     if (open_.empty()) return;
-    const Element element = open_.back().element;
+    const Open closing = open_.back();
     const bool closesTitle = inTitle_ == open_.size();
     open_.pop_back();
     if (closesTitle) {
@@ -197,10 +197,11 @@ class XbelEvents {
       }
       return;
     }
-    if (element == Element::Folder) {
-      beginPendingFolder();
+    if (closing.element == Element::Folder) {
+      // A folder with neither a title nor a child is begun as it ends.
+      if (!closing.begun) sink_.beginFolder({});
       sink_.endFolder();
-    } else if (element == Element::Bookmark) {
+    } else if (closing.element == Element::Bookmark) {
       sink_.datedBookmark(bookmarkTitle_, address_, added_);
     }
   }

@@ -59,6 +59,9 @@ TEST(XbelReader, editorsFile_nestedFoldersTitlesInOrder_separatorsAliasesAndDesc
                  "<title>\xCF\xF0\xE8\xE2\xE5\xF2</title></bookmark></xbel>"),
             (Events{"Привет = h:x"}));
   EXPECT_EQ(xbel("<xbel/>"), Events{});
+  // Folders without a title, with nothing in them or only what is passed over.
+  EXPECT_EQ(xbel(document("<folder><folder><separator/></folder><folder/><bookmark href=\"h:b\"/></folder>")),
+            (Events{"+", "+", "-", "+", "-", " = h:b", "-"}));
 }
 
 TEST(XbelReader, recognisedByItsRootElementOnly_andNotXbelIsAFormatError) {
