@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Fuzzes the reader of the link check's history: any bytes give a history or a CheckError that
+// Fuzzes the reader of the link check's history: any bytes give a history or a FileError that
 // names the file, never another way out; and a history read, written and read again is the
 // same history.
 #include <cstdint>
 #include <sstream>
 #include <string>
 
+#include "base/file_error.h"
 #include "check/link_health.h"
 #include "fuzz_support.h"
 
@@ -25,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check::LinkHistory history;
   try {
     history = readText(std::string(reinterpret_cast<const char*>(data), size));
-  } catch (const check::CheckError& problem) {
+  } catch (const base::FileError& problem) {
     fuzz::check(std::string(problem.what()).find(kName) != std::string::npos, "the error does not name the file",
                 problem.what());
     return 0;
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string again;
   try {
     again = check::historyJson(readText(written));
-  } catch (const check::CheckError& problem) {
+  } catch (const base::FileError& problem) {
     fuzz::fail("a history as written is not read back", problem.what());
   }
   fuzz::check(again == written, "a history read back is not the same", written);

@@ -60,6 +60,17 @@ std::optional<int> CommandLine::parse(int argc, const char* const* argv) {
   return std::nullopt;
 }
 
+int CommandLine::run(int argc, const char* const* argv, const std::function<int()>& body) {
+  try {
+    if (const std::optional<int> exitCode = parse(argc, argv)) return *exitCode;
+    return body();
+  } catch (const std::exception& failure) {
+    return this->failure(failure.what());
+  } catch (...) {
+    return this->failure("unexpected failure");
+  }
+}
+
 bool CommandLine::has(std::string_view name) const {
   for (const auto& [given, value] : given_) {
     if (given == name) return true;

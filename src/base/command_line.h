@@ -3,6 +3,7 @@
 // as "--name value" or "--name=value", "--" ending the options, and the exit codes.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,11 @@ class CommandLine {
   // Reads the arguments. Returns the exit code when the program is to end at once (after
   // --help, --version or a usage error, each already printed), nothing when it is to go on.
   std::optional<int> parse(int argc, const char* const* argv);
+
+  // The one place a program's failures end: parses the arguments, then runs body. Returns the
+  // exit code of --help, --version or a usage error, or body's; whatever body throws is printed
+  // as "program: what" and ends the program with kExitFailed, so nothing escapes main.
+  int run(int argc, const char* const* argv, const std::function<int()>& body);
 
   const std::vector<std::string>& positional() const { return positional_; }
   bool has(std::string_view name) const;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace trevanto::base {
 
@@ -12,9 +13,15 @@ namespace trevanto::base {
 class FileError : public std::runtime_error {
  public:
   FileError(const std::string& what, const std::filesystem::path& path, const std::string& reason);
+  // A failure worded around the file's name: before «path» after, then ": reason" unless there
+  // is none ("Папка «/site/export» недоступна: Permission denied").
+  static FileError worded(std::string_view before, const std::filesystem::path& path, std::string_view after,
+                          const std::string& reason = {});
   const std::string& reason() const noexcept { return reason_; }
 
  private:
+  FileError(std::string message, std::string reason);
+
   std::string reason_;
 };
 

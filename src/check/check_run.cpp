@@ -26,18 +26,18 @@ UnixTime systemNow() {
 // The export folder, created when absent, locked against a second check of the same site.
 base::OpenFolder openExportFolder(const std::filesystem::path& folder) {
   if (const std::error_code error = base::makeFolder(folder); error && error != std::errc::file_exists) {
-    throw CheckError("Не удалось создать папку " + quoted(folder) + ": " + base::systemReason(error));
+    throw base::FileError("Не удалось создать папку", folder, base::systemReason(error));
   }
   std::error_code error;
   base::OpenFolder opened = base::OpenFolder::open(folder, error);
-  if (error) throw CheckError("Папка " + quoted(folder) + " недоступна: " + base::systemReason(error));
+  if (error) throw base::FileError::worded("Папка ", folder, " недоступна", base::systemReason(error));
   if (error = base::canWriteInto(folder); error) {
-    throw CheckError("В папку " + quoted(folder) + " нельзя писать: " + base::systemReason(error));
+    throw base::FileError::worded("В папку ", folder, " нельзя писать", base::systemReason(error));
   }
   if (error = opened.tryLock(); error) {
     if (error == std::errc::resource_unavailable_try_again)
-      throw CheckError("Ссылки сайта уже проверяются: папка " + quoted(folder) + " занята");
-    throw CheckError("Не удалось занять папку " + quoted(folder) + ": " + base::systemReason(error));
+      throw base::FileError::worded("Ссылки сайта уже проверяются: папка ", folder, " занята");
+    throw base::FileError("Не удалось занять папку", folder, base::systemReason(error));
   }
   return opened;
 }
@@ -115,14 +115,14 @@ CheckReport runCheck(const CheckRequest& request) {
     std::error_code error;
     const std::optional<base::FileStatus> site = base::fileStatus(request.siteFolder, error);
     if (!site) {
-      throw CheckError("Папка сайта " + quoted(request.siteFolder) + " недоступна: " + base::systemReason(error));
+      throw base::FileError::worded("Папка сайта ", request.siteFolder, " недоступна", base::systemReason(error));
     }
-    if (site->kind != base::FileKind::Folder) throw CheckError(quoted(request.siteFolder) + " не папка сайта: это файл");
+    if (site->kind != base::FileKind::Folder) throw base::FileError::worded("", request.siteFolder, " не папка сайта", "это файл");
     const SiteLinks links = readSiteLinks(request.siteFolder);
     const std::filesystem::path menu = base::joinPath(request.siteFolder, site::kMenuPageName);
     if (links.sections.empty() && !base::fileStatus(menu, error)) {
-      throw CheckError("В папке " + quoted(request.siteFolder) + " нет сайта: нет ни меню " + quoted(menu) +
-                       ", ни страниц разделов");
+      throw base::FileError::worded("В папке ", request.siteFolder, " нет сайта",
+                                    "нет ни меню " + quoted(menu) + ", ни страниц разделов");
     }
     const std::filesystem::path folder = base::joinPath(request.siteFolder, site::kExportFolderName);
     const base::OpenFolder lock = openExportFolder(folder);
@@ -169,7 +169,7 @@ CheckReport runCheck(const CheckRequest& request) {
     save();  // the check under way is on record before the first request
     auto lastSave = SteadyClock::now();
     auto lastProgress = SteadyClock::time_point{};
-    std::string saveError;
+    std::optional<base::FileError> saveError;
     const auto tell = [&](bool always) {
       const auto at = SteadyClock::now();
       if (!request.onProgress || (!always && at - lastProgress < std::chrono::milliseconds(250))) return;
@@ -202,14 +202,14 @@ CheckReport runCheck(const CheckRequest& request) {
             try {
               save();
             } catch (const base::FileError& problem) {
-              saveError = problem.what();
+              saveError = problem;
               return true;
             }
             lastSave = SteadyClock::now();
           }
           return false;
         });
-    if (!saveError.empty()) throw CheckError(saveError);
+    if (saveError) throw *saveError;
     tell(true);
     report.asked = progress.done;
     report.left = progress.total - progress.done;
@@ -219,8 +219,6 @@ CheckReport runCheck(const CheckRequest& request) {
     replaceFile(base::joinPath(folder, kHealthPageName), healthPage(links, history));
     replaceFile(base::joinPath(folder, kHealthScriptName), healthScript(links, history));
     report.counts = countHealth(links, history);
-  } catch (const CheckError& problem) {
-    report.error = problem.what();
   } catch (const base::FileError& problem) {
     report.error = problem.what();
   }

@@ -314,15 +314,14 @@ LinkHistory readHistory(std::istream& in, const std::filesystem::path& file) {
     // The reader stops at its first problem, so only the parser's own limits end up here.
     parsed = false;
     if (reader.problem().empty()) {
-      throw CheckError("История проверок \xC2\xAB" + file.string() + "\xC2\xBB повреждена (" + problem.what() +
-                       "); уберите или исправьте этот файл");
+      throw base::FileError::worded("История проверок ", file,
+                                    " повреждена (" + std::string(problem.what()) + "); уберите или исправьте этот файл");
     }
   }
   if (!parsed || !reader.complete()) {
     const std::string why =
         reader.problem().empty() ? "not a link history of format " + std::to_string(kFormatVersion) : reader.problem();
-    throw CheckError("История проверок \xC2\xAB" + file.string() + "\xC2\xBB повреждена (" + why +
-                     "); уберите или исправьте этот файл");
+    throw base::FileError::worded("История проверок ", file, " повреждена (" + why + "); уберите или исправьте этот файл");
   }
   return history;
 }
@@ -331,8 +330,7 @@ LinkHistory readHistory(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     if (errno == ENOENT) return {};
-    throw CheckError("Не удалось прочитать историю проверок \xC2\xAB" + file.string() + "\xC2\xBB: " +
-                     base::systemReason(errno));
+    throw base::FileError("Не удалось прочитать историю проверок", file, base::systemReason(errno));
   }
   return readHistory(in, file);
 }

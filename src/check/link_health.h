@@ -74,14 +74,8 @@ struct LinkHistory {
   bool checkFinished = true;
 };
 
-// A failure that names the file concerned and the reason, in the words shown to the user.
-class CheckError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Reads link-health.json, each record under its address's identity; a missing file is an empty
-// history. Throws CheckError naming the file when it cannot be read or is not a history this
+// history. Throws base::FileError naming the file when it cannot be read or is not a history this
 // program wrote. Read as a stream: time and memory grow with the file alone, and every value is
 // checked for its type and range.
 LinkHistory readHistory(const std::filesystem::path& file);

@@ -58,48 +58,49 @@ std::string durationText(std::chrono::seconds left) {
 int main(int argc, char** argv) {
   using namespace trevanto;
   base::CommandLine commandLine("trevanto-check", kUsage, {{"--max-time", true, ""}, {"--settings", false, ""}});
-  if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
-  const std::vector<std::string>& positional = commandLine.positional();
+  return commandLine.run(argc, argv, [&]() -> int {
+    const std::vector<std::string>& positional = commandLine.positional();
 
-  check::CheckRequest request;
-  if (const auto value = commandLine.value("--max-time")) {
-    request.maxTime = parseDuration(*value);
-    if (!request.maxTime) return commandLine.usageError("--max-time: not a duration: " + *value);
-  }
-  if (commandLine.has("--settings")) {
-    if (!positional.empty()) return commandLine.usageError("SITE and --settings together");
-#ifdef TREVANTO_HAS_SAVED_FOLDERS
-    const settings::SavedFolders saved = settings::savedFolders();
-    if (saved.failed()) return commandLine.failure(saved.error);
-    request.siteFolder = saved.site;
-#else
-    return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
-#endif
-  } else {
-    if (positional.size() != 1) {
-      return commandLine.usageError(positional.empty() ? "no SITE given" : "only one SITE at a time");
+    check::CheckRequest request;
+    if (const auto value = commandLine.value("--max-time")) {
+      request.maxTime = parseDuration(*value);
+      if (!request.maxTime) return commandLine.usageError("--max-time: not a duration: " + *value);
     }
-    request.siteFolder = positional.front();
-  }
+    if (commandLine.has("--settings")) {
+      if (!positional.empty()) return commandLine.usageError("SITE and --settings together");
+#ifdef TREVANTO_HAS_SAVED_FOLDERS
+      const settings::SavedFolders saved = settings::savedFolders();
+      if (saved.failed()) return commandLine.failure(saved.error);
+      request.siteFolder = saved.site;
+#else
+      return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
+#endif
+    } else {
+      if (positional.size() != 1) {
+        return commandLine.usageError(positional.empty() ? "no SITE given" : "only one SITE at a time");
+      }
+      request.siteFolder = positional.front();
+    }
 
-  base::catchStopRequests();
-  request.stopRequested = [] { return base::stopRequested(); };
+    base::catchStopRequests();
+    request.stopRequested = [] { return base::stopRequested(); };
 
-  // The progress line only where a person watches it.
-  bool progressShown = false;
-  if (base::standardErrorIsTerminal()) {
-    request.onProgress = [&progressShown](const check::CheckProgress& progress) {
-      std::string line = "\rПроверено " + std::to_string(progress.done) + " из " + std::to_string(progress.total) +
-                         ", не отвечают " + std::to_string(progress.failing);
-      if (progress.left) line += ", осталось около " + durationText(*progress.left);
-      std::cerr << line << "\x1b[K" << std::flush;
-      progressShown = true;
-    };
-  }
+    // The progress line only where a person watches it.
+    bool progressShown = false;
+    if (base::standardErrorIsTerminal()) {
+      request.onProgress = [&progressShown](const check::CheckProgress& progress) {
+        std::string line = "\rПроверено " + std::to_string(progress.done) + " из " + std::to_string(progress.total) +
+                           ", не отвечают " + std::to_string(progress.failing);
+        if (progress.left) line += ", осталось около " + durationText(*progress.left);
+        std::cerr << line << "\x1b[K" << std::flush;
+        progressShown = true;
+      };
+    }
 
-  const check::CheckReport report = check::runCheck(request);
-  if (progressShown) std::cerr << "\n";
-  if (report.failed()) return commandLine.failure(report.error);
-  for (const std::string& line : check::summaryLines(report, request.siteFolder)) std::cout << line << "\n";
-  return base::kExitDone;
+    const check::CheckReport report = check::runCheck(request);
+    if (progressShown) std::cerr << "\n";
+    if (report.failed()) return commandLine.failure(report.error);
+    for (const std::string& line : check::summaryLines(report, request.siteFolder)) std::cout << line << "\n";
+    return base::kExitDone;
+  });
 }

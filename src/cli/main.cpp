@@ -39,36 +39,37 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   using namespace trevanto;
   base::CommandLine commandLine("trevanto-convert", kUsage, {{"--templates", true, ""}, {"--settings", false, ""}, {"--nested", false, ""}});
-  if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
-  const std::vector<std::string>& positional = commandLine.positional();
-  const bool fromSettings = commandLine.has("--settings");
-  if (fromSettings && !positional.empty()) return commandLine.usageError("--settings takes no folders");
-  if (!fromSettings && positional.size() != 2) return commandLine.usageError("a SOURCE and a SITE folder are needed");
-  const std::filesystem::path templates = base::pathOf(commandLine.value("--templates").value_or(std::string()));
+  return commandLine.run(argc, argv, [&]() -> int {
+    const std::vector<std::string>& positional = commandLine.positional();
+    const bool fromSettings = commandLine.has("--settings");
+    if (fromSettings && !positional.empty()) return commandLine.usageError("--settings takes no folders");
+    if (!fromSettings && positional.size() != 2) return commandLine.usageError("a SOURCE and a SITE folder are needed");
+    const std::filesystem::path templates = base::pathOf(commandLine.value("--templates").value_or(std::string()));
 
-  std::filesystem::path source, site;
-  bool nested = commandLine.has("--nested");
-  if (fromSettings) {
+    std::filesystem::path source, site;
+    bool nested = commandLine.has("--nested");
+    if (fromSettings) {
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
-    const settings::SavedFolders saved = settings::savedFolders();
-    if (saved.failed()) return commandLine.failure(saved.error);
-    source = saved.source;
-    site = saved.site;
-    nested = nested || saved.nestedSections;
+      const settings::SavedFolders saved = settings::savedFolders();
+      if (saved.failed()) return commandLine.failure(saved.error);
+      source = saved.source;
+      site = saved.site;
+      nested = nested || saved.nestedSections;
 #else
-    return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
+      return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
-  } else {
-    source = base::pathOf(positional[0]);
-    site = base::pathOf(positional[1]);
-  }
+    } else {
+      source = base::pathOf(positional[0]);
+      site = base::pathOf(positional[1]);
+    }
 
-  site::RunRequest request(source, site,
-                           templates.empty() ? site::templateFolder(site::runningProgramFolder()) : templates);
-  request.nestedSections = nested;
-  const site::RunReport report = site::runConversion(request);
+    site::RunRequest request(source, site,
+                             templates.empty() ? site::templateFolder(site::runningProgramFolder()) : templates);
+    request.nestedSections = nested;
+    const site::RunReport report = site::runConversion(request);
 
-  for (const std::string& line : site::statisticsLines(report)) std::cout << line << "\n";
-  if (report.failed()) return commandLine.failure(report.error);
-  return base::kExitDone;
+    for (const std::string& line : site::statisticsLines(report)) std::cout << line << "\n";
+    if (report.failed()) return commandLine.failure(report.error);
+    return base::kExitDone;
+  });
 }

@@ -323,12 +323,8 @@ class ChromiumReader : public Reader {
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
     FileBuffer buffer(file, openRegularFile(file));
     std::istream in(&buffer);
-    try {
-      // A byte order mark is passed over by the parser itself.
-      readFrom(in, sink);
-    } catch (const FormatError& notThis) {
-      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
-    }
+    // A byte order mark is passed over by the parser itself.
+    namingTheFile(file, [&] { readFrom(in, sink); });
   }
 };
 

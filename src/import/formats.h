@@ -13,18 +13,6 @@
 
 namespace trevanto::import {
 
-class FormatError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Bytes of the reader's format that cannot be read whole (too large once converted, damaged
-// past what the parser may recover from): the reason names where.
-class UnreadableError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // A Netscape bookmark file: the export of every browser and of most bookmark services. A NUL
 // byte reads as U+FFFD, as in a browser, and the rest of the file is read on. Throws
 // UnreadableError when the text grows past kMaxExportBytes in its conversion to UTF-8, or when

@@ -69,52 +69,53 @@ int main(int argc, char** argv) {
                                  {"--browsers", false, ""},
                                  {"--list-browsers", false, ""},
                                  {"--settings", false, ""}});
-  if (const auto exitCode = commandLine.parse(argc, argv)) return *exitCode;
-  std::vector<std::string> positional = commandLine.positional();
-  const bool browsers = commandLine.has("--browsers");
-  const bool fromSettings = commandLine.has("--settings");
-  if (commandLine.has("--list-browsers")) {
-    if (!positional.empty() || browsers || fromSettings) return commandLine.usageError("--list-browsers takes nothing else");
-    return listBrowsers();
-  }
-  const std::size_t least = (browsers ? 0U : 1U) + (fromSettings ? 0U : 1U);
-  if (positional.size() < least) return commandLine.usageError("at least one INPUT and the SOURCE folder are needed");
+  return commandLine.run(argc, argv, [&]() -> int {
+    std::vector<std::string> positional = commandLine.positional();
+    const bool browsers = commandLine.has("--browsers");
+    const bool fromSettings = commandLine.has("--settings");
+    if (commandLine.has("--list-browsers")) {
+      if (!positional.empty() || browsers || fromSettings) return commandLine.usageError("--list-browsers takes nothing else");
+      return listBrowsers();
+    }
+    const std::size_t least = (browsers ? 0U : 1U) + (fromSettings ? 0U : 1U);
+    if (positional.size() < least) return commandLine.usageError("at least one INPUT and the SOURCE folder are needed");
 
-  import::ImportRequest request;
-  request.namedSection = commandLine.value("--section").value_or(std::string());
-  if (fromSettings) {
+    import::ImportRequest request;
+    request.namedSection = commandLine.value("--section").value_or(std::string());
+    if (fromSettings) {
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
-    const settings::SavedFolders saved = settings::savedFolders();
-    if (saved.failed()) return commandLine.failure(saved.error);
-    request.collection = saved.source;
-    request.createCollection = false;
+      const settings::SavedFolders saved = settings::savedFolders();
+      if (saved.failed()) return commandLine.failure(saved.error);
+      request.collection = saved.source;
+      request.createCollection = false;
 #else
-    return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
+      return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
-  } else {
-    request.collection = positional.back();
-    positional.pop_back();
-  }
-  for (const std::string& input : positional) request.inputs.emplace_back(input);
-
-  if (browsers) {
-    for (const import::BrowserProfile& profile : import::findBrowserProfiles(import::UserHome::fromEnvironment())) {
-      // A profile not used yet has nothing to read.
-      if (profile.bookmarks.empty() && profile.problem.empty()) continue;
-      request.profiles.push_back(
-          {profile.bookmarks, profile.label() + " (" + profile.folder.string() + ")", profile.problem});
+    } else {
+      request.collection = positional.back();
+      positional.pop_back();
     }
-    if (request.profiles.empty()) {
-      std::cout << "Профили браузеров с закладками не найдены.\n";
-      if (request.inputs.empty()) return base::kExitDone;
-    }
-  }
+    for (const std::string& input : positional) request.inputs.emplace_back(input);
 
-  const import::ImportReport report = import::runImport(request);
-  // A failed import prints its counts only when something was already written.
-  if (!report.failed() || report.added > 0 || report.alreadyThere > 0) {
-    for (const std::string& line : import::importStatisticsLines(report)) std::cout << line << "\n";
-  }
-  if (report.failed()) return commandLine.failure(report.error);
-  return base::kExitDone;
+    if (browsers) {
+      for (const import::BrowserProfile& profile : import::findBrowserProfiles(import::UserHome::fromEnvironment())) {
+        // A profile not used yet has nothing to read.
+        if (profile.bookmarks.empty() && profile.problem.empty()) continue;
+        request.profiles.push_back(
+            {profile.bookmarks, profile.label() + " (" + profile.folder.string() + ")", profile.problem});
+      }
+      if (request.profiles.empty()) {
+        std::cout << "Профили браузеров с закладками не найдены.\n";
+        if (request.inputs.empty()) return base::kExitDone;
+      }
+    }
+
+    const import::ImportReport report = import::runImport(request);
+    // A failed import prints its counts only when something was already written.
+    if (!report.failed() || report.added > 0 || report.alreadyThere > 0) {
+      for (const std::string& line : import::importStatisticsLines(report)) std::cout << line << "\n";
+    }
+    if (report.failed()) return commandLine.failure(report.error);
+    return base::kExitDone;
+  });
 }

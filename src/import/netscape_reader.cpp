@@ -436,13 +436,7 @@ class NetscapeReader : public Reader {
     return first != std::string_view::npos && head[first] == '<';
   }
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
-    try {
-      readNetscapeBookmarks(readExportFile(file), sink);
-    } catch (const FormatError& notThis) {
-      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
-    } catch (const UnreadableError& unreadable) {
-      throw base::FileError("Не удалось прочитать", file, unreadable.what());
-    }
+    parseWholeFile(file, [&sink](std::string bytes) { readNetscapeBookmarks(std::move(bytes), sink); });
   }
 };
 

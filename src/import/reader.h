@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,21 @@ struct LinkFile {
   std::string address;  // UTF-8; empty when the file holds none
 };
 
+// What a parser of bytes throws when they are not of its format; the reader that called it turns
+// it into a base::FileError naming the file ("Неизвестный вид закладок").
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Bytes of the parser's format that cannot be read whole (too large once converted, damaged
+// past what the parser may recover from): the reason names where. The reader turns it into a
+// base::FileError naming the file ("Не удалось прочитать").
+class UnreadableError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class Reader {
  public:
   virtual ~Reader() = default;
@@ -66,6 +83,15 @@ class Reader {
     static_cast<void>(bytes);
     return {};
   }
+
+ protected:
+  // How a reader of a whole bookmark file reads it: the file's bytes (refused by their size
+  // before reading when larger than any export), then parse(bytes), a FormatError or
+  // UnreadableError from it turned into a base::FileError naming the file.
+  static void parseWholeFile(const std::filesystem::path& file, const std::function<void(std::string bytes)>& parse);
+  // The same for a reader that reads the file as it parses it: parse(), a FormatError or
+  // UnreadableError from it turned into a base::FileError naming the file.
+  static void namingTheFile(const std::filesystem::path& file, const std::function<void()>& parse);
 };
 
 }  // namespace trevanto::import

@@ -293,13 +293,7 @@ class XbelReader : public Reader {
   std::string_view name() const override { return "XBEL"; }
   bool recognises(std::string_view head) const override { return startsAsXbel(head); }
   void read(const std::filesystem::path& file, BookmarkSink& sink) const override {
-    try {
-      readXbelBookmarks(readExportFile(file), sink);
-    } catch (const FormatError& notThis) {
-      throw base::FileError("Неизвестный вид закладок", file, notThis.what());
-    } catch (const UnreadableError& unreadable) {
-      throw base::FileError("Не удалось прочитать", file, unreadable.what());
-    }
+    parseWholeFile(file, [&sink](std::string bytes) { readXbelBookmarks(bytes, sink); });
   }
 };
 

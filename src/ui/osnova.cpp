@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "osnova.h"
 
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,9 +11,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <optional>
 #include <algorithm>
 
 #include "base/charset.h"
+#include "base/file_error.h"
 #include "base/text.h"
 #include "fonts.h"
 #include "form4.h"
@@ -37,21 +40,27 @@ QString countLabel(const QString& caption, int count) {
   return caption + QString::fromStdString(base::countText(count));
 }
 
-struct LoadStepFailed {};
-
 // An option's state from the store: plain decimal digits, blanks around allowed, 0 to 2.
-int storedOption(const QString& text) {
+std::optional<int> storedOption(const QString& text) {
   const QString digits = text.trimmed();
   bool ok = !digits.isEmpty() &&
             std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
   const int value = ok ? digits.toInt(&ok) : -1;
-  if (!ok || value < 0 || value > 2) throw LoadStepFailed();
+  if (!ok || value < 0 || value > 2) return std::nullopt;
   return value;
 }
 
-QString storedPath(const QString& text) {
-  if (text.isEmpty()) throw LoadStepFailed();
+std::optional<QString> storedPath(const QString& text) {
+  if (text.isEmpty()) return std::nullopt;
   return text;
+}
+
+// One step of loading: the stored text made a value and handed to set, or false when it makes none.
+template <typename Value, typename Set>
+bool loadStep(const std::optional<Value>& value, Set set) {
+  if (!value) return false;
+  set(*value);
+  return true;
 }
 
 template <typename Widget>
@@ -275,19 +284,24 @@ void Osnova::setInputBlocked(bool blocked) {
 void Osnova::Form_Load() {
   SettingsStore store;
   Nested->setChecked(settings::switchedOn(store.read(settings::kNestedSectionsKey)));
+  const auto option = [&store](const char* key) { return storedOption(store.read(QLatin1String(key))); };
+  const auto path = [&store](const char* key) { return storedPath(store.read(QLatin1String(key))); };
+  // The first step that fails ends loading quietly; what came before it stays. A drive or
+  // folder that is not there (FileError) fails its step too.
+  bool loaded = false;
   try {
-    Check1->setValue(storedOption(store.read(QStringLiteral("CHECK1"))));
-    Check2->setValue(storedOption(store.read(QStringLiteral("CHECK2"))));
-    Check3->setValue(storedOption(store.read(QStringLiteral("CHECK3"))));
-    Dir->setPath(storedPath(store.read(QStringLiteral("DIR"))));
-    DirS->setPath(storedPath(store.read(QStringLiteral("DIRS"))));
-    Drive1->setDrive(storedPath(store.read(QStringLiteral("Drive1"))));
-    Drive2->setDrive(storedPath(store.read(QStringLiteral("Drive2"))));
-  } catch (const LoadStepFailed&) {
-    return;  // The first step that fails ends loading quietly; what came before it stays.
-  } catch (const std::exception&) {
+    loaded =
+      loadStep(option("CHECK1"), [this](int value) { Check1->setValue(value); }) &&
+      loadStep(option("CHECK2"), [this](int value) { Check2->setValue(value); }) &&
+      loadStep(option("CHECK3"), [this](int value) { Check3->setValue(value); }) &&
+      loadStep(path("DIR"), [this](const QString& value) { Dir->setPath(value); }) &&
+      loadStep(path("DIRS"), [this](const QString& value) { DirS->setPath(value); }) &&
+      loadStep(path("Drive1"), [this](const QString& value) { Drive1->setDrive(value); }) &&
+      loadStep(path("Drive2"), [this](const QString& value) { Drive2->setDrive(value); });
+  } catch (const base::FileError&) {
     return;
   }
+  if (!loaded) return;
   if (Check1->Value() == 1) Timer1->start();
 }
 

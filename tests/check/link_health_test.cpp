@@ -8,6 +8,8 @@
 #include <climits>
 #include <sstream>
 #include <string>
+
+#include "base/file_error.h"
 #include <vector>
 
 namespace trevanto::check {
@@ -77,7 +79,7 @@ TEST(LinkHealthTest, aDamagedHistory_isNamedWithTheFile_whateverTheDamage) {
     try {
       read(text);
       ADD_FAILURE() << "read as a history: " << text;
-    } catch (const CheckError& problem) {
+    } catch (const trevanto::base::FileError& problem) {
       EXPECT_NE(std::string(problem.what()).find("/site/export/link-health.json"), std::string::npos) << text;
     }
   }
