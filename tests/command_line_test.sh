@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: MIT
 # --help, --version and wrong usage of the programs: they answer without a display, and the
 # window program neither opens its window nor touches the settings for them.
-# Usage: command_line_test.sh PROGRAM...
+# Usage: command_line_test.sh VERSION PROGRAM...  (VERSION: the project's, as the build knows it)
 set -euo pipefail
+version=$1
+shift
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 fail() { echo "command line test: $*" >&2; exit 1; }
@@ -16,8 +18,8 @@ run() {  # run EXPECTED_STATUS PROGRAM ARGS...: prints the output, checks the st
 
 for program in "$@"; do
   name=$(basename "$program")
-  [ "$(run 0 "$program" --version)" = "$name 1.0.0" ] || fail "$name --version"
-  [ "$(run 0 "$program" -v)" = "$name 1.0.0" ] || fail "$name -v"
+  [ "$(run 0 "$program" --version)" = "$name $version" ] || fail "$name --version"
+  [ "$(run 0 "$program" -v)" = "$name $version" ] || fail "$name -v"
   output=$(run 0 "$program" --help)
   grep -qi "usage:.*$name" <<<"$output" || fail "$name --help prints no usage"
   grep -q -- "-v, --version" <<<"$output" || fail "$name --help does not name -v"
@@ -32,7 +34,7 @@ for program in "$@"; do
   run 0 "$program" -h >/dev/null
   run 2 "$program" stray-argument >/dev/null
   # Qt's own options are not unknown ones.
-  [ "$(run 0 "$program" -platform offscreen --version)" = "trevanto 1.0.0" ] || fail "trevanto -platform ... --version"
+  [ "$(run 0 "$program" -platform offscreen --version)" = "trevanto $version" ] || fail "trevanto -platform ... --version"
   # No display at all, or X asked for with none named: a reason and status 2, never Qt's abort.
   grep -q "без экрана" <<<"$(run 2 "$program")" || fail "trevanto without a display gives no reason"
   grep -q "DISPLAY" <<<"$(run 2 "$program" -platform xcb)" || fail "trevanto -platform xcb without a display"

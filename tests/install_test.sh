@@ -3,10 +3,11 @@
 # Installs the build into a temporary prefix, moves the whole prefix elsewhere, and converts the
 # sample collection with the moved program: an installed tree must find its templates wherever
 # it lies. Also checks the layout a distribution expects.
-# Usage: install_test.sh BUILD_FOLDER SOURCE_FOLDER
+# Usage: install_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION  (VERSION: the project's, as the build knows it)
 set -euo pipefail
 build=$1
 source_root=$2
+expected_version=$3
 work=$(mktemp -d)
 manifest="$build/install_manifest.txt"
 # An install rewrites the build's manifest; keep the one `make uninstall` relies on.
@@ -29,8 +30,10 @@ programs=(trevanto-convert)
 for program in "${programs[@]}"; do
   [ -f "$prefix/bin/$program" ] && [ ! -L "$prefix/bin/$program" ] || fail "bin/$program is not a real file"
   [ -f "$prefix/share/man/man1/$program.1.gz" ] || fail "no man page for $program"
+  gzip -dc "$prefix/share/man/man1/$program.1.gz" | head -n 5 | grep -q "^\.TH .*\"trevanto $expected_version\"" ||
+    fail "the man page of $program does not name version $expected_version"
   version=$("$prefix/bin/$program" --version) || fail "$program --version failed"
-  [ "$version" = "$program 1.0.0" ] || fail "$program --version printed '$version'"
+  [ "$version" = "$program $expected_version" ] || fail "$program --version printed '$version'"
 done
 [ ! -e "$prefix/lib" ] || fail "something was installed under lib/: $(ls -R "$prefix/lib")"
 

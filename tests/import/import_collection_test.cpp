@@ -297,7 +297,7 @@ int runProgram(const std::string& arguments, std::string* output = nullptr) {
 TEST_F(ImportTest, program_versionUsageAndExitCodes) {
   std::string output;
   EXPECT_EQ(runProgram("--version", &output), 0);
-  EXPECT_EQ(output, "trevanto-import 1.0.0\n");
+  EXPECT_EQ(output, "trevanto-import " TREVANTO_VERSION "\n");
   EXPECT_EQ(runProgram("--help", &output), 0);
   EXPECT_NE(output.find("Usage: trevanto-import [--section NAME] INPUT... SOURCE"), std::string::npos);
   EXPECT_EQ(runProgram("'" + collection().string() + "'"), 2);
