@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: MIT
 # One-word commands over CMake. Each installs what is missing first.
 # The build configurations are the presets of CMakePresets.json; CI=true picks the ones that
-# treat warnings as errors. BUILD is the default preset's folder.
-BUILD := build
+# treat warnings as errors. Each preset builds in a folder of its own (build/ for default,
+# build-NAME/ for the others), so a CI run leaves the warnings of the everyday build as they were.
+# BUILD is the folder of PRESET.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 CI_SUFFIX := $(if $(filter true,$(CI)),-ci)
 PRESET := $(if $(CI_SUFFIX),ci,default)
+BUILD := $(if $(CI_SUFFIX),build-ci,build)
 WINDOWS_PRESET := windows$(CI_SUFFIX)
 
 .PHONY: all deps configure build test windows-deps windows test-windows bench check-browser run demo fuzz install uninstall package clean
@@ -82,9 +84,9 @@ install: build
 uninstall:
 	scripts/uninstall $(BUILD)
 
-# The Debian package (trevanto_1.0.0_amd64.deb) in the build folder.
+# The Debian package (trevanto_VERSION_amd64.deb) in the build folder.
 package: build
 	cd $(BUILD) && cpack
 
 clean:
-	rm -rf build build-bench build-sanitize build-fuzz build-windows build-windows-ci
+	rm -rf build build-ci build-sanitize build-sanitize-ci build-bench build-fuzz build-windows build-windows-ci
