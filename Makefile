@@ -12,7 +12,7 @@ PRESET := $(if $(CI_SUFFIX),ci,default)
 BUILD := $(if $(CI_SUFFIX),build-ci,build)
 WINDOWS_PRESET := windows$(CI_SUFFIX)
 
-.PHONY: all deps configure build test windows-deps windows test-windows bench check-browser run demo fuzz install uninstall package clean
+.PHONY: all deps configure build test windows-deps windows windows-package test-windows bench check-browser run demo fuzz install uninstall package clean
 
 all: build
 
@@ -42,6 +42,10 @@ windows-deps:
 windows: windows-deps
 	cmake --preset $(WINDOWS_PRESET) $(CMAKE_FLAGS)
 	cmake --build --preset $(WINDOWS_PRESET) -j $(JOBS)
+
+# The per-user installer and the portable zip (build-windows/package/), tried under wine.
+windows-package: windows
+	scripts/windows-package $(WINDOWS_PRESET)
 
 # The Windows programs' tests under wine, with their count and time.
 test-windows: windows
