@@ -3,7 +3,6 @@
 
 #include <climits>
 #include <optional>
-#include <stdexcept>
 #include <unordered_map>
 
 #include "base/charset.h"
@@ -25,12 +24,6 @@
 
 namespace trevanto::site {
 namespace {
-
-void countOne(std::int32_t& counter) {
-  if (counter == INT32_MAX)
-    throw std::overflow_error("Счётчик ссылок переполнен: слишком много ярлыков для одного запуска");
-  ++counter;
-}
 
 // A run: the reading half (sections, shortcuts, what is skipped) and the writing half (pages,
 // menu, templates) meet here, a section at a time.
@@ -60,6 +53,14 @@ class ConversionRun {
   }
 
  private:
+  // A count of the report; at its limit the run stops, naming the source folder, rather than wrap.
+  void countOne(std::int32_t& counter) const {
+    if (counter == INT32_MAX)
+      throw base::FileError::worded("Слишком много ярлыков в «", request_.sourceFolder,
+                                    "» для одного запуска: счётчик ссылок переполнен");
+    ++counter;
+  }
+
   // Returns false when the run was asked to stop.
   bool convertSection(Section& section, SiteWriting& writing) {
     const std::string& SectionName = section.SectionName;
