@@ -51,13 +51,16 @@ windows-package: windows
 test-windows: windows
 	scripts/windows-tests $(WINDOWS_PRESET) $(JOBS)
 
-bench: deps
+bench: deps windows-deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	build-bench/bench/trevanto_bench
 	build-bench/bench/trevanto_export_bench
 	build-bench/bench/trevanto_check_bench
 	build-bench/bench/trevanto_history_bench
+	cmake --preset $(WINDOWS_PRESET) $(CMAKE_FLAGS)
+	cmake --build --preset $(WINDOWS_PRESET) -j $(JOBS) --target trevanto-convert trevanto_templates
+	bench/wine-beside-linux build-bench/bin/trevanto-convert build-$(WINDOWS_PRESET)/bin/trevanto-convert.exe build-bench/wine-beside-linux
 
 # The pages in headless Chromium, on a site built from the sample collection: the start page's
 # search, the bookmark file, the one-page view (keys, dark scheme, axe-core), the frame set and the
