@@ -190,50 +190,87 @@
     return (Math.imul((a * 31 + b) * 31 + c, 0x9e3779b1) >>> 8) % files;
   }
 
-  // The entry of a run in a file of the index: null when it is not listed, else whether runs one
-  // longer may be listed and the parts that hold it, from the list after its line: "0,3-9,1a" in
-  // base 36, or "~" and a bit per part, five to a digit of base 32.
-  function runEntry(text, run) {
-    var at = text.indexOf('\n' + run + '\t');
-    if (at < 0) return null;
-    at += run.length + 2;
-    var common = text.charAt(at) === '*';
-    if (common) ++at;
-    var end = text.indexOf('\n', at);
+  // Parts as the index lists them: "0,3-9,1a" in base 36, single or as ranges, or "~" and a bit
+  // per part, five to a digit of base 32; "" for none.
+  function partList(list) {
     var parts = [];
-    if (text.charAt(at) === '~') {
-      for (var d = at + 1; d < (end < 0 ? text.length : end); ++d) {
-        var bits = parseInt(text.charAt(d), 32);
-        for (var b = 0; b < 5; ++b) if (bits & (1 << b)) parts.push((d - at - 1) * 5 + b);
+    if (!list) return parts;
+    if (list.charAt(0) === '~') {
+      for (var d = 1; d < list.length; ++d) {
+        var bits = parseInt(list.charAt(d), 32);
+        for (var b = 0; b < 5; ++b) if (bits & (1 << b)) parts.push((d - 1) * 5 + b);
       }
-      return { common: common, parts: parts };
+      return parts;
     }
-    var list = text.slice(at, end < 0 ? text.length : end).split(',');
-    for (var i = 0; i < list.length; ++i) {
-      var range = list[i].split('-');
+    var items = list.split(',');
+    for (var i = 0; i < items.length; ++i) {
+      var range = items[i].split('-');
       var from = parseInt(range[0], 36);
       var to = range.length > 1 ? parseInt(range[1], 36) : from;
       for (var p = from; p <= to; ++p) parts.push(p);
     }
-    return { common: common, parts: parts };
+    return parts;
   }
 
-  // The parts a looked-up run can stand in: those of its longest entry listed, read from its
-  // file. Every run of up to three is listed, so one that is not stands in no part; a longer one
-  // may have been left out where a shorter is as telling.
-  function partsOfLookup(text, lookup) {
-    if (lookup.text.length <= 2) {
-      var entry = runEntry(text, lookup.text);
-      return entry ? entry.parts : [];
+  // The entry of a run in a file of the index: null when it is not listed, else whether runs one
+  // longer may be listed ("*"), the parts that hold it, the parts where it stands where no word
+  // begins ("|", when it differs), and whether the links where it begins a word are written out
+  // in the file ("+"): "\nabc\t*0,3-9,1a|3+".
+  function runEntry(text, run) {
+    var at = text.indexOf('\n' + run + '\t');
+    if (at < 0) return null;
+    at += run.length + 2;
+    var end = text.indexOf('\n', at);
+    var line = text.slice(at, end < 0 ? text.length : end);
+    var common = line.charAt(0) === '*';
+    if (common) line = line.slice(1);
+    var writtenOut = line.charAt(line.length - 1) === '+';
+    if (writtenOut) line = line.slice(0, -1);
+    var bar = line.indexOf('|');
+    var parts = partList(bar < 0 ? line : line.slice(0, bar));
+    return { common: common, parts: parts, inWords: bar < 0 ? parts : partList(line.slice(bar + 1)), writtenOut: writtenOut };
+  }
+
+  // What a looked-up run tells of the links that can hold it, read from its file: the parts of
+  // its longest entry listed (every run of up to three is listed, so one that is not stands in
+  // no part; a longer one may have been left out where a shorter is as telling), and when a run
+  // on the way there has its links written out, that run and the parts where the longest stands
+  // where no word begins: a link that holds it holds it there, or where a word begins, and is then
+  // one of the links written out.
+  function lookupEntries(text, lookup) {
+    var found = runEntry(text, lookup.text.length <= 2 ? lookup.text : lookup.text.substr(lookup.at, 3));
+    if (!found) return { parts: [], writtenOut: null, inWords: [] };
+    var writtenOut = found.writtenOut ? lookup.text.substr(lookup.at, Math.min(3, lookup.text.length)) : null;
+    if (lookup.text.length > 2) {
+      for (var length = 4; found.common && lookup.at + length <= lookup.text.length; ++length) {
+        var run = lookup.text.substr(lookup.at, length);
+        var longer = runEntry(text, run);
+        if (!longer) break;
+        found = longer;
+        if (longer.writtenOut && !writtenOut) writtenOut = run;
+      }
     }
-    var found = runEntry(text, lookup.text.substr(lookup.at, 3));
-    if (!found) return [];
-    for (var length = 4; found.common && lookup.at + length <= lookup.text.length; ++length) {
-      var longer = runEntry(text, lookup.text.substr(lookup.at, length));
-      if (!longer) break;
-      found = longer;
+    return { parts: found.parts, writtenOut: writtenOut, inWords: found.inWords };
+  }
+
+  // The links written out beside a run in a file of the index: {numbers: [...], text: "NAME\tADDRESS\n..."}.
+  function writtenOutLinks(lines, run) {
+    var at = lines.indexOf('\u0001' + run + '\n');
+    var out = { numbers: [], text: '' };
+    if (at < 0) return out;
+    at += run.length + 2;
+    var end = lines.indexOf('\u0001', at);
+    var block = lines.slice(at, end < 0 ? lines.length : end);
+    var rows = block.split('\n');
+    var texts = [];
+    for (var r = 0; r < rows.length; ++r) {
+      var tab = rows[r].indexOf('\t');
+      if (tab < 0) continue;
+      out.numbers.push(parseInt(rows[r].slice(0, tab), 36));
+      texts.push(rows[r].slice(tab + 1));
     }
-    return found.parts;
+    out.text = texts.length ? texts.join('\n') + '\n' : '';
+    return out;
   }
 
   // The links of a search index, as parts arrive: sections and parts in the order of the menu.
@@ -256,7 +293,7 @@
     }
     this.links = first;
     var runs = index.runs || [];
-    for (var r = 0; r < runs.length; ++r) this.runs.push({ key: String(runs[r]), text: null });
+    for (var r = 0; r < runs.length; ++r) this.runs.push({ key: String(runs[r]), text: null, lines: '', written: {} });
   }
 
   // Takes the text of a part, or of a file of the index; false when it is none of this
@@ -275,7 +312,10 @@
     var taken = false;
     for (var r = 0; r < this.runs.length; ++r) {
       if (this.runs[r].key === key && this.runs[r].text === null && typeof text === 'string') {
-        this.runs[r].text = text;
+        // The runs, then the links written out.
+        var split = text.indexOf('\u0001');
+        this.runs[r].text = split < 0 ? text : text.slice(0, split);
+        this.runs[r].lines = split < 0 ? '' : text.slice(split);
         taken = true;
       }
     }
@@ -291,6 +331,9 @@
   // The parts a query's links can stand in: {parts: [...]} (all of them without an index, or
   // when its words hold no indexed character), or {runs: [...]}, the files of the index still
   // needed.
+  // The parts a query's links can stand in: {parts: [...], written: null or the links written out
+  // in the index that it may find, made searchable}: every part without an index, or when its
+  // words hold no indexed character; or {runs: [...]}, the files of the index still needed.
   Collection.prototype.candidates = function (wanted) {
     var lookups = this.runs.length ? lookupsOf(wanted) : [];
     var missing = [];
@@ -299,10 +342,17 @@
       if (this.runs[lookups[l].file].text === null && missing.indexOf(lookups[l].file) < 0) missing.push(lookups[l].file);
     }
     if (missing.length) return { runs: missing };
+    // Of the runs whose links are written out, the one that leaves the fewest parts to read.
+    var entries = [];
+    var best = -1;
+    for (var e = 0; e < lookups.length; ++e) {
+      entries.push(lookupEntries(this.runs[lookups[e].file].text, lookups[e]));
+      if (entries[e].writtenOut && (best < 0 || entries[e].inWords.length < entries[best].inWords.length)) best = e;
+    }
     var holds = [];
     for (var p = 0; p < this.parts.length; ++p) holds.push(true);
-    for (var n = 0; n < lookups.length; ++n) {
-      var holding = partsOfLookup(this.runs[lookups[n].file].text, lookups[n]);
+    for (var n = 0; n < entries.length; ++n) {
+      var holding = n === best ? entries[n].inWords : entries[n].parts;
       var now = [];
       for (var q = 0; q < this.parts.length; ++q) now.push(false);
       for (var h = 0; h < holding.length; ++h) if (holding[h] < now.length && holds[holding[h]]) now[holding[h]] = true;
@@ -310,7 +360,17 @@
     }
     var parts = [];
     for (var k = 0; k < holds.length; ++k) if (holds[k]) parts.push(k);
-    return { parts: parts };
+    return { parts: parts, written: best < 0 ? null : this.written(lookups[best].file, entries[best].writtenOut) };
+  };
+
+  // The links written out beside a run in a file of the index, made searchable once.
+  Collection.prototype.written = function (file, run) {
+    var runs = this.runs[file];
+    if (!Object.prototype.hasOwnProperty.call(runs.written, run)) {
+      var links = writtenOutLinks(runs.lines, run);
+      runs.written[run] = { numbers: links.numbers, data: preparePart(links.text) };
+    }
+    return runs.written[run];
   };
 
   // The parts that hold the links from first to first + count - 1.
@@ -344,10 +404,11 @@
   };
 
   // The links in whose name or address every word of the query occurs, among the parts that
-  // can hold them and have arrived: the first `limit` of them, how many there are (exact: when
-  // `exact` is set or there are no more than `limit`; otherwise the search stops at limit + 1),
-  // and whether every part that can hold one has been searched. `among`: the candidate parts to
-  // search, all of them when absent.
+  // can hold them and have arrived and the links written out in the index: the first `limit` of
+  // them in the order of the menu, how many there are (exact: when `exact` is set or there are
+  // no more than `limit`; otherwise the search stops at limit + 1), and whether every part that
+  // can hold one has been searched. `among`: the candidate parts to search, all of them when
+  // absent; -1 among them stands for the links written out.
   Collection.prototype.search = function (query, limit, exact, among) {
     var wanted = words(query);
     var result = { shown: [], total: 0, complete: false, exact: true };
@@ -358,7 +419,21 @@
     var candidates = this.candidates(wanted);
     if (!candidates.parts) return result;
     result.complete = true;
+    var hits = [];
+    // The links written out: few, so searched whole; a part's line that is one of them is not
+    // taken again.
+    var written = candidates.written;
+    var isWritten = {};
+    if (written) {
+      for (var w = 0; w < written.numbers.length; ++w) isWritten[written.numbers[w]] = true;
+      if (!among || among.indexOf(-1) >= 0) {
+        searchPart(written.data, wanted, function (line) {
+          hits.push({ number: written.numbers[line], line: line, part: -1 });
+        });
+      }
+    }
     var key = wanted.join('\n');
+    var fromParts = 0;
     for (var c = 0; c < candidates.parts.length && result.exact; ++c) {
       var p = candidates.parts[c];
       if (among && among.indexOf(p) < 0) continue;
@@ -368,6 +443,7 @@
       }
       var data = this.prepared(p);
       var lines = [];
+      var whole = true;
       if (exact) {
         searchPart(data, wanted, function (line) {
           lines.push(line);
@@ -379,22 +455,45 @@
         var found = data.found;
         if (!found || found.key !== key || (!found.whole && found.lines.length <= limit)) {
           var kept = [];
-          var whole = true;
+          var all = true;
           searchPart(data, wanted, function (line) {
             kept.push(line);
-            whole = kept.length <= limit;
-            return whole;
+            all = kept.length <= limit;
+            return all;
           });
-          data.found = found = { key: key, lines: kept, whole: whole };
+          data.found = found = { key: key, lines: kept, whole: all };
         }
         lines = found.lines;
+        whole = found.whole;
       }
+      var first = this.parts[p].first;
       for (var i = 0; i < lines.length && result.exact; ++i) {
-        if (result.total++ < limit) result.shown.push(this.link(p, lines[i]));
-        else if (!exact) result.exact = false;
+        if (isWritten[first + lines[i]]) continue;
+        hits.push({ number: first + lines[i], line: lines[i], part: p });
+        if (++fromParts > limit && !exact) result.exact = false;
       }
+      // A part searched only so far holds more beyond: how many is not known.
+      if (!whole) result.exact = false;
+    }
+    if (written) {
+      hits.sort(function (a, b) {
+        return a.number - b.number;
+      });
+    }
+    result.total = hits.length;
+    for (var s = 0; s < hits.length && s < limit; ++s) {
+      var hit = hits[s];
+      result.shown.push(hit.part < 0 ? this.writtenLink(written, hit.line, hit.number) : this.link(hit.part, hit.line));
     }
     return result;
+  };
+
+  // A link written out in the index, at its line there.
+  Collection.prototype.writtenLink = function (written, line, number) {
+    if (!written.data.lines) written.data.lines = written.data.text.split('\n');
+    var fields = written.data.lines[line].split('\t');
+    var section = this.sectionOf(number);
+    return { section: section ? section.name : '', name: fields[0], address: fields[1] || '' };
   };
 
   // Addresses that would run code are never made into links, whatever the data hold. The
@@ -749,9 +848,9 @@
   Page.prototype.countLater = function (summary) {
     var page = this;
     var query = this.query;
-    var parts = this.collection.parts.map(function (part, p) {
+    var parts = [-1].concat(this.collection.parts.map(function (part, p) {
       return p;
-    });
+    }));
     var total = 0;
     var step = function () {
       if (page.query !== query || !summary.parentNode) return;

@@ -91,6 +91,48 @@ std::size_t runFile(std::uint64_t key) {
   return (mixed >> 8) % kSearchRunFiles;
 }
 
+// A letter or a digit, as a byte of a run: a word begins with one that follows none.
+bool isWordByte(char c) {
+  const auto b = static_cast<std::uint8_t>(c);
+  return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || b >= 0x80;
+}
+bool beginsWord(const std::string& text, std::size_t j) {
+  return isWordByte(text[j]) && (j == 0 || !isWordByte(text[j - 1]));
+}
+
+std::string base36(std::uint32_t n) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36]);
+    n /= 36;
+  } while (n != 0);
+  return digits;
+}
+
+// Parts in order as the index writes them: "0,3-9,1a" in base 36, single or as ranges; or, when
+// shorter, "~" and a bit per part, five to a digit of base 32, the first part in the lowest bit
+// of the first digit. Empty for none.
+std::string partList(const std::vector<std::uint32_t>& parts) {
+  std::string list;
+  for (std::size_t i = 0; i < parts.size();) {
+    std::size_t j = i;
+    while (j + 1 < parts.size() && parts[j + 1] == parts[j] + 1) ++j;
+    if (i != 0) list += ',';
+    list += base36(parts[i]);
+    if (j > i) list += "-" + base36(parts[j]);
+    i = j + 1;
+  }
+  if (parts.empty()) return list;
+  const std::size_t digits = parts.back() / 5 + 1;
+  if (digits + 1 < list.size()) {
+    std::string bits(digits, 0);
+    for (std::uint32_t part : parts) bits[part / 5] = static_cast<char>(bits[part / 5] | (1 << (part % 5)));
+    for (char& digit : bits) digit = "0123456789abcdefghijklmnopqrstuv"[static_cast<unsigned char>(digit)];
+    list = "~" + bits;
+  }
+  return list;
+}
+
 // A small table of the keys met last, by a hash of the key: most runs recur within a part, so
 // most lookups of the map are skipped.
 template <typename Value>
@@ -163,13 +205,20 @@ ExportViews::~ExportViews() {
 void ExportViews::beginSection(const MenuSection& section) { sections_.push_back({section.name, section.pageName, 0}); }
 
 void ExportViews::link(const PageLink& link) {
+  LinkAt at;
+  at.part = static_cast<std::uint32_t>(parts_.size());
+  at.textBegin = part_.size();
+  at.runsBegin = partRuns_.back().size();
   part_ += literalText(link.name);
   part_ += "\\t";
   part_ += literalText(link.address);
+  at.textEnd = part_.size();
   part_ += "\\n";
   addRuns(link.name);
   addRuns(link.address);
   if (link.address.find('%') != std::string::npos) addRuns(percentDecodedAddress(link.address));
+  at.runsEnd = partRuns_.back().size();
+  links_.push_back(at);
   ++partLinkCount_;
   ++sections_.back().links;
   if (part_.size() >= kSearchPartBytes) endPart();
@@ -237,17 +286,21 @@ void ExportViews::endPart() {
 void ExportViews::indexRuns() {
   const auto partCount = static_cast<std::uint32_t>(parts_.size());
   RecentKeys<std::uint32_t> taken;
-  const auto add = [&](std::uint64_t key, std::uint32_t part) {
+  // part * 2, + 1 once the run is met where no word begins.
+  const auto add = [&](std::uint64_t key, std::uint32_t part, bool inWord) {
+    const std::uint32_t value = part << 1 | (inWord ? 1U : 0U);
     auto& recent = taken.at(key);
-    if (recent.key == key && recent.value == part) return;
-    recent = {key, part};
+    if (recent.key == key && (recent.value == value || recent.value == (value | 1U))) return;
     std::vector<std::uint32_t>& parts = runs_[key];
-    if (parts.empty() || parts.back() != part) parts.push_back(part);
+    if (parts.empty() || (parts.back() >> 1) != part) parts.push_back(value);
+    else parts.back() |= value & 1U;
+    recent = {key, parts.back()};
   };
   for (std::uint32_t p = 0; p < partCount; ++p) {
     const std::string& text = partRuns_[p];
     for (std::size_t j = 0; j < text.size(); ++j) {
-      for (std::size_t k = 0; k < 3 && j + k < text.size() && text[j + k] != 0; ++k) add(runKey(text, j, k + 1), p);
+      const bool inWord = !beginsWord(text, j);
+      for (std::size_t k = 0; k < 3 && j + k < text.size() && text[j + k] != 0; ++k) add(runKey(text, j, k + 1), p, inWord);
     }
   }
   RecentKeys<std::int8_t> known;  // 1: common, -1: not
@@ -258,10 +311,6 @@ void ExportViews::indexRuns() {
       recent = {key, static_cast<std::int8_t>(listed != runs_.end() && listed->second.size() > kCommonRunParts ? 1 : -1)};
     }
     return recent.value > 0;
-  };
-  const auto isWordByte = [](char c) {
-    const auto b = static_cast<std::uint8_t>(c);
-    return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || b >= 0x80;
   };
   // Where a run of the length reached begins that is listed, common, and goes on.
   std::vector<std::vector<bool>> growing(partCount);
@@ -276,7 +325,7 @@ void ExportViews::indexRuns() {
         const bool goesOn = j + length < text.size() && text[j + length] != 0 && text[j] != 0 &&
                             (length > 3 || (text[j + 1] != 0 && text[j + 2] != 0));
         at[j] = goesOn && isCommon(runKey(text, j, length));
-        if (at[j] && isWordByte(text[j]) && (j == 0 || !isWordByte(text[j - 1]))) longer.insert(runKey(text, j, length + 1));
+        if (at[j] && beginsWord(text, j)) longer.insert(runKey(text, j, length + 1));
       }
     }
     if (longer.empty()) break;
@@ -289,60 +338,105 @@ void ExportViews::indexRuns() {
         const std::uint64_t key = runKey(text, j, length + 1);
         auto& recent = chosen.at(key);
         if (recent.key != key) recent = {key, static_cast<std::int8_t>(longer.contains(key) ? 1 : -1)};
-        if (recent.value > 0) add(key, p);
+        if (recent.value > 0) add(key, p, !beginsWord(text, j));
         else at[j] = false;
       }
     }
   }
 }
 
-// Each file of the index: a line per run, "\nRUN\t" and the parts that hold it in base 36, single
-// or as ranges, after a "*" when runs one longer may be listed: "\nabc\t*0,3-9,1a".
+// The links where a run begins a word (a letter or digit after none), for the runs that begin
+// words in few links: a length at a time, the runs that begin a word in more than
+// kWrittenOutLinks links lead on to their runs one longer. A run of up to three is written out
+// whenever it begins a word in few enough links, a longer one where the run one shorter begins
+// a word in too many: so each beginning of a word in a link is written out about once. Only a
+// run the index lists, whose links stand in more than kCommonRunParts parts (else the parts
+// are as few to read), is written out.
+void ExportViews::indexWordBeginnings() {
+  struct Count {
+    std::uint32_t links = 0;
+    std::uint32_t lastLink = 0;
+    std::uint32_t parts = 0;
+    std::uint32_t lastPart = 0;
+    std::vector<std::uint32_t> found;  // while no more than kWrittenOutLinks
+  };
+  std::unordered_set<std::uint64_t> common;  // the runs of the length before that lead on
+  for (std::size_t length = 1; length <= kLongestRun; ++length) {
+    std::unordered_map<std::uint64_t, Count> counts;
+    for (std::uint32_t l = 0; l < links_.size(); ++l) {
+      const LinkAt& link = links_[l];
+      const std::string& text = partRuns_[link.part];
+      for (std::size_t j = link.runsBegin; j + length <= link.runsEnd; ++j) {
+        if (!beginsWord(text, j)) continue;
+        bool whole = true;
+        for (std::size_t k = 1; k < length && whole; ++k) whole = text[j + k] != 0;
+        if (!whole || (length > 3 && !common.contains(runKey(text, j, length - 1)))) continue;
+        Count& count = counts[runKey(text, j, length)];
+        if (count.links != 0 && count.lastLink == l) continue;
+        ++count.links;
+        count.lastLink = l;
+        if (count.parts == 0 || count.lastPart != link.part) ++count.parts;
+        count.lastPart = link.part;
+        if (count.links <= kWrittenOutLinks) count.found.push_back(l);
+        else if (!count.found.empty()) std::vector<std::uint32_t>().swap(count.found);
+      }
+    }
+    common.clear();
+    for (auto& [key, count] : counts) {
+      if (count.links > kWrittenOutLinks) common.insert(key);
+      else if (count.parts > kCommonRunParts && runs_.contains(key)) writtenOut_.emplace(key, std::move(count.found));
+    }
+    if (length >= 3 && common.empty()) break;
+  }
+}
+
+// Each file of the index: a line per run, "\nRUN\t" and the parts that hold it (see partList),
+// after a "*" when runs one longer may be listed; then, when it stands in some of them only
+// where words begin, "|" and the parts where it stands elsewhere (maybe none); then "+" when
+// the links where it begins a word are written out: "\nabc\t*0,3-9,1a|3+". After the runs, for
+// each run written out, "\u0001RUN\n" and a line per link "LINK\tNAME\tADDRESS\n", LINK its
+// number in the menu's order in base 36.
 void ExportViews::writeRuns() {
   indexRuns();
+  indexWordBeginnings();
   partRuns_.clear();
   std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(kSearchRunFiles);
   for (const auto& [key, parts] : runs_) files[runFile(key)].emplace_back(key, &parts);
-  const auto base36 = [](std::uint32_t n) {
-    std::string digits;
-    do {
-      digits.insert(digits.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36]);
-      n /= 36;
-    } while (n != 0);
-    return digits;
-  };
   for (auto& file : files) {
     std::sort(file.begin(), file.end());
     std::string text;
-    for (const auto& [key, parts] : file) {
+    std::string lines;
+    for (const auto& [key, marked] : file) {
       const std::size_t length = runKeyLength(key);
       std::string letters;
       for (std::size_t k = 0; k < length; ++k) base::appendUtf8(letters, unitOfRunByte(runKeyByte(key, k)));
-      text += "\\n" + literalText(letters) + "\\t";
-      if (length < kLongestRun && parts->size() > kCommonRunParts) text += '*';
-      std::string list;
-      for (std::size_t i = 0; i < parts->size();) {
-        std::size_t j = i;
-        while (j + 1 < parts->size() && (*parts)[j + 1] == (*parts)[j] + 1) ++j;
-        if (i != 0) list += ',';
-        list += base36((*parts)[i]);
-        if (j > i) list += "-" + base36((*parts)[j]);
-        i = j + 1;
+      const std::string run = literalText(letters);
+      text += "\\n" + run + "\\t";
+      if (length < kLongestRun && marked->size() > kCommonRunParts) text += '*';
+      std::vector<std::uint32_t> parts;
+      std::vector<std::uint32_t> inWords;
+      for (std::uint32_t value : *marked) {
+        parts.push_back(value >> 1);
+        if (value & 1U) inWords.push_back(value >> 1);
       }
-      // Or, when shorter, "~" and a bit per part, five to a digit of base 32, the first part
-      // in the lowest bit of the first digit.
-      const std::size_t digits = parts->back() / 5 + 1;
-      if (digits + 1 < list.size()) {
-        std::string bits(digits, 0);
-        for (std::uint32_t part : *parts) bits[part / 5] = static_cast<char>(bits[part / 5] | (1 << (part % 5)));
-        for (char& digit : bits) digit = "0123456789abcdefghijklmnopqrstuv"[static_cast<unsigned char>(digit)];
-        list = "~" + bits;
+      text += partList(parts);
+      if (inWords.size() != parts.size()) text += "|" + partList(inWords);
+      const auto writtenOut = writtenOut_.find(key);
+      if (writtenOut == writtenOut_.end()) continue;
+      text += '+';
+      lines += "\\u0001" + run + "\\n";
+      for (std::uint32_t l : writtenOut->second) {
+        const LinkAt& link = links_[l];
+        lines += base36(l);
+        lines += "\\t";
+        lines.append(partTexts_[link.part], link.textBegin, link.textEnd - link.textBegin);
+        lines += "\\n";
       }
-      text += list;
     }
-    runFiles_.push_back(writeNamed(kSearchRunsPrefix, "trevantoSearchRuns", text + "\\n"));
+    runFiles_.push_back(writeNamed(kSearchRunsPrefix, "trevantoSearchRuns", text + "\\n" + lines));
   }
   runs_.clear();
+  writtenOut_.clear();
 }
 
 // held: for collection.html, which holds the parts itself and needs no index of runs.

@@ -10,8 +10,10 @@
 // parts hold which runs of letters (folded as the search folds them): every letter, every two
 // and three in a row, and longer runs, up to eight, where the shorter ones stand in more than a
 // few parts; so that a search for a word, a number or a single letter loads the few parts that
-// can hold it. HASH is taken from a file's content: a
-// new export never replaces a file that an earlier index names, so a page that loads while a
+// can hold it. Where a run begins a word in few links spread over many parts, those links are
+// written out beside it, and the index says in which parts the run also stands elsewhere in a
+// word: such a search reads one file of the index and no part. HASH is taken from a file's
+// content: a new export never replaces a file that an earlier index names, so a page that loads while a
 // run writes reads one whole export, a failed run leaves the earlier one as it was, and a part
 // whose links did not change is not written again.
 #pragma once
@@ -49,6 +51,10 @@ inline constexpr std::size_t kSearchRunFiles = 128;
 // A run that stands in more parts than this has its runs one longer listed, up to the longest.
 inline constexpr std::size_t kCommonRunParts = 4;
 inline constexpr std::size_t kLongestRun = 8;
+// A run that begins a word in no more links than this, spread over more than kCommonRunParts
+// parts, has those links written out beside it in its file of the index: a search for a word, a
+// number or a letter whose links are few but spread everywhere reads them there, not in the parts.
+inline constexpr std::size_t kWrittenOutLinks = 128;
 
 // The bytes of text a part holds before the next one begins: small enough that a page opening
 // one section loads little, large enough that a search loads few files.
@@ -101,6 +107,7 @@ class ExportViews {
   // Writes a file named PREFIX + the hash of text + ".js" unless it is there; returns the hash.
   std::string writeNamed(std::string_view prefix, std::string_view key, const std::string& text);
   void indexRuns();
+  void indexWordBeginnings();
   void writeRuns();
   std::string searchIndex(bool held) const;
   // The sections' lines; `standalone`: each links to its own anchor, as no section page is near.
@@ -117,8 +124,22 @@ class ExportViews {
   std::vector<std::string> runFiles_;                        // the hash of each file of the index
   // The indexed characters of each part, a byte each (see runByte), runs ended by 0.
   std::vector<std::string> partRuns_;
-  // A listed run, its bytes from the highest down (so keys sort as the runs do) -> the parts.
+  // Where each link stands: its part, its bytes in the part's runs, its line in the part's text.
+  struct LinkAt {
+    std::uint32_t part = 0;
+    std::size_t runsBegin = 0;
+    std::size_t runsEnd = 0;
+    std::size_t textBegin = 0;
+    std::size_t textEnd = 0;
+  };
+  std::vector<LinkAt> links_;
+  // A listed run, its bytes from the highest down (so keys sort as the runs do) -> the parts,
+  // each as part * 2 + 1 when the run stands there where no word begins, part * 2 when only
+  // where words begin.
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> runs_;
+  // A listed run -> the links (numbered in the menu's order) where it begins a word, when they
+  // are written out beside it.
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> writtenOut_;
   std::set<std::string> kept_;                               // the files this export names
   std::vector<std::filesystem::path> written_;
   std::string part_;  // the text of the part being filled, escaped for a string literal

@@ -243,7 +243,9 @@ test('the index of runs never hides a link, and a rare word, number or letter ne
     for (let i = 0; i < 3000; ++i) {
       const folder = path.join(root, 'src', `S${i % 3}`);
       fs.mkdirSync(folder, { recursive: true });
-      fs.writeFileSync(path.join(folder, `${names[i % names.length]} ${i}${i === 1234 ? ' Щука' : ''}.url`),
+      // A word in 21 links spread over every part (and once inside another word), a letter in 16.
+      const extra = `${i === 1234 ? ' Щука' : ''}${i % 149 === 7 ? ' Окунь' : ''}${i === 2500 ? ' xокуньx' : ''}${i % 199 === 11 ? ' Юла' : ''}`;
+      fs.writeFileSync(path.join(folder, `${names[i % names.length]} ${i}${extra}.url`),
         `[InternetShortcut]\r\nURL=${addresses[i % addresses.length]}?n=${i}&id=${number(i)}&pad=${'p'.repeat(400)}\r\n`);
     }
     fs.mkdirSync(path.join(root, 'site'));
@@ -267,7 +269,7 @@ test('the index of runs never hides a link, and a rare word, number or letter ne
       'путь', 'ПУТЬ', '%d0%bf', 'new line', '%0anew', 'ёлк', 'ка', 'n=2399', 'n=2399&', '=239', 'кириллица mixed 77', 'pad=ppp',
       'mailto', '%e0%a4%a', 'nowhere', 'ел', 'é', number(1234), number(1234).slice(1), number(1234).slice(0, 5),
       `id=${number(1234)}`, `=${number(1234)}&pad`, 'щ', 'Щ', 'щу', 'щука', 'ёлка 1234', '1234', 'ppppppppppp', 'instanbul',
-      `${number(1234)}0`, '7', 'z'];
+      `${number(1234)}0`, '7', 'z', 'окунь', 'ОКУНЬ 1', 'окун', 'кунь', 'ю', 'юла', 'юла 211', 'ю 1', 'xокунь'];
     for (const query of queries) {
       const found = withRuns.search(query, 10000);
       const expected = without.search(query, 10000);
@@ -284,6 +286,17 @@ test('the index of runs never hides a link, and a rare word, number or letter ne
     for (const query of [number(1234), `id=${number(1234)}`, 'щ', 'щука', 'Ёлка ' + number(1234)]) {
       assert.ok(parts(query) <= 2, `${query}: ${parts(query)} of ${withRuns.parts.length} parts`);
     }
+    // Few links spread over every part are read from the index itself, in the order of the menu
+    // with the one found in a part, and the search stops at the limit as without the index.
+    const written = (query) => withRuns.candidates(logic.words(query)).written;
+    assert.strictEqual(written('окунь').numbers.length, 21);
+    assert.strictEqual(parts('окунь'), 1, 'the part where it stands inside a word');
+    assert.ok(withRuns.search('окунь', 100).shown.some((link) => link.name.indexOf('xокуньx') >= 0));
+    assert.deepStrictEqual(withRuns.search('окунь', 5).shown, without.search('окунь', 5).shown);
+    assert.strictEqual(written('ю').numbers.length, 16);
+    assert.strictEqual(parts('ю'), 0);
+    assert.strictEqual(parts('юла 211'), 0);
+    assert.strictEqual(written('щука'), null, 'one link in one part: the part is read');
   } finally {
     fs.rmSync(root, { recursive: true, force: true });
   }
