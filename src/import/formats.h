@@ -15,11 +15,11 @@ namespace trevanto::import {
 
 // A Netscape bookmark file: the export of every browser and of most bookmark services. A NUL
 // byte reads as U+FFFD, as in a browser, and the rest of the file is read on. Throws
-// UnreadableError when the text grows past kMaxExportBytes in its conversion to UTF-8, or when
-// the markup is so broken that recovering from it would take longer than reading any export
+// UnreadableError when the text grows past kMaxBookmarkFileBytes in its conversion to UTF-8, or
+// when the markup is so broken that recovering from it would take longer than reading any export
 // (more than kMaxRecoveryWork).
 void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink);
-inline constexpr std::size_t kMaxExportBytes = std::size_t{1} << 30;
+inline constexpr std::size_t kMaxBookmarkFileBytes = std::size_t{1} << 30;
 // The parser's work on broken markup, counted per error as the depth of the open elements it
 // looks through: far past what the worst export seen needs, and a second or so of parsing.
 inline constexpr std::size_t kMaxRecoveryWork = 100'000'000;

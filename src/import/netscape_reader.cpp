@@ -21,7 +21,6 @@
 #include "base/file_error.h"
 #include "base/text.h"
 #include "charset.h"
-#include "export_file.h"
 #include "formats.h"
 #include "site/text_encoding.h"
 
@@ -380,8 +379,8 @@ void readNetscapeBookmarks(std::string bytes, BookmarkSink& sink) {
   const std::string_view view = bytes;
   const bool hasBom = view.starts_with("\xEF\xBB\xBF") || view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF");
   const std::string declared = hasBom ? std::string() : declaredHtmlCharset(bytes);
-  const std::string text = withoutNul(htmlTextToUtf8(std::move(bytes), declared, kMaxExportBytes));
-  if (text.size() > kMaxExportBytes) throw UnreadableError("текст файла в UTF-8 больше 1 ГиБ");
+  const std::string text = withoutNul(htmlTextToUtf8(std::move(bytes), declared, kMaxBookmarkFileBytes));
+  if (text.size() > kMaxBookmarkFileBytes) throw UnreadableError("текст файла в UTF-8 больше 1 ГиБ");
   if (text.size() > static_cast<std::size_t>(INT_MAX)) throw UnreadableError("текст файла в UTF-8 больше 2 ГиБ");
   BookmarkEvents events(sink, hasNetscapeDoctype(text));
 

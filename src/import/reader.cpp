@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "base/file_error.h"
-#include "export_file.h"
+#include "bookmark_file.h"
 
 namespace trevanto::import {
 
 void Reader::parseWholeFile(const std::filesystem::path& file, const std::function<void(std::string bytes)>& parse) {
-  std::string bytes = readExportFile(file);
+  std::string bytes = readBookmarkFile(file);
   namingTheFile(file, [&] { parse(std::move(bytes)); });
 }
 

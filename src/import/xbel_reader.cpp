@@ -20,7 +20,6 @@
 #include "base/file_error.h"
 #include "base/process.h"
 #include "base/text.h"
-#include "export_file.h"
 #include "formats.h"
 
 namespace trevanto::import {

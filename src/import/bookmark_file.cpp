@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "export_file.h"
+#include "bookmark_file.h"
 
 #include "base/file_error.h"
 #include "base/files.h"
@@ -7,9 +7,9 @@
 
 namespace trevanto::import {
 
-std::string readExportFile(const std::filesystem::path& file) {
+std::string readBookmarkFile(const std::filesystem::path& file) {
   // Refused before a byte is read: a file that says it is too large is not read into memory.
-  base::FileRead read = base::readFile(file, kMaxExportBytes, base::FileKinds::Any);
+  base::FileRead read = base::readFile(file, kMaxBookmarkFileBytes, base::FileKinds::Any);
   if (read.problem == base::ReadProblem::TooLarge) throw base::FileError("Не удалось прочитать", file, "файл больше 1 ГиБ");
   return std::move(read).take("Не удалось прочитать", file);
 }
