@@ -107,48 +107,84 @@ std::optional<std::chrono::seconds> timeLeft(const CheckPace& pace, SteadyClock:
   return std::chrono::ceil<std::chrono::seconds>(left);
 }
 
-CheckReport runCheck(const CheckRequest& request) {
-  CheckReport report;
-  const auto clock = request.clock ? request.clock : std::function<UnixTime()>(systemNow);
-  const auto started = SteadyClock::now();
-  try {
-    std::error_code error;
-    const std::optional<base::FileStatus> site = base::fileStatus(request.siteFolder, error);
-    if (!site) {
-      throw base::FileError::worded("Папка сайта ", request.siteFolder, " недоступна", base::systemReason(error));
-    }
-    if (site->kind != base::FileKind::Folder) throw base::FileError::worded("", request.siteFolder, " не папка сайта", "это файл");
-    const SiteLinks links = readSiteLinks(request.siteFolder);
-    const std::filesystem::path menu = base::joinPath(request.siteFolder, site::kMenuPageName);
-    if (links.sections.empty() && !base::fileStatus(menu, error)) {
-      throw base::FileError::worded("В папке ", request.siteFolder, " нет сайта",
-                                    "нет ни меню " + quoted(menu) + ", ни страниц разделов");
-    }
-    const std::filesystem::path folder = base::joinPath(request.siteFolder, site::kExportFolderName);
-    const base::OpenFolder lock = openExportFolder(folder);
-    removeLeftovers(folder);
-    const std::filesystem::path historyFile = base::joinPath(folder, kHistoryFileName);
-    LinkHistory history = readHistory(historyFile);
+namespace {
 
-    // The history holds the site's addresses only; a link deleted from the pages leaves it.
-    std::unordered_set<std::string_view> onSite(links.webAddresses.begin(), links.webAddresses.end());
-    std::erase_if(history.links, [&](const auto& entry) { return !onSite.contains(entry.first); });
+// The site's links, once the folder is known to hold a site: a folder with a menu or section pages.
+SiteLinks readSite(const std::filesystem::path& siteFolder) {
+  std::error_code error;
+  const std::optional<base::FileStatus> site = base::fileStatus(siteFolder, error);
+  if (!site) throw base::FileError::worded("Папка сайта ", siteFolder, " недоступна", base::systemReason(error));
+  if (site->kind != base::FileKind::Folder)
+    throw base::FileError::worded("", siteFolder, " не папка сайта", "это файл");
+  SiteLinks links = readSiteLinks(siteFolder);
+  const std::filesystem::path menu = base::joinPath(siteFolder, site::kMenuPageName);
+  if (links.sections.empty() && !base::fileStatus(menu, error)) {
+    throw base::FileError::worded("В папке ", siteFolder, " нет сайта",
+                                  "нет ни меню " + quoted(menu) + ", ни страниц разделов");
+  }
+  return links;
+}
 
-    const UnixTime now = clock();
-    const bool resume = !history.checkFinished && history.checkStarted != 0 && now >= history.checkStarted &&
-                        now - history.checkStarted < request.resumeWithin.count();
+// The history holds the site's addresses only; a link deleted from the pages leaves it.
+void forgetAddressesNotOnSite(LinkHistory& history, const SiteLinks& links) {
+  const std::unordered_set<std::string_view> onSite(links.webAddresses.begin(), links.webAddresses.end());
+  std::erase_if(history.links, [&](const auto& entry) { return !onSite.contains(entry.first); });
+}
+
+// One check of a site, step by step: the site's links and its history, the addresses to ask, the
+// asking (the history saved as it goes), the page and the script of the result.
+class CheckRun {
+ public:
+  CheckRun(const CheckRequest& request, CheckReport& report)
+      : request_(request),
+        report_(report),
+        clock_(request.clock ? request.clock : std::function<UnixTime()>(systemNow)),
+        started_(SteadyClock::now()) {}
+
+  void run() {
+    links_ = readSite(request_.siteFolder);
+    exportFolder_ = base::joinPath(request_.siteFolder, site::kExportFolderName);
+    lock_ = openExportFolder(exportFolder_);
+    removeLeftovers(exportFolder_);
+    historyFile_ = base::joinPath(exportFolder_, kHistoryFileName);
+    history_ = readHistory(historyFile_);
+    forgetAddressesNotOnSite(history_, links_);
+    todo_ = addressesToAsk(takeUpInterruptedCheck());
+    progress_ = {0, todo_.size(), 0, std::nullopt};
+    pace_ = {started_, {}, todo_.size(), std::max<std::size_t>(request_.settings.maxInFlight, 1),
+             longestPerAddress(request_.settings)};
+    save();  // the check under way is on record before the first request
+    lastSave_ = SteadyClock::now();
+    const bool completed = checkAddresses(
+        todo_, request_.settings, [this](std::size_t index, const Outcome& outcome) { record(index, outcome); },
+        [this] { return shouldStop(); });
+    if (saveError_) throw *saveError_;
+    finish(completed);
+  }
+
+ private:
+  // An unfinished check of late is taken up again (true); else a new one begins.
+  bool takeUpInterruptedCheck() {
+    const UnixTime now = clock_();
+    const bool resume = !history_.checkFinished && history_.checkStarted != 0 && now >= history_.checkStarted &&
+                        now - history_.checkStarted < request_.resumeWithin.count();
     if (!resume) {
-      history.checkStarted = now;
-      history.checkFinished = false;
+      history_.checkStarted = now;
+      history_.checkFinished = false;
     }
-    // Addresses never checked first, in the menu's order, then the longest unchecked: a site too
-    // large for one check's time still gets every address asked over a few checks.
+    return resume;
+  }
+
+  // Addresses never checked first, in the menu's order, then the longest unchecked: a site too
+  // large for one check's time still gets every address asked over a few checks. Addresses that
+  // the check taken up again has asked already are counted, not asked again.
+  std::vector<std::string> addressesToAsk(bool resume) {
     std::vector<std::pair<UnixTime, const std::string*>> waiting;
-    for (const std::string& address : links.webAddresses) {
-      const auto found = history.links.find(address);
-      const UnixTime checkedAt = found == history.links.end() ? 0 : found->second.checkedAt;
-      if (resume && checkedAt >= history.checkStarted) {
-        ++report.alreadyDone;
+    for (const std::string& address : links_.webAddresses) {
+      const auto found = history_.links.find(address);
+      const UnixTime checkedAt = found == history_.links.end() ? 0 : found->second.checkedAt;
+      if (resume && checkedAt >= history_.checkStarted) {
+        ++report_.alreadyDone;
       } else {
         waiting.emplace_back(checkedAt, &address);
       }
@@ -157,68 +193,95 @@ CheckReport runCheck(const CheckRequest& request) {
     std::vector<std::string> todo;
     todo.reserve(waiting.size());
     for (const auto& entry : waiting) todo.push_back(*entry.second);
+    return todo;
+  }
 
-    CheckProgress progress{0, todo.size(), 0, std::nullopt};
-    CheckPace pace{started, {}, todo.size(), std::max<std::size_t>(request.settings.maxInFlight, 1),
-                   longestPerAddress(request.settings)};
-    const auto save = [&] {
-      base::FileReplacement file(historyFile);
-      writeHistory(history, [&file](std::string_view piece) { file.write(piece); });
-      file.commit();
-    };
-    save();  // the check under way is on record before the first request
-    auto lastSave = SteadyClock::now();
-    auto lastProgress = SteadyClock::time_point{};
-    std::optional<base::FileError> saveError;
-    const auto tell = [&](bool always) {
-      const auto at = SteadyClock::now();
-      if (!request.onProgress || (!always && at - lastProgress < std::chrono::milliseconds(250))) return;
-      lastProgress = at;
-      if (progress.done >= 20 || (progress.done > 0 && at - started > std::chrono::seconds(5))) {
-        progress.left = timeLeft(pace, at);
-      }
-      request.onProgress(progress);
-    };
+  void record(std::size_t index, const Outcome& outcome) {
+    recordOutcome(history_.links[todo_[index]], outcome, clock_());
+    ++progress_.done;
+    pace_.doneAt.push_back(SteadyClock::now());
+    if (outcome.state == LinkState::Failing) ++progress_.failing;
+  }
 
-    const bool completed = checkAddresses(
-        todo, request.settings,
-        [&](std::size_t index, const Outcome& outcome) {
-          recordOutcome(history.links[todo[index]], outcome, clock());
-          ++progress.done;
-          pace.doneAt.push_back(SteadyClock::now());
-          if (outcome.state == LinkState::Failing) ++progress.failing;
-        },
-        [&] {
-          tell(false);
-          if (request.stopRequested && request.stopRequested()) {
-            report.stopped = true;
-            return true;
-          }
-          if (request.maxTime && SteadyClock::now() - started >= *request.maxTime) {
-            report.outOfTime = true;
-            return true;
-          }
-          if (SteadyClock::now() - lastSave >= request.saveEvery) {
-            try {
-              save();
-            } catch (const base::FileError& problem) {
-              saveError = problem;
-              return true;
-            }
-            lastSave = SteadyClock::now();
-          }
-          return false;
-        });
-    if (saveError) throw *saveError;
+  // Between events: tells the progress, stops when asked to or out of time, saves when due.
+  bool shouldStop() {
+    tell(false);
+    if (request_.stopRequested && request_.stopRequested()) {
+      report_.stopped = true;
+      return true;
+    }
+    if (request_.maxTime && SteadyClock::now() - started_ >= *request_.maxTime) {
+      report_.outOfTime = true;
+      return true;
+    }
+    return !saveWhenDue();
+  }
+
+  // A save that fails stops the check; its error is thrown once the requests are dropped.
+  bool saveWhenDue() {
+    if (SteadyClock::now() - lastSave_ < request_.saveEvery) return true;
+    try {
+      save();
+    } catch (const base::FileError& problem) {
+      saveError_ = problem;
+      return false;
+    }
+    lastSave_ = SteadyClock::now();
+    return true;
+  }
+
+  void save() {
+    base::FileReplacement file(historyFile_);
+    writeHistory(history_, [&file](std::string_view piece) { file.write(piece); });
+    file.commit();
+  }
+
+  // The progress, a few times a second (always when asked to); the time left once enough is done.
+  void tell(bool always) {
+    const auto at = SteadyClock::now();
+    if (!request_.onProgress || (!always && at - lastProgress_ < std::chrono::milliseconds(250))) return;
+    lastProgress_ = at;
+    if (progress_.done >= 20 || (progress_.done > 0 && at - started_ > std::chrono::seconds(5))) {
+      progress_.left = timeLeft(pace_, at);
+    }
+    request_.onProgress(progress_);
+  }
+
+  void finish(bool completed) {
     tell(true);
-    report.asked = progress.done;
-    report.left = progress.total - progress.done;
-    report.completed = completed;
-    if (completed) history.checkFinished = true;
+    report_.asked = progress_.done;
+    report_.left = progress_.total - progress_.done;
+    report_.completed = completed;
+    if (completed) history_.checkFinished = true;
     save();
-    replaceFile(base::joinPath(folder, kHealthPageName), healthPage(links, history));
-    replaceFile(base::joinPath(folder, kHealthScriptName), healthScript(links, history));
-    report.counts = countHealth(links, history);
+    replaceFile(base::joinPath(exportFolder_, kHealthPageName), healthPage(links_, history_));
+    replaceFile(base::joinPath(exportFolder_, kHealthScriptName), healthScript(links_, history_));
+    report_.counts = countHealth(links_, history_);
+  }
+
+  const CheckRequest& request_;
+  CheckReport& report_;
+  std::function<UnixTime()> clock_;
+  SteadyClock::time_point started_;
+  SiteLinks links_;
+  std::filesystem::path exportFolder_;
+  base::OpenFolder lock_;  // held until the check ends
+  std::filesystem::path historyFile_;
+  LinkHistory history_;
+  std::vector<std::string> todo_;
+  CheckProgress progress_;
+  CheckPace pace_;
+  SteadyClock::time_point lastSave_;
+  SteadyClock::time_point lastProgress_{};
+  std::optional<base::FileError> saveError_;
+};
+
+}  // namespace
+
+CheckReport runCheck(const CheckRequest& request) {
+  CheckReport report;
+  try {
+    CheckRun(request, report).run();
   } catch (const base::FileError& problem) {
     report.error = problem.what();
   }
