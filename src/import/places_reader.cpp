@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/file_error.h"
@@ -111,33 +112,39 @@ void copyInto(const fs::path& from, const fs::path& to) {
   if (error) throw base::FileError("Не удалось прочитать базу закладок", from, error.message());
 }
 
-}  // namespace
-
-void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
-  const base::PrivateFolder copy(kPrivateFolderPrefix,
-                                 {"places.sqlite", "places.sqlite-wal", "places.sqlite-shm", "places.sqlite-journal"});
-  const fs::path database = copy.path() / "places.sqlite";
+// The database copied into the private folder, with its "-wal" beside it when there is one.
+fs::path copyDatabase(const fs::path& path, const base::PrivateFolder& folder) {
+  const fs::path database = folder.path() / "places.sqlite";
   copyInto(path, database);
   const fs::path wal = path.string() + "-wal";
   if (std::error_code ignored; fs::is_regular_file(wal, ignored)) copyInto(wal, database.string() + "-wal");
+  return database;
+}
 
-  Database db(database, path);
-  if (!db.hasTable("moz_bookmarks") || !db.hasTable("moz_places"))
-    throw base::FileError("Неизвестный вид закладок", path, "база SQLite без таблиц закладок Firefox");
+struct Roots {
+  std::optional<std::int64_t> root;
+  std::optional<std::int64_t> tags;  // its entries repeat bookmarks
+};
 
-  // The root, and the tags root whose entries repeat bookmarks: by guid, or in old files as
-  // moz_bookmarks_roots names them.
-  std::optional<std::int64_t> root, tags;
+// The root and the tags root: by guid, or in old files as moz_bookmarks_roots names them, or
+// else the first folder without a parent.
+Roots findRoots(Database& db) {
+  Roots roots;
   if (db.hasColumn("moz_bookmarks", "guid")) {
-    root = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='root________'");
-    tags = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='tags________'");
+    roots.root = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='root________'");
+    roots.tags = db.folderId("SELECT id FROM moz_bookmarks WHERE guid='tags________'");
   }
-  if (!root && db.hasTable("moz_bookmarks_roots")) {
-    root = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='places'");
-    tags = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='tags'");
+  if (!roots.root && db.hasTable("moz_bookmarks_roots")) {
+    roots.root = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='places'");
+    roots.tags = db.folderId("SELECT folder_id FROM moz_bookmarks_roots WHERE root_name='tags'");
   }
-  if (!root) root = db.folderId("SELECT id FROM moz_bookmarks WHERE parent=0 AND type=2 ORDER BY id LIMIT 1");
+  if (!roots.root)
+    roots.root = db.folderId("SELECT id FROM moz_bookmarks WHERE parent=0 AND type=2 ORDER BY id LIMIT 1");
+  return roots;
+}
 
+// Every entry of moz_bookmarks with its address, by parent in position order.
+std::vector<Entry> readEntries(Database& db) {
   std::vector<Entry> entries;
   db.query(
       // dateAdded: microseconds since 1970.
@@ -148,60 +155,92 @@ void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
         entries.push_back({sqlite3_column_int64(row, 0), sqlite3_column_int64(row, 1), sqlite3_column_int(row, 2),
                            Database::text(row, 3), Database::text(row, 4), sqlite3_column_int64(row, 5) / 1'000'000});
       });
-  std::unordered_map<std::int64_t, std::vector<std::size_t>> children;  // in position order
-  for (std::size_t i = 0; i < entries.size(); ++i) children[entries[i].parent].push_back(i);
-  std::unordered_map<std::int64_t, std::size_t> byId;
-  for (std::size_t i = 0; i < entries.size(); ++i) byId.emplace(entries[i].id, i);
+  return entries;
+}
 
-  const auto markVisited = [&](std::int64_t id) {
-    if (const auto self = byId.find(id); self != byId.end()) entries[self->second].visited = true;
-  };
+// The entries as a tree of folders. Each entry is visited once: what the tags hold, a loop in the
+// folder chain and an entry reached twice are passed over.
+class PlacesTree {
+ public:
+  explicit PlacesTree(std::vector<Entry> entries) : entries_(std::move(entries)) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) children_[entries_[i].parent].push_back(i);
+    for (std::size_t i = 0; i < entries_.size(); ++i) byId_.emplace(entries_[i].id, i);
+  }
+
   // The tags root and everything under it are passed over.
-  if (tags) {
-    markVisited(*tags);
-    std::vector<std::int64_t> pending{*tags};
+  void passOver(std::int64_t top) {
+    markVisited(top);
+    std::vector<std::int64_t> pending{top};
     while (!pending.empty()) {
-      const auto found = children.find(pending.back());
+      const std::vector<std::size_t>& below = childrenOf(pending.back());
       pending.pop_back();
-      if (found == children.end()) continue;
-      for (std::size_t i : found->second) {
-        if (entries[i].visited) continue;
-        entries[i].visited = true;
-        if (entries[i].type == kFolder) pending.push_back(entries[i].id);
+      for (std::size_t i : below) {
+        if (entries_[i].visited) continue;
+        entries_[i].visited = true;
+        if (entries_[i].type == kFolder) pending.push_back(entries_[i].id);
       }
     }
   }
-  // From the root down, in position order.
-  if (root) {
-    markVisited(*root);
-    static const std::vector<std::size_t> kNone;
-    const auto childrenOf = [&children](std::int64_t id) {
-      const auto found = children.find(id);
-      return found != children.end() ? &found->second : &kNone;
-    };
-    // The root's own children (level 0) are the containers, reported as no folder.
+
+  // From the root down, in position order. The root's own children (level 0) are the
+  // containers, reported as no folder.
+  void readFrom(std::int64_t root, BookmarkSink& sink) {
+    markVisited(root);
     walkTree(
-        childrenOf(*root),
+        &childrenOf(root),
         [&](std::size_t index, std::size_t level) -> std::optional<const std::vector<std::size_t>*> {
-          Entry& entry = entries[index];
+          Entry& entry = entries_[index];
           if (entry.visited) return std::nullopt;  // the tags, or a loop in the folder chain
           entry.visited = true;
           if (entry.type == kBookmark) sink.datedBookmark(entry.title, entry.url, entry.added);
           if (entry.type != kFolder) return std::nullopt;
           if (level > 0) sink.beginFolder(entry.title);
-          return childrenOf(entry.id);
+          return &childrenOf(entry.id);
         },
         [&sink](std::size_t level) {
           if (level > 1) sink.endFolder();
         });
   }
+
   // Bookmarks whose folder chain never reaches the root go to the top level.
-  for (Entry& entry : entries) {
-    if (!entry.visited && entry.type == kBookmark) {
-      entry.visited = true;
-      sink.datedBookmark(entry.title, entry.url, entry.added);
+  void readUnreached(BookmarkSink& sink) {
+    for (Entry& entry : entries_) {
+      if (!entry.visited && entry.type == kBookmark) {
+        entry.visited = true;
+        sink.datedBookmark(entry.title, entry.url, entry.added);
+      }
     }
   }
+
+ private:
+  void markVisited(std::int64_t id) {
+    if (const auto self = byId_.find(id); self != byId_.end()) entries_[self->second].visited = true;
+  }
+
+  const std::vector<std::size_t>& childrenOf(std::int64_t id) const {
+    static const std::vector<std::size_t> kNone;
+    const auto found = children_.find(id);
+    return found != children_.end() ? found->second : kNone;
+  }
+
+  std::vector<Entry> entries_;
+  std::unordered_map<std::int64_t, std::vector<std::size_t>> children_;  // in position order
+  std::unordered_map<std::int64_t, std::size_t> byId_;
+};
+
+}  // namespace
+
+void readPlacesDatabase(const fs::path& path, BookmarkSink& sink) {
+  const base::PrivateFolder copy(kPrivateFolderPrefix,
+                                 {"places.sqlite", "places.sqlite-wal", "places.sqlite-shm", "places.sqlite-journal"});
+  Database db(copyDatabase(path, copy), path);
+  if (!db.hasTable("moz_bookmarks") || !db.hasTable("moz_places"))
+    throw base::FileError("Неизвестный вид закладок", path, "база SQLite без таблиц закладок Firefox");
+  const Roots roots = findRoots(db);
+  PlacesTree tree(readEntries(db));
+  if (roots.tags) tree.passOver(*roots.tags);
+  if (roots.root) tree.readFrom(*roots.root, sink);
+  tree.readUnreached(sink);
 }
 
 namespace {
