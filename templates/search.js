@@ -24,6 +24,8 @@
   'use strict';
 
   var MAX_SHOWN = 200;
+  // Parts loaded at a time, in the order of the menu.
+  var PARTS_AT_ONCE = 6;
   var FIRST_SHOWN = 40;
   // Links of an opened section written into the page at a time, so that a large one never
   // holds the page up.
@@ -649,6 +651,11 @@
     this.sectionList = document.getElementById('sections');
     this.target = this.form.getAttribute('data-target') || 'index';
     this.requested = {};
+    this.waiting = [];
+    this.loading = 0;
+    this.found = null;
+    this.summary = null;
+    this.counting = null;
     this.health = null;
     this.healthRequested = false;
     this.query = '';
@@ -662,7 +669,7 @@
 
   // Loads a file of the export beside this script, side by side with the others; a file whose
   // data the page holds already (`held`) is taken from it at once.
-  Page.prototype.load = function (src, onload, held) {
+  Page.prototype.load = function (src, onload, held, onerror) {
     if (held) {
       var window = this.window;
       window.setTimeout(onload, 0);
@@ -672,9 +679,8 @@
     script.src = this.folder + src;
     script.async = true;
     script.onload = onload;
-    script.onerror = function () {
-      // A missing file leaves the page as it is: no results from it, no marks.
-    };
+    // A missing file leaves the page as it is: no results from it, no marks.
+    script.onerror = onerror || function () {};
     (this.document.head || this.document.body).appendChild(script);
   };
 
@@ -694,25 +700,49 @@
     }, Boolean(held));
   };
 
-  // Loads the parts given, each once; each is searched as it arrives. The link check's marks are
-  // loaded beside them, never before them.
+  // Loads the parts given, each once, a few at a time in the order given, before any asked for
+  // earlier; each is searched as it arrives. So the first page of a query that many links answer
+  // shows once the first parts have arrived, and the others follow for the count. The link
+  // check's marks are loaded beside them, never before them.
   Page.prototype.needParts = function (wanted) {
     this.needHealth();
-    var collection = this.collection;
-    var held = this.window.trevantoSearchParts || {};
+    var asked = [];
     for (var i = 0; i < wanted.length; ++i) {
-      var part = collection.parts[wanted[i]];
+      if (!this.requested[this.collection.parts[wanted[i]].key] && asked.indexOf(wanted[i]) < 0) asked.push(wanted[i]);
+    }
+    this.waiting = asked.concat(this.waiting.filter(function (p) {
+      return asked.indexOf(p) < 0;
+    }));
+    this.loadWaiting();
+  };
+
+  Page.prototype.loadWaiting = function () {
+    var held = this.window.trevantoSearchParts || {};
+    while (this.loading < PARTS_AT_ONCE && this.waiting.length) {
+      var part = this.collection.parts[this.waiting.shift()];
       if (this.requested[part.key]) continue;
       this.requested[part.key] = true;
-      this.load('search-part-' + part.key + '.js', this.partLoaded.bind(this, part.key), typeof held[part.key] === 'string');
+      ++this.loading;
+      var arrived = this.partLoaded.bind(this, part.key);
+      this.load('search-part-' + part.key + '.js', arrived, typeof held[part.key] === 'string', arrived);
     }
   };
 
   Page.prototype.partLoaded = function (key) {
+    --this.loading;
+    this.loadWaiting();
     var parts = this.window.trevantoSearchParts || {};
     if (!this.collection.addPart(key, parts[key])) return;
     delete parts[key];
-    if (this.query) this.showResultsSoon();
+    if (this.query) {
+      // Results complete stay as they are shown; only their count may still wait for parts.
+      var shown = this.found;
+      if (shown && shown.query === this.query && shown.complete) {
+        if (!shown.exact) this.countLater();
+      } else {
+        this.showResultsSoon();
+      }
+    }
     this.fillPendingSections();
   };
 
@@ -772,6 +802,8 @@
     var results = this.results;
     while (results.firstChild) results.removeChild(results.firstChild);
     this.shown = [];
+    this.found = null;
+    this.summary = null;
     if (!this.query) {
       results.style.display = 'none';
       if (this.startText) this.startText.style.display = '';
@@ -788,7 +820,10 @@
       this.summarize(summary, found.exact ? found.total : MAX_SHOWN + 1, found.exact && found.complete);
     }
     results.appendChild(summary);
-    if (!found.exact && found.complete) this.countLater(summary);
+    this.found = found;
+    found.query = this.query;
+    this.summary = summary;
+    if (!found.exact && found.complete) this.countLater();
     var list = document.createElement('ol');
     var page = this;
     var next = 0;
@@ -843,9 +878,17 @@
     if (!final) summary.textContent += ' ' + this.texts('searching');
   };
 
-  // The number of links found, counted a few parts at a time after the first results show, so
-  // that typing never waits for it.
-  Page.prototype.countLater = function (summary) {
+  // The number of links found, counted a few parts at a time once every part that can hold one
+  // has arrived, after the first results show, so that typing never waits for it.
+  Page.prototype.countLater = function () {
+    var summary = this.summary;
+    if (!summary || this.counting === summary) return;
+    var candidates = this.collection.candidates(words(this.query));
+    if (!candidates.parts) return;
+    for (var c = 0; c < candidates.parts.length; ++c) {
+      if (this.collection.parts[candidates.parts[c]].data === null) return;
+    }
+    this.counting = summary;
     var page = this;
     var query = this.query;
     var parts = [-1].concat(this.collection.parts.map(function (part, p) {
