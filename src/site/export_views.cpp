@@ -82,13 +82,13 @@ std::size_t runKeyLength(std::uint64_t key) {
 
 // The file of the index that holds a run: by its first three characters (fewer for a shorter
 // run, the others taken as 0); search.js computes the same.
-std::size_t runFile(std::uint64_t key) {
+std::size_t runFile(std::uint64_t key, std::size_t files) {
   const auto unit = [key](std::size_t k) -> std::size_t {
     const std::uint8_t byte = runKeyByte(key, k);
     return byte == 0 ? 0 : unitOfRunByte(byte);
   };
   const auto mixed = static_cast<std::uint32_t>(((unit(0) * 31 + unit(1)) * 31 + unit(2)) * 0x9E3779B1U);
-  return (mixed >> 8) % kSearchRunFiles;
+  return (mixed >> 8) % files;
 }
 
 // A letter or a digit, as a byte of a run: a word begins with one that follows none.
@@ -400,8 +400,10 @@ void ExportViews::writeRuns() {
   indexRuns();
   indexWordBeginnings();
   partRuns_.clear();
-  std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(kSearchRunFiles);
-  for (const auto& [key, parts] : runs_) files[runFile(key)].emplace_back(key, &parts);
+  std::size_t fileCount = 8;
+  while (fileCount < kMostRunFiles && fileCount * kLinksPerRunFile < links_.size()) fileCount *= 2;
+  std::vector<std::vector<std::pair<std::uint64_t, const std::vector<std::uint32_t>*>>> files(fileCount);
+  for (const auto& [key, parts] : runs_) files[runFile(key, fileCount)].emplace_back(key, &parts);
   for (auto& file : files) {
     std::sort(file.begin(), file.end());
     std::string text;

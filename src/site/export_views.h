@@ -46,8 +46,10 @@ inline constexpr std::string_view kSearchRunsPrefix = "search-runs-";
 // The files of the three-letter index of earlier versions: removed as parts of an earlier export.
 inline constexpr std::string_view kSearchGramsPrefix = "search-grams-";
 // The files the index of runs is spread over, by a run's first three letters; a search loads
-// one per run of three it looks up.
-inline constexpr std::size_t kSearchRunFiles = 128;
+// one per run of three it looks up: one per kLinksPerRunFile links, as a power of two from 8 to
+// the most, so that a file stays small at any size of collection.
+inline constexpr std::size_t kLinksPerRunFile = 200;
+inline constexpr std::size_t kMostRunFiles = 512;
 // A run that stands in more parts than this has its runs one longer listed, up to the longest.
 inline constexpr std::size_t kCommonRunParts = 4;
 inline constexpr std::size_t kLongestRun = 8;
