@@ -6,7 +6,7 @@
 set -u
 
 # Headers of POSIX and of the other systems, and the calls and names that only the system gives.
-headers='(unistd|fcntl|dirent|signal|csignal|poll|pthread|spawn|termios|glob|fnmatch|wordexp|netdb|syslog|dlfcn|sys/[a-z_]+|arpa/[a-z_]+|netinet/[a-z_]+|windows|winsock2|ws2tcpip|io|direct)\.?h?'
+headers='(unistd|fcntl|dirent|signal|csignal|poll|pthread|spawn|termios|glob|fnmatch|wordexp|netdb|syslog|dlfcn|sys/[a-z_]+|arpa/[a-z_]+|netinet/[a-z_]+|windows|winsock2|ws2tcpip|io|direct|iconv)\.?h?'
 calls='open|openat|close|read|write|pread|pwrite|lseek|stat|fstat|lstat|fstatat|access|faccessat|mkdir|mkdirat|rmdir|unlink|unlinkat|rename|renameat|renameat2|link|linkat|symlink|readlink|chmod|fchmod|chown|flock|fcntl|fsync|fdatasync|ftruncate|truncate|futimens|utimensat|opendir|fdopendir|readdir|closedir|dup|dup2|pipe|fork|execv|execvp|waitpid|kill|raise|sigaction|signal|getpid|geteuid|getuid|isatty|mkstemp|mkdtemp|socket|connect|poll|inet_pton|inet_ntop|getaddrinfo|localtime_r|gmtime_r|timegm|newlocale|towlower_l|memmem|getrusage|setenv|unsetenv'
 # Names that are the system's whatever calls them: flags, file types, descriptors, signals.
 names='\b(O_RDONLY|O_WRONLY|O_RDWR|O_CREAT|O_EXCL|O_DIRECTORY|O_CLOEXEC|O_NONBLOCK|S_ISDIR|S_ISREG|AT_FDCWD|AT_SYMLINK_NOFOLLOW|LOCK_EX|LOCK_NB|STDERR_FILENO|STDOUT_FILENO|STDIN_FILENO|SIGINT|SIGTERM|SIGKILL|DT_DIR|struct stat|DIR \*|dirent|mode_t|pid_t|ssize_t|off_t|sig_atomic_t)\b'
@@ -37,7 +37,7 @@ if [ "${1:-}" = "--self-test" ]; then
   printf '#include <string>\n// ::open(path) in a comment is no call\nint g(File& f) { return f.read(1) + ::std::max(1, 2); }\n' \
     >"$tree/src/room/clean.cpp"
   check "$tree" >/dev/null || { echo "a clean tree (the floor aside) was refused"; exit 1; }
-  for bad in '#include <sys/stat.h>' '#include <fcntl.h>' 'int h() { return ::fsync(3); }' \
+  for bad in '#include <sys/stat.h>' '#include <fcntl.h>' '#include <iconv.h>' 'int h() { return ::fsync(3); }' \
     'bool t() { return ::isatty(2); }' 'int o = O_RDONLY;' 'struct stat info;'; do
     printf '%s\n' "$bad" >"$tree/src/room/bad.cpp"
     if check "$tree" >/dev/null; then

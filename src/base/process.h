@@ -5,10 +5,15 @@
 
 #include <ctime>
 #include <optional>
+#include <string>
 
 namespace trevanto::base {
 
 long currentProcessId();
+
+// The value of an environment variable as UTF-8 (on Windows read in UTF-16, not in the narrow
+// code page), or nothing when it is not set.
+std::optional<std::string> environmentVariable(const char* name);
 
 // False only when no process with that id runs any more (one of another user still counts).
 bool processRuns(long processId);

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "browser_profiles.h"
 
-#include <glib.h>
-
 #include <array>
-#include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
 #include "importer.h"
+#include "key_file.h"
 #include "reader.h"
 #include "base/file_error.h"
 #include "base/files.h"
+#include "base/path_text.h"
+#include "base/process.h"
 
 namespace trevanto::import {
 namespace {
@@ -72,6 +72,41 @@ constexpr std::array<ChromiumHome, 18> kChromiumHomes = {{
     {"Chromium (snap)", nullptr, nullptr},  // ~/snap/chromium/common/chromium, below
 }};
 
+// Where the browsers keep their profiles on Windows: the Chromium family under %LOCALAPPDATA%
+// (the folder holding "Local State"), Opera under %APPDATA% (its profile is that folder itself,
+// or its Default), Firefox and its kin under %APPDATA% (the folder holding profiles.ini).
+struct WindowsHome {
+  const char* browser;
+  bool local;          // under %LOCALAPPDATA%, else %APPDATA%
+  bool firefoxLayout;  // profiles.ini, else Local State
+  const char* folder;
+};
+
+constexpr std::array<WindowsHome, 22> kWindowsHomes = {{
+    {"Firefox", false, true, "Mozilla/Firefox"},
+    {"LibreWolf", false, true, "librewolf"},
+    {"Waterfox", false, true, "Waterfox"},
+    {"Floorp", false, true, "Floorp"},
+    {"Chromium", true, false, "Chromium/User Data"},
+    {"Google Chrome", true, false, "Google/Chrome/User Data"},
+    {"Google Chrome Beta", true, false, "Google/Chrome Beta/User Data"},
+    {"Google Chrome Dev", true, false, "Google/Chrome Dev/User Data"},
+    {"Google Chrome Canary", true, false, "Google/Chrome SxS/User Data"},
+    {"Microsoft Edge", true, false, "Microsoft/Edge/User Data"},
+    {"Microsoft Edge Beta", true, false, "Microsoft/Edge Beta/User Data"},
+    {"Microsoft Edge Dev", true, false, "Microsoft/Edge Dev/User Data"},
+    {"Microsoft Edge Canary", true, false, "Microsoft/Edge SxS/User Data"},
+    {"Brave", true, false, "BraveSoftware/Brave-Browser/User Data"},
+    {"Brave Beta", true, false, "BraveSoftware/Brave-Browser-Beta/User Data"},
+    {"Brave Nightly", true, false, "BraveSoftware/Brave-Browser-Nightly/User Data"},
+    {"Vivaldi", true, false, "Vivaldi/User Data"},
+    {"Yandex", true, false, "Yandex/YandexBrowser/User Data"},
+    {"Yandex Beta", true, false, "Yandex/YandexBrowserBeta/User Data"},
+    {"Opera", false, false, "Opera Software/Opera Stable"},
+    {"Opera GX", false, false, "Opera Software/Opera GX Stable"},
+    {"Opera Beta", false, false, "Opera Software/Opera Next"},
+}};
+
 bool isThere(const fs::path& path) {
   std::error_code error;
   return base::fileStatus(path, error).has_value();
@@ -102,7 +137,7 @@ void settle(BrowserProfile& profile, const char* fileName) {
   // A store that is there but is no file (a folder, a pipe) cannot be read: the profile is
   // named with the reason, never read as something else or waited on.
   if (status->kind != base::FileKind::Regular) {
-    profile.problem = file.string() + ": " + (status->kind == base::FileKind::Folder ? "папка, а не файл" : "не обычный файл");
+    profile.problem = base::textOf(file) + ": " + (status->kind == base::FileKind::Folder ? "папка, а не файл" : "не обычный файл");
     return;
   }
   if (const std::error_code unreadable = base::canRead(file)) profile.problem = base::systemReason(unreadable);
@@ -120,7 +155,7 @@ SmallFile readBrowserFile(const fs::path& file) {
   constexpr std::size_t kLimit = std::size_t{64} << 20;
   base::FileRead read = base::readFile(file, kLimit);
   if (read.problem == base::ReadProblem::Unreadable && read.error == std::errc::no_such_file_or_directory) return {};
-  if (!read) return {true, {}, file.string() + ": " + read.reason()};
+  if (!read) return {true, {}, base::textOf(file) + ": " + read.reason()};
   return {true, std::move(read.bytes), {}};
 }
 
@@ -135,62 +170,44 @@ BrowserProfile unreadableFile(const std::string& browser, const char* name, cons
   return unreadable;
 }
 
-struct KeyFileFree {
-  void operator()(GKeyFile* file) const { g_key_file_free(file); }
-};
-struct StrvFree {
-  void operator()(gchar** list) const { g_strfreev(list); }
-};
-
-std::string keyFileString(GKeyFile* file, const gchar* group, const gchar* key) {
-  gchar* value = g_key_file_get_string(file, group, key, nullptr);
-  if (value == nullptr) return {};
-  std::string text(value);
-  g_free(value);
-  return text;
-}
-
 // The profiles profiles.ini lists in folder: every [ProfileN] with its Path, relative to the
 // folder unless IsRelative=0. The [Install...] sections only say which one is the default.
 void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vector<BrowserProfile>& found) {
   const fs::path ini = folder / "profiles.ini";
   const SmallFile read = readBrowserFile(ini);
   if (!read.present) return;
-  std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
-  GError* error = nullptr;
-  if (!read.problem.empty() ||
-      !g_key_file_load_from_data(file.get(), read.bytes.data(), read.bytes.size(), G_KEY_FILE_NONE, &error)) {
-    found.push_back(unreadableFile(browser, "profiles.ini", folder,
-                                   !read.problem.empty() ? read.problem
-                                                         : ini.string() + ": " +
-                                                               (error != nullptr ? error->message : "не читается")));
-    g_clear_error(&error);
+  std::string problem = read.problem;
+  std::optional<KeyFile> file;
+  if (problem.empty()) {
+    file = KeyFile::read(read.bytes, problem);
+    if (!file) problem = base::textOf(ini) + ": " + problem;
+  }
+  if (!file) {
+    found.push_back(unreadableFile(browser, "profiles.ini", folder, std::move(problem)));
     return;
   }
-  const std::unique_ptr<gchar*, StrvFree> groups(g_key_file_get_groups(file.get(), nullptr));
   std::set<std::string> installDefaults;
-  for (gchar** group = groups.get(); *group != nullptr; ++group) {
-    if (std::string_view(*group).starts_with("Install")) {
-      const std::string path = keyFileString(file.get(), *group, "Default");
+  for (const KeyFile::Group& group : file->groups()) {
+    if (group.name.starts_with("Install")) {
+      const std::string path = file->value(group.name, "Default");
       if (!path.empty()) installDefaults.insert(path);
     }
   }
-  for (gchar** group = groups.get(); *group != nullptr; ++group) {
-    const std::string_view name(*group);
+  for (const KeyFile::Group& group : file->groups()) {
+    const std::string_view name = group.name;
     if (!name.starts_with("Profile") || name.size() == 7 ||
         name.substr(7).find_first_not_of("0123456789") != std::string_view::npos) {
       continue;
     }
-    const std::string path = keyFileString(file.get(), *group, "Path");
+    const std::string path = file->value(name, "Path");
     if (path.empty()) continue;
-    const std::string relative = keyFileString(file.get(), *group, "IsRelative");
+    const std::string relative = file->value(name, "IsRelative");
     BrowserProfile profile;
     profile.browser = browser;
-    profile.name = keyFileString(file.get(), *group, "Name");
-    profile.folder = relative == "0" ? fs::path(path) : folder / path;
-    if (profile.name.empty()) profile.name = profile.folder.filename().string();
-    profile.isDefault = installDefaults.empty() ? keyFileString(file.get(), *group, "Default") == "1"
-                                                : installDefaults.contains(path);
+    profile.name = file->value(name, "Name");
+    profile.folder = relative == "0" ? base::pathOf(path) : folder / base::pathOf(path);
+    if (profile.name.empty()) profile.name = base::textOf(profile.folder.filename());
+    profile.isDefault = installDefaults.empty() ? file->value(name, "Default") == "1" : installDefaults.contains(path);
     settle(profile, "places.sqlite");
     found.push_back(std::move(profile));
   }
@@ -226,12 +243,13 @@ void findChromiumProfiles(const std::string& browser, const fs::path& folder, st
       if (profile.contains("last_used") && profile["last_used"].is_string()) lastUsed = profile["last_used"];
       for (const auto& [folderName, entry] : cache->items()) {
         // A folder name is one name: nothing that climbs out of the browser's folder.
-        if (folderName.empty() || folderName == "." || folderName == ".." || folderName.find('/') != std::string::npos)
+        if (folderName.empty() || folderName == "." || folderName == ".." ||
+            folderName.find_first_of("/\\:") != std::string::npos)
           continue;
         std::string name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
                                ? entry["name"].get<std::string>()
                                : std::string();
-        add(folder / folderName, name.empty() ? folderName : name);
+        add(folder / base::pathOf(folderName), name.empty() ? folderName : name);
         found.back().isDefault = folderName == (lastUsed.empty() ? "Default" : lastUsed);
         listed = true;
       }
@@ -256,11 +274,19 @@ fs::path identity(const fs::path& folder) {
 
 UserHome UserHome::fromEnvironment() {
   UserHome home;
-  const char* homeVariable = std::getenv("HOME");
-  home.home = homeVariable != nullptr ? homeVariable : "";
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  // The variable counts only when it holds an absolute path.
-  home.config = config != nullptr && config[0] == '/' ? fs::path(config) : home.home / ".config";
+  // A folder variable counts only when it holds an absolute path.
+  const auto folderOf = [](const char* variable) {
+    const fs::path folder = base::pathOf(base::environmentVariable(variable).value_or(std::string()));
+    return folder.is_absolute() ? folder : fs::path();
+  };
+#ifdef _WIN32
+  home.localAppData = folderOf("LOCALAPPDATA");
+  home.appData = folderOf("APPDATA");
+#else
+  home.home = base::pathOf(base::environmentVariable("HOME").value_or(std::string()));
+  const fs::path config = folderOf("XDG_CONFIG_HOME");
+  home.config = !config.empty() ? config : home.home / ".config";
+#endif
   return home;
 }
 
@@ -275,6 +301,7 @@ std::vector<BrowserProfile> findBrowserProfiles(const UserHome& home) {
     }
   }
   for (const ChromiumHome& place : kChromiumHomes) {
+    if (home.config.empty()) break;
     if (place.folder == nullptr) {
       if (!home.home.empty()) findChromiumProfiles(place.browser, home.home / "snap/chromium/common/chromium", found);
       continue;
@@ -284,6 +311,12 @@ std::vector<BrowserProfile> findBrowserProfiles(const UserHome& home) {
       findChromiumProfiles(std::string(place.browser) + " (flatpak)",
                            home.home / ".var/app" / place.flatpak / "config" / place.folder, found);
     }
+  }
+  for (const WindowsHome& place : kWindowsHomes) {
+    const fs::path& base = place.local ? home.localAppData : home.appData;
+    if (base.empty()) continue;
+    if (place.firefoxLayout) findFirefoxProfiles(place.browser, base / place.folder, found);
+    else findChromiumProfiles(place.browser, base / place.folder, found);
   }
   // The same folder reached twice (a link from one home to another) is one profile.
   std::set<fs::path> seen;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The browser profiles of the user on this machine: Firefox and the browsers that keep its
 // profile layout (profiles.ini), and the Chromium family (Local State), in their ordinary,
-// snap and flatpak homes.
+// snap and flatpak homes on Linux, and under the user's application data folders on Windows.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,13 @@
 
 namespace trevanto::import {
 
-// Where the user's files are: HOME and XDG_CONFIG_HOME.
+// Where the user's files are: on Linux HOME and XDG_CONFIG_HOME, on Windows LOCALAPPDATA and
+// APPDATA. The folders of each system are searched when they are given (not empty).
 struct UserHome {
   std::filesystem::path home;
-  std::filesystem::path config;  // XDG_CONFIG_HOME, or home/.config when unset, empty or relative
+  std::filesystem::path config;        // XDG_CONFIG_HOME, or home/.config when unset, empty or relative
+  std::filesystem::path localAppData;  // %LOCALAPPDATA%: Chrome, Edge, Brave, Vivaldi, Yandex
+  std::filesystem::path appData;       // %APPDATA%: Opera, Firefox and its kin
   static UserHome fromEnvironment();
 };
 

@@ -1,21 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "charset.h"
 
-#include <errno.h>
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <utility>
 
 #include "base/charset.h"
+#include "base/code_pages.h"
 #include "base/text.h"
 #include "site/text_encoding.h"
 
 namespace trevanto::import {
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Names browsers and old Mac exporters write that iconv spells otherwise.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kAliases = {{
@@ -30,45 +26,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kAliases 
     {"x-cp1251", "CP1251"},
 }};
 
-class Converter {
- public:
-  explicit Converter(const std::string& from) : handle_(::iconv_open("UTF-8", from.c_str())) {}
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  ~Converter() {
-    if (valid()) ::iconv_close(handle_);
-  }
-  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-
-  std::string convert(std::string_view bytes, std::size_t maxBytes = std::string::npos) {
-    std::string out;
-    out.reserve(std::min(bytes.size() + bytes.size() / 2, maxBytes));
-    char buffer[16384];
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0 && out.size() <= maxBytes) {
-      char* put = buffer;
-      std::size_t putLeft = sizeof buffer;
-      const std::size_t done = ::iconv(handle_, &in, &inLeft, &put, &putLeft);
-      out.append(buffer, static_cast<std::size_t>(put - buffer));
-      if (done != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-      // A byte that is not of the charset, or a sequence cut off at the end.
-      out += kReplacement;
-      ++in;
-      --inLeft;
-      ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* put = buffer;
-    std::size_t putLeft = sizeof buffer;
-    ::iconv(handle_, nullptr, nullptr, &put, &putLeft);
-    out.append(buffer, static_cast<std::size_t>(put - buffer));
-    return out;
-  }
-
- private:
-  iconv_t handle_;
-};
-
 std::string trimmed(std::string_view name) { return std::string(base::trimBlanks(name)); }
 
 }  // namespace
@@ -81,15 +38,12 @@ std::optional<std::string> convertToUtf8(std::string_view bytes, std::string_vie
     if (base::equalsIgnoringAsciiCase(name, alias)) name = iconvName;
   }
   if (name.empty()) return std::nullopt;
-  Converter converter(name);
-  if (!converter.valid()) return std::nullopt;
-  return converter.convert(bytes, maxBytes);
+  return base::decodeCharset(bytes, name, maxBytes);
 }
 
 std::string validUtf8(std::string_view bytes) {
   if (base::isValidUtf8(bytes)) return std::string(bytes);
-  Converter converter("UTF-8");
-  return converter.convert(bytes);
+  return base::decodeCharset(bytes, "UTF-8").value_or(std::string());
 }
 
 bool keepsAscii(std::string_view charset) {

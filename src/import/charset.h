@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Declared charsets of exported files, turned into UTF-8 with the system's iconv.
+// Declared charsets of exported files, turned into UTF-8 by the system's converter (base/code_pages.h).
 #pragma once
 
 #include <optional>

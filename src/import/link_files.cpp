@@ -9,6 +9,7 @@
 #include "base/file_error.h"
 #include "base/files.h"
 #include "base/folder_order.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "formats.h"
 #include "reader_registry.h"
@@ -18,7 +19,7 @@
 namespace trevanto::import {
 namespace {
 
-std::string titleFromPath(const std::filesystem::path& path) { return linkFileTitle(path.filename().string()); }
+std::string titleFromPath(const std::filesystem::path& path) { return linkFileTitle(base::textOf(path.filename())); }
 
 // A reader of one kind of link file behind the common interface: the file's title is its
 // name, and it goes to the named section.

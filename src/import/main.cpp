@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/path_text.h"
 #include "import/browser_profiles.h"
 #include "import/importer.h"
 #ifdef TREVANTO_HAS_SAVED_FOLDERS
@@ -55,7 +56,7 @@ int listBrowsers() {
         count = std::string("не читается: ") + failure.what();
       }
     }
-    std::cout << profile.browser << "\t" << profile.name << "\t" << profile.folder.string() << "\t" << count << "\n";
+    std::cout << profile.browser << "\t" << profile.name << "\t" << base::textOf(profile.folder) << "\t" << count << "\n";
   }
   return base::kExitDone;
 }
@@ -92,17 +93,17 @@ int main(int argc, char** argv) {
       return commandLine.usageError("--settings: this build cannot read the window's settings (built without Qt)");
 #endif
     } else {
-      request.collection = positional.back();
+      request.collection = base::pathOf(positional.back());
       positional.pop_back();
     }
-    for (const std::string& input : positional) request.inputs.emplace_back(input);
+    for (const std::string& input : positional) request.inputs.push_back(base::pathOf(input));
 
     if (browsers) {
       for (const import::BrowserProfile& profile : import::findBrowserProfiles(import::UserHome::fromEnvironment())) {
         // A profile not used yet has nothing to read.
         if (profile.bookmarks.empty() && profile.problem.empty()) continue;
         request.profiles.push_back(
-            {profile.bookmarks, profile.label() + " (" + profile.folder.string() + ")", profile.problem});
+            {profile.bookmarks, profile.label() + " (" + base::textOf(profile.folder) + ")", profile.problem});
       }
       if (request.profiles.empty()) {
         std::cout << "Профили браузеров с закладками не найдены.\n";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/file_error.h"
+#include "base/path_text.h"
 #include "base/private_folder.h"
 #include "formats.h"
 #include "tree_walk.h"
@@ -40,7 +41,7 @@ class Database {
   // The handle is owned from the moment sqlite gives it, so that a failed open closes it too.
   Database(const fs::path& path, const fs::path& shownAs) : shownAs_(shownAs) {
     sqlite3* opened = nullptr;
-    const int status = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+    const int status = sqlite3_open_v2(base::textOf(path).c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
     db_.reset(opened);
     if (status != SQLITE_OK) fail();
   }
@@ -116,8 +117,11 @@ void copyInto(const fs::path& from, const fs::path& to) {
 fs::path copyDatabase(const fs::path& path, const base::PrivateFolder& folder) {
   const fs::path database = folder.path() / "places.sqlite";
   copyInto(path, database);
-  const fs::path wal = path.string() + "-wal";
-  if (std::error_code ignored; fs::is_regular_file(wal, ignored)) copyInto(wal, database.string() + "-wal");
+  fs::path wal = path;
+  wal += "-wal";
+  fs::path walCopy = database;
+  walCopy += "-wal";
+  if (std::error_code ignored; fs::is_regular_file(wal, ignored)) copyInto(wal, walCopy);
   return database;
 }
 

@@ -20,6 +20,7 @@
 #include "base/file_error.h"
 #include "base/process.h"
 #include "base/text.h"
+#include "charset.h"
 #include "formats.h"
 
 namespace trevanto::import {
@@ -43,6 +44,8 @@ std::string_view textOf(const xmlChar* text) {
 struct FirstError {
   std::string message;
   int line = 0;
+  int code = 0;
+  std::string charset;  // the charset named, when the parser has no converter for it
 };
 
 void keepFirstError(void* context, xmlError* error) {
@@ -52,6 +55,8 @@ void keepFirstError(void* context, xmlError* error) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.remove_suffix(1);
   first->message = message;
   first->line = error->line;
+  first->code = error->code;
+  if (error->code == XML_ERR_UNSUPPORTED_ENCODING && error->str1 != nullptr) first->charset = error->str1;
   if (first->message.empty()) first->message = "ошибка разбора";
 }
 
@@ -237,15 +242,13 @@ class XbelEvents {
 
 }  // namespace
 
-void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink) {
-  static const bool initialised = [] {
-    xmlInitParser();
-    return true;
-  }();
-  (void)initialised;
+namespace {
+
+void readXbel(std::string_view bytes, BookmarkSink& sink, bool convertedHere) {
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw UnreadableError("файл больше 2 ГиБ");
-  const XmlReader reader(
-      xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, kParseOptions));
+  const XmlReader reader(xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                            convertedHere ? "UTF-8" : nullptr,
+                                            kParseOptions | (convertedHere ? XML_PARSE_IGNORE_ENC : 0)));
   if (!reader) throw UnreadableError("не хватило памяти для разбора XML");
   FirstError error;
   xmlTextReaderSetStructuredErrorHandler(reader.get(), keepFirstError, &error);
@@ -275,6 +278,15 @@ void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink) {
         break;
     }
   }
+  // A charset the parser has no converter for (built without iconv, as for Windows): the text
+  // turned into UTF-8 by the system's converter, then read as UTF-8.
+  if (status != 0 && error.code == XML_ERR_UNSUPPORTED_ENCODING && !convertedHere && !events.sawRoot() &&
+      !error.charset.empty()) {
+    if (const std::optional<std::string> text = convertToUtf8(bytes, error.charset)) {
+      readXbel(*text, sink, true);
+      return;
+    }
+  }
   if (status != 0 || !error.message.empty()) {
     const std::string where = error.line > 0 ? " в строке " + std::to_string(error.line) : std::string();
     const std::string what = error.message.empty() ? std::string("документ оборван") : error.message;
@@ -283,6 +295,17 @@ void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink) {
     throw UnreadableError("XML испорчен" + where + ": " + what);
   }
   if (!events.sawRoot()) throw FormatError("не XBEL: нет элемента <xbel>");
+}
+
+}  // namespace
+
+void readXbelBookmarks(std::string_view bytes, BookmarkSink& sink) {
+  static const bool initialised = [] {
+    xmlInitParser();
+    return true;
+  }();
+  (void)initialised;
+  readXbel(bytes, sink, false);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_text.h"
 #include "import/charset.h"
 #include "import/formats.h"
 #include "import/importer.h"
@@ -120,16 +121,16 @@ TEST(ChromiumReader, keysInAnyOrderLastOfTwiceCountsAndManyEmptyEntriesInOneFold
 
 TEST(LinkFiles, eachKindByContent_addressOrNone) {
   const fs::path links = kFixtures / "links";
-  EXPECT_EQ(readLinkFile(readFile(links / "Стартовая.url")).address, "https://ie.example.com/start");
-  EXPECT_EQ(readLinkFile(readFile(links / "Работа/wiki.desktop")).address, "https://wiki.example.org/Main Page");
-  const LinkFile shellPath = readLinkFile(readFile(links / "Работа/home-notes.desktop"));
+  EXPECT_EQ(readLinkFile(readFile(links / u8"Стартовая.url")).address, "https://ie.example.com/start");
+  EXPECT_EQ(readLinkFile(readFile(links / u8"Работа/wiki.desktop")).address, "https://wiki.example.org/Main Page");
+  const LinkFile shellPath = readLinkFile(readFile(links / u8"Работа/home-notes.desktop"));
   EXPECT_TRUE(shellPath.known);
   EXPECT_EQ(shellPath.address, "");
-  EXPECT_EQ(readLinkFile(readFile(links / "Работа/Инструменты/Трекер задач.webloc")).address,
+  EXPECT_EQ(readLinkFile(readFile(links / u8"Работа/Инструменты/Трекер задач.webloc")).address,
             "https://tracker.example.com/board?id=1&view=all");
-  EXPECT_EQ(readLinkFile(readFile(links / "Работа/Инструменты/Почта.webloc")).address,
+  EXPECT_EQ(readLinkFile(readFile(links / u8"Работа/Инструменты/Почта.webloc")).address,
             "https://mail.example.com/inbox");
-  EXPECT_FALSE(readLinkFile(readFile(links / "Работа/Инструменты/._Почта.webloc")).known);
+  EXPECT_FALSE(readLinkFile(readFile(links / u8"Работа/Инструменты/._Почта.webloc")).known);
   EXPECT_FALSE(readLinkFile(readFile(links / "README")).known);
   EXPECT_FALSE(readLinkFile("[Desktop Entry]\nType=Application\nExec=x\n").known);
   EXPECT_EQ(linkFileTitle("Example.com.webloc"), "Example.com");
@@ -165,8 +166,11 @@ TEST(LinkFiles, theFolderWalkTakesTheRegistrysLinkFileKinds_wholeBookmarkFilesAr
 }
 
 TEST(LinkFiles, namesNotInUtf8_readAsWindows1251ByTheCollectingSink) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows holds names in UTF-16: no name there is in another charset";
+#endif
   TempFolder root;
-  // "Работа/Почта.url", named on an old disk.
+  // u8"Работа/Почта.url", named on an old disk.
   writeFile(root / "links" / "\xD0\xE0\xE1\xEE\xF2\xE0" / "\xCF\xEE\xF7\xF2\xE0.url",
             "[InternetShortcut]\r\nURL=https://mail.example/\r\n");
   RecordingSink sink;
@@ -177,7 +181,7 @@ TEST(LinkFiles, namesNotInUtf8_readAsWindows1251ByTheCollectingSink) {
   request.collection = root / "collection";
   const ImportReport report = runImport(request);
   ASSERT_TRUE(report.error.empty()) << report.error;
-  EXPECT_TRUE(fs::exists(root / "collection" / "Работа" / "Почта.url"));
+  EXPECT_TRUE(fs::exists(root / "collection" / u8"Работа" / u8"Почта.url"));
 }
 
 // A places.sqlite as Firefox lays it out, its content written to the -wal only.
@@ -188,7 +192,7 @@ class PlacesTest : public ::testing::Test {
     ASSERT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   }
   void open(bool withGuids) {
-    ASSERT_EQ(sqlite3_open((folder_ / "places.sqlite").c_str(), &db_), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(trevanto::base::textOf(folder_ / "places.sqlite").c_str(), &db_), SQLITE_OK);
     exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
     exec(
         "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, rev_host LONGVARCHAR,"

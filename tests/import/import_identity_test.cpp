@@ -3,9 +3,6 @@
 // hostile or unlucky import met: long addresses, a second import at once, a killed import's
 // leftovers, dot folders, many folders deep and many bookmarks of one title.
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -15,7 +12,8 @@
 #include "address/address_identity.h"
 #include "import/importer.h"
 #include "import/safe_names.h"
-#include "base/posix/file_descriptor.h"
+#include "base/files.h"
+#include "base/path_text.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
@@ -119,7 +117,7 @@ TEST_F(ImportEdgeTest, browsersStandardFormsBackIntoTheCollection_alreadyThereEa
   ImportReport report = import("first.html", first);
   ASSERT_FALSE(report.failed()) << report.error;
   ASSERT_EQ(report.added, 5);
-  EXPECT_EQ(readFile(collection() / "Закладки/Upper case.url"),
+  EXPECT_EQ(readFile(collection() / u8"Закладки/Upper case.url"),
             "[InternetShortcut]\r\nURL=HTTPS://Code.Example.COM/Path/To/File\r\n");
   const std::string back = netscapeFile(
       link("https://files.example.com/My%20Documents/read%20me.txt", "Space in path") +
@@ -129,7 +127,7 @@ TEST_F(ImportEdgeTest, browsersStandardFormsBackIntoTheCollection_alreadyThereEa
   ASSERT_FALSE(report.failed()) << report.error;
   EXPECT_EQ(report.added, 0);
   EXPECT_EQ(report.alreadyThere, 5);
-  EXPECT_EQ(filesIn(collection() / "Закладки").size(), 5u);
+  EXPECT_EQ(filesIn(collection() / u8"Закладки").size(), 5u);
 }
 
 TEST_F(ImportEdgeTest, addressOverTheShortcutLimit_skippedAndNamedNeverWritten) {
@@ -142,26 +140,28 @@ TEST_F(ImportEdgeTest, addressOverTheShortcutLimit_skippedAndNamedNeverWritten) 
     EXPECT_EQ(report.skipped[0].title, "LongAddress");
     EXPECT_TRUE(report.skipped[0].reason.starts_with("адрес длиннее")) << report.skipped[0].reason;
   }
-  EXPECT_EQ(filesIn(collection() / "Закладки"), (std::set<std::string>{"Short.url"}));
+  EXPECT_EQ(filesIn(collection() / u8"Закладки"), (std::set<std::string>{"Short.url"}));
 }
 
 TEST_F(ImportEdgeTest, collectionLockedByAnotherImport_busyNothingWritten_thenLeftoversOfAKilledImportRemoved) {
-  fs::create_directories(collection() / "Закладки");
-  writeFile(collection() / "Закладки/.trevanto-import-99999999.tmp", "half");
-  writeFile(collection() / "Закладки/.trevanto-import-99999999-3.tmp", "half");
-  writeFile(collection() / "Закладки/.trevanto-import-notes.tmp", "someone's own");
+  fs::create_directories(collection() / u8"Закладки");
+  writeFile(collection() / u8"Закладки/.trevanto-import-99999999.tmp", "half");
+  writeFile(collection() / u8"Закладки/.trevanto-import-99999999-3.tmp", "half");
+  writeFile(collection() / u8"Закладки/.trevanto-import-notes.tmp", "someone's own");
   {
-    const trevanto::base::FileDescriptor held(::open(collection().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
+    std::error_code error;
+    const trevanto::base::OpenFolder held = trevanto::base::OpenFolder::open(collection(), error);
+    ASSERT_FALSE(error) << error.message();
+    ASSERT_FALSE(held.tryLock());
     const ImportReport busy = import("a.html", netscapeFile(link("https://a.example/", "A")));
     ASSERT_TRUE(busy.failed());
     EXPECT_NE(busy.error.find("занята"), std::string::npos) << busy.error;
-    EXPECT_NE(busy.error.find(collection().string()), std::string::npos) << busy.error;
-    EXPECT_FALSE(fs::exists(collection() / "Закладки/A.url"));
+    EXPECT_NE(busy.error.find(trevanto::base::textOf(collection())), std::string::npos) << busy.error;
+    EXPECT_FALSE(fs::exists(collection() / u8"Закладки/A.url"));
   }
   const ImportReport report = import("a.html", netscapeFile(link("https://a.example/", "A")));
   ASSERT_FALSE(report.failed()) << report.error;
-  EXPECT_EQ(filesIn(collection() / "Закладки"), (std::set<std::string>{"A.url", ".trevanto-import-notes.tmp"}));
+  EXPECT_EQ(filesIn(collection() / u8"Закладки"), (std::set<std::string>{"A.url", ".trevanto-import-notes.tmp"}));
 }
 
 TEST_F(ImportEdgeTest, dotFolders_inAFolderInputImported_andSeenInTheCollection) {
@@ -196,16 +196,16 @@ TEST_F(ImportEdgeTest, deepNestingAndOneTitleManyTimes_sectionsAndNumbersAsBefor
   EXPECT_EQ(report.added, 14);
   std::vector<std::string> levels(300, "Уровень");
   const std::string deep = sectionName(levels, "Закладки");
-  EXPECT_TRUE(fs::exists(collection() / deep / "Глубоко.url")) << deep;
+  EXPECT_TRUE(fs::exists(collection() / trevanto::base::pathOf(deep) / u8"Глубоко.url")) << deep;
   std::set<std::string> expected = {"Верх.url", "Одно.url"};
   for (int n = 2; n <= 12; ++n) expected.insert("Одно (" + std::to_string(n) + ").url");
-  EXPECT_EQ(filesIn(collection() / "Закладки"), expected);
+  EXPECT_EQ(filesIn(collection() / u8"Закладки"), expected);
   // A later import goes on past the numbers taken, filling none twice.
   const ImportReport more =
       import("more.html", netscapeFile(link("https://same.example/new1", "Одно") + link("https://same.example/new2", "ОДНО")));
   ASSERT_FALSE(more.failed()) << more.error;
-  EXPECT_TRUE(fs::exists(collection() / "Закладки/Одно (13).url"));
-  EXPECT_TRUE(fs::exists(collection() / "Закладки/ОДНО (14).url"));
+  EXPECT_TRUE(fs::exists(collection() / u8"Закладки/Одно (13).url"));
+  EXPECT_TRUE(fs::exists(collection() / u8"Закладки/ОДНО (14).url"));
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 #include "support/browser_home.h"
 
 #include <sqlite3.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <map>
 #include <stdexcept>
 
+#include "base/path_text.h"
 #include "support/files.h"
 
 namespace trevanto::testing {
@@ -57,7 +60,7 @@ void writePlaces(const fs::path& file, const std::vector<FakeBookmark>& bookmark
   fs::create_directories(file.parent_path());
   fs::remove(file);
   sqlite3* db = nullptr;
-  if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + file.string());
+  if (sqlite3_open(base::textOf(file).c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + base::textOf(file));
   try {
     exec(db,
          "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, rev_host LONGVARCHAR,"
@@ -142,15 +145,58 @@ void writeLocalState(const fs::path& file, const std::vector<std::pair<std::stri
                       "},\"last_used\":\"Default\",\"profiles_created\":3}}");
 }
 
-FakeHome::FakeHome(const fs::path& root) : home(root / "home"), config(root / "config") {
-  const auto bookmarks = [](const std::string& tag, int n) {
-    std::vector<FakeBookmark> list;
-    for (int i = 0; i < n; ++i) {
-      list.push_back({i % 2 == 0 ? "Новости " + tag : "", tag + " " + std::to_string(i),
-                      "https://" + tag + ".example.com/" + std::to_string(i), 1262304000 + i * 86400});
-    }
-    return list;
+namespace {
+
+// n bookmarks tagged, every other one in a folder; bookmark i saved on day i of 2010.
+std::vector<FakeBookmark> taggedBookmarks(const std::string& tag, int n) {
+  std::vector<FakeBookmark> list;
+  for (int i = 0; i < n; ++i) {
+    list.push_back({i % 2 == 0 ? "Новости " + tag : "", tag + " " + std::to_string(i),
+                    "https://" + tag + ".example.com/" + std::to_string(i), 1262304000 + i * 86400});
+  }
+  return list;
+}
+
+}  // namespace
+
+FakeWindowsHome::FakeWindowsHome(const fs::path& root) : localAppData(root / "Local"), appData(root / "Roaming") {
+  const auto add = [&](const std::string& browser, const std::string& name, const fs::path& folder, const char* file,
+                       int n) {
+    const std::string tag = browser.substr(0, browser.find(' ')) + "-" + std::to_string(profiles.size());
+    if (std::string_view(file) == "places.sqlite") writePlaces(folder / file, taggedBookmarks(tag, n));
+    else writeChromiumBookmarks(folder / file, taggedBookmarks(tag, n));
+    profiles.push_back({browser, name, folder, folder / file, n, true});
+    bookmarkCount += n;
   };
+  const fs::path chrome = localAppData / "Google/Chrome/User Data";
+  writeLocalState(chrome / "Local State", {{"Default", "Person 1"}, {"Profile 2", "Работа"}});
+  add("Google Chrome", "Person 1", chrome / "Default", "Bookmarks", 3);
+  add("Google Chrome", "Работа", chrome / "Profile 2", "Bookmarks", 2);
+  add("Microsoft Edge", "Default", localAppData / "Microsoft/Edge/User Data/Default", "Bookmarks", 2);
+  add("Brave", "Default", localAppData / "BraveSoftware/Brave-Browser/User Data/Default", "Bookmarks", 1);
+  add("Vivaldi", "Default", localAppData / "Vivaldi/User Data/Default", "Bookmarks", 1);
+  add("Yandex", "Default", localAppData / "Yandex/YandexBrowser/User Data/Default", "Bookmarks", 2);
+  add("Opera", "Opera", appData / "Opera Software/Opera Stable", "Bookmarks", 2);
+
+  const fs::path firefox = appData / "Mozilla/Firefox";
+  std::string ini =
+      "[Install308046B0AF4A39CB]\r\nDefault=Profiles/абв.default-release\r\nLocked=1\r\n\r\n"
+      "[Profile1]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/xyz.default\r\nDefault=1\r\n\r\n"
+      "[Profile0]\r\nName=Личный\r\nIsRelative=1\r\nPath=Profiles/абв.default-release\r\n\r\n";
+  fs::create_directories(firefox / "Profiles/xyz.default");  // never used: no places.sqlite
+  profiles.push_back({"Firefox", "default", firefox / "Profiles/xyz.default", {}, 0, true});
+  add("Firefox", "Личный", firefox / base::pathOf("Profiles/абв.default-release"), "places.sqlite", 4);
+#ifdef _WIN32
+  const fs::path elsewhere = (root / "Elsewhere/work profile").make_preferred();
+  ini += "[Profile2]\r\nName=work\r\nIsRelative=0\r\nPath=" + base::textOf(elsewhere) + "\r\n\r\n";
+  add("Firefox", "work", elsewhere, "places.sqlite", 2);
+#endif
+  writeFile(firefox / "profiles.ini", ini + "[General]\r\nStartWithLastProfile=1\r\nVersion=2\r\n");
+}
+
+#ifndef _WIN32
+FakeHome::FakeHome(const fs::path& root) : home(root / "home"), config(root / "config") {
+  const auto bookmarks = taggedBookmarks;
   const auto firefox = [&](const std::string& browser, const std::string& name, const fs::path& folder, int n) {
     writePlaces(folder / "places.sqlite", bookmarks(name, n));
     profiles.push_back({browser, name, folder, folder / "places.sqlite", n, true});
@@ -212,5 +258,7 @@ FakeHome::FakeHome(const fs::path& root) : home(root / "home"), config(root / "c
   writeChromiumBookmarks(home / ".config/chromium/Default/Bookmarks", bookmarks("decoy", 1));
   writeLocalState(home / ".config/chromium/Local State", {{"Default", "decoy"}});
 }
+
+#endif
 
 }  // namespace trevanto::testing

@@ -51,4 +51,18 @@ class FakeHome {
   bool lockedFolderUnreadable = false;  // false when running as root, who reads everything
 };
 
+// The profiles as Windows keeps them: Chrome (a Local State of two profiles, one named in
+// Cyrillic), Edge, Brave, Vivaldi and Yandex under localAppData; Opera (its profile the folder
+// itself) and Firefox (profiles.ini in CRLF lines, an [Install...] default, a profile folder of a
+// Cyrillic name, a profile never used) under appData. Built for Windows, Firefox also names an
+// absolute profile folder by a path with backslashes, as it writes them there.
+class FakeWindowsHome {
+ public:
+  explicit FakeWindowsHome(const std::filesystem::path& root);
+  std::filesystem::path localAppData;
+  std::filesystem::path appData;
+  std::vector<FakeProfile> profiles;  // every profile that should be found
+  std::int64_t bookmarkCount = 0;     // in all of them
+};
+
 }  // namespace trevanto::testing

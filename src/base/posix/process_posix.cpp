@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "base/process.h"
 #include "base/system.h"
@@ -19,6 +20,12 @@ extern "C" void onStopSignal(int signal) { gStopSignal = signal; }
 }  // namespace
 
 long currentProcessId() { return static_cast<long>(::getpid()); }
+
+std::optional<std::string> environmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
 
 bool processRuns(long processId) {
   return processId > 0 && (::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH);

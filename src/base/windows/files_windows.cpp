@@ -514,8 +514,14 @@ std::error_code OpenFolder::placeWithoutReplacing(std::string_view temporary, st
   rename->RootDirectory = handleOf(handle_);
   rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
   std::copy(target.begin(), target.end(), rename->FileName);
+  // The native call: SetFileInformationByHandle takes the same structure on Windows, but wine's
+  // makes the name a whole path first, which beside RootDirectory it then refuses.
   const bool renamed = retryWhileHeld([&] {
-    return ::SetFileInformationByHandle(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = ::NtSetInformationFile(file.get(), &io, rename, static_cast<ULONG>(buffer.size()),
+                                                   static_cast<FILE_INFORMATION_CLASS>(FileRenameInformation));
+    if (status < 0) ::SetLastError(::RtlNtStatusToDosError(status));
+    return status >= 0;
   });
   return renamed ? std::error_code() : lastError();
 }

@@ -47,6 +47,24 @@ std::uint64_t ticksOf(FILETIME time) {
 
 long currentProcessId() { return static_cast<long>(::GetCurrentProcessId()); }
 
+std::optional<std::string> environmentVariable(const char* name) {
+  const std::wstring wideName = windows::wideOf(name);
+  std::wstring value(256, L'\0');
+  while (true) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (length < value.size()) {
+      value.resize(length);
+      return windows::utf8Of(value);
+    }
+    value.resize(length);  // the size it needs, its NUL included
+  }
+}
+
 bool processRuns(long processId) {
   if (processId <= 0) return false;
   HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
