@@ -45,7 +45,7 @@ class BrowserImportTest : public ::testing::Test {
     std::error_code ignored;
     fs::permissions(fake_.home / ".mozilla/firefox/locked.profile", fs::perms::owner_all, ignored);
   }
-  UserHome userHome() const { return {fake_.home, fake_.config}; }
+  UserHome userHome() const { return {fake_.home, fake_.config, {}, {}}; }
   std::vector<ProfileInput> profileInputs() const {
     std::vector<ProfileInput> inputs;
     for (const BrowserProfile& profile : findBrowserProfiles(userHome())) {
@@ -89,7 +89,7 @@ TEST_F(BrowserImportTest, everyLayout_foundWithNamesDefaultsAndProblems) {
     EXPECT_EQ(profile.name.find("decoy"), std::string::npos) << "found under ~/.config beside XDG_CONFIG_HOME";
   }
   // Without XDG_CONFIG_HOME the ordinary ~/.config is where the Chromium family is looked for.
-  const std::vector<BrowserProfile> plain = findBrowserProfiles({fake_.home, fake_.home / ".config"});
+  const std::vector<BrowserProfile> plain = findBrowserProfiles({fake_.home, fake_.home / ".config", {}, {}});
   EXPECT_TRUE(std::any_of(plain.begin(), plain.end(), [](const auto& p) { return p.name == "decoy"; }));
 }
 

@@ -30,7 +30,7 @@ class ImportWindowTest : public CollectionWindowTest {
   void SetUp() override {
     CollectionWindowTest::SetUp();
     fake_ = std::make_unique<testing::FakeHome>(temp_ / "browsers");
-    ui::ImportWindow::setUserHomeForTests(import::UserHome{fake_->home, fake_->config});
+    ui::ImportWindow::setUserHomeForTests(import::UserHome{fake_->home, fake_->config, {}, {}});
     window_ = makeWindow();
     Dir = child<ui::FolderList>(window_.get(), "Dir");
     Dir->setPath(qs(source_));
