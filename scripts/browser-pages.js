@@ -435,6 +435,19 @@ async function timings(browser) {
   const size = fs.statSync(path.join(timingSite, 'export', 'collection.html')).size;
   console.log(`  export/collection.html (${(size / 1048576).toFixed(1)} MiB), desktop, usable: ${against(runs.collection, 1500)}`);
   console.log(`  export/collection.html ?q=${queries[1].text} results shown: ${ms(runs.collectionQuery)}`);
+  const files = (prefix) => {
+    const names = fs.readdirSync(path.join(timingSite, 'export')).filter((n) => n.startsWith(prefix));
+    const bytes = names.reduce((sum, n) => sum + fs.statSync(path.join(timingSite, 'export', n)).size, 0);
+    return `${names.length} files, ${(bytes / 1048576).toFixed(1)} MiB`;
+  };
+  console.log(`  search data: parts ${files('search-part-')}; index of runs ${files('search-runs-')}`);
+  // The three queries against their goals, all results shown, in one place.
+  const verdict = (values, goal) => `${median(values).toFixed(0)} ms (goal ${goal}: ${median(values) <= goal ? 'met' : 'NOT MET'})`;
+  console.log('Search at 100 000 links, all results shown (median of 5):');
+  for (const query of queries) {
+    console.log(`  ${`${query.what} "${query.text}"`.padEnd(30)} start page ${verdict(query.runs.start, 150)}; ` +
+      `export/index.html ${verdict(query.runs.results, 330)}`);
+  }
 }
 
 if (writingSource) {

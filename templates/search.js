@@ -5,20 +5,24 @@
 //   search-data.js        var trevantoSearchIndex = {parts: [[HASH, links], ...],
 //                           runs: [HASH, ...], health: 0 or 1, sections: [[name, links, page], ...]};
 //   search-part-HASH.js   trevantoSearchParts[HASH] = "NAME\tADDRESS\n...";  (in the menu's order)
-//   search-runs-HASH.js   trevantoSearchRuns[HASH] = "\nabc\t*0,3-9\n...";  (the runs of letters
-//                           the links hold, folded, and the parts that hold them, in base 36)
+//   search-runs-HASH.js   trevantoSearchRuns[HASH] = "\nabc\t*0,3-9|3+\n...\u0001abc\n1x\tNAME\tADDRESS\n...";
+//                           (the runs of letters the links hold, folded, and the parts that hold
+//                           them, in base 36; then the links of the runs marked "+", see runEntry)
 //   link-health.js        var trevantoLinkHealth = {ADDRESS: ["dead", REASON] or ["moved", NEW]};
 //                           optional: without it no link is marked; the index says whether the
 //                           export found it ("health": 1), and it is asked for only then.
 // The index of runs holds every letter, every two and every three letters in a row that stand in
 // a link; a run that stands in more than a few parts is marked "*", and its runs one letter longer
 // are listed too, up to eight letters. So a search for a word, a number or a single letter finds
-// the few parts that can hold it, however common its shorter runs are.
+// the few parts that can hold it, however common its shorter runs are; and where a run begins a
+// word in few links spread over many parts, those links stand in the index itself, so that
+// such a search reads no part at all.
 // A page loads the parts only when it needs them (a search, an opened section), so it shows at
 // once whatever the size of the collection; a search loads the few files of the index its words
-// need, then side by side the parts they name, and searches each as it arrives. A page that holds
-// its data itself (export/collection.html) loads nothing. Without the index, or without
-// JavaScript, the search box stays hidden and the page shows as written.
+// need, then the parts they name, a few side by side in the order of the menu, and searches each
+// as it arrives. A page that holds its data itself (export/collection.html) loads nothing.
+// Without the index, or without JavaScript, the search box stays hidden and the page shows as
+// written.
 // The same file is loaded by Node for the tests, where it only exports its functions.
 (function (root) {
   'use strict';
