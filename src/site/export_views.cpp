@@ -133,6 +133,18 @@ std::string partList(const std::vector<std::uint32_t>& parts) {
   return list;
 }
 
+// Whether a listed run (its parts, marked as in ExportViews::runs_) has its runs one longer
+// listed where they begin a word: when it stands in more than kCommonRunParts parts; or in a few,
+// where a word begins in some and inside a word in others, so that a search whose links where
+// words begin are written out tells apart the parts where the longer run stands inside a word.
+bool leadsOn(const std::vector<std::uint32_t>& marked) {
+  if (marked.size() > kCommonRunParts) return true;
+  bool inWords = false;
+  bool atBeginnings = false;
+  for (std::uint32_t value : marked) (value & 1U ? inWords : atBeginnings) = true;
+  return inWords && atBeginnings;
+}
+
 // A small table of the keys met last, by a hash of the key: most runs recur within a part, so
 // most lookups of the map are skipped.
 template <typename Value>
@@ -277,8 +289,8 @@ void ExportViews::endPart() {
 }
 
 // Lists every run of one, two and three characters with the parts it stands in; then, a length
-// at a time up to kLongestRun, the runs one longer of the runs that stand in more than
-// kCommonRunParts parts, where such a run begins a word somewhere (a letter or digit after no
+// at a time up to kLongestRun, the runs one longer of the runs that lead on (see leadsOn: most
+// stand in more than kCommonRunParts parts), where such a run begins a word somewhere (a letter or digit after no
 // letter or digit): a search looks its words up from where they begin, so a common beginning
 // leads on to a rarer word, and a run that begins no word costs the index nothing. A run listed
 // is listed with every part it stands in, wherever it stands. Parts are taken in their order, so
@@ -308,7 +320,7 @@ void ExportViews::indexRuns() {
     auto& recent = known.at(key);
     if (recent.key != key) {
       const auto listed = runs_.find(key);
-      recent = {key, static_cast<std::int8_t>(listed != runs_.end() && listed->second.size() > kCommonRunParts ? 1 : -1)};
+      recent = {key, static_cast<std::int8_t>(listed != runs_.end() && leadsOn(listed->second) ? 1 : -1)};
     }
     return recent.value > 0;
   };
@@ -414,7 +426,7 @@ void ExportViews::writeRuns() {
       for (std::size_t k = 0; k < length; ++k) base::appendUtf8(letters, unitOfRunByte(runKeyByte(key, k)));
       const std::string run = literalText(letters);
       text += "\\n" + run + "\\t";
-      if (length < kLongestRun && marked->size() > kCommonRunParts) text += '*';
+      if (length < kLongestRun && leadsOn(*marked)) text += '*';
       std::vector<std::uint32_t> parts;
       std::vector<std::uint32_t> inWords;
       for (std::uint32_t value : *marked) {
