@@ -23,6 +23,10 @@ std::optional<IpAddress> parseIpAddress(std::string_view text);
 // nothing for another family or none.
 std::optional<IpAddress> ipAddressOf(const void* socketAddress);
 
+// Whether the system's error number of a failed connect (as a transfer library gives it) says that
+// there is no way to the host or its network, rather than that the host refused.
+bool meansUnreachable(long socketError);
+
 // A new socket of the family, type and protocol the system numbers them by, not passed on to
 // programs started meanwhile: its handle, or -1.
 std::intptr_t openSocket(int family, int type, int protocol);

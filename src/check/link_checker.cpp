@@ -3,7 +3,6 @@
 
 #include <curl/curl.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -219,7 +218,7 @@ Verdict judge(const CheckSettings& settings, const Transfer& transfer, CURLcode 
       // One error for three things: refused by the host, or no way to the host or its network.
       long osError = 0;
       curl_easy_getinfo(transfer.easy, CURLINFO_OS_ERRNO, &osError);
-      if (osError == ENETUNREACH || osError == EHOSTUNREACH || osError == ENETDOWN || osError == EHOSTDOWN) {
+      if (base::meansUnreachable(osError)) {
         return retryOr(settings, work, pause, reason::kUnreachable);
       }
       return {Verdict::Kind::Done, failing(reason::kRefused), {}};

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -39,6 +40,11 @@ std::optional<IpAddress> ipAddressOf(const void* socketAddress) {
     return address;
   }
   return std::nullopt;
+}
+
+bool meansUnreachable(long socketError) {
+  return socketError == ENETUNREACH || socketError == EHOSTUNREACH || socketError == ENETDOWN ||
+         socketError == EHOSTDOWN;
 }
 
 std::intptr_t openSocket(int family, int type, int protocol) { return ::socket(family, type | SOCK_CLOEXEC, protocol); }
