@@ -414,6 +414,21 @@ async function timings(browser) {
     }));
     await context.close();
   }
+  // A query most links answer: its first page once the first parts are in, then the count of
+  // every part, once they all have arrived.
+  {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    await page.goto(`file://${timingSite}/Frame3.html?q=e`, { waitUntil: 'load' });
+    await page.waitForFunction(() => !/\u2026/.test((document.querySelector('#results .summary') || {}).textContent || '\u2026'),
+      { timeout: 60000 });
+    const shown = await page.evaluate(() => [document.querySelector('#results .summary').textContent,
+      document.querySelectorAll('#results li').length]);
+    const wanted = expected('e');
+    check(`"e" at 100 000 links: the first 200 shown and all ${wanted} counted`,
+      shown[0].indexOf(`${wanted}.`) >= 0 && shown[1] === 200, shown);
+    await context.close();
+  }
   for (const [query, onStart, onView] of shownCounts) {
     const wanted = Math.min(query.found, 200);
     check(`the timed query "${query.text}" shows its ${wanted} links on both pages`, onStart === wanted && onView === wanted,

@@ -418,6 +418,53 @@ TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) 
   EXPECT_EQ(exported(kSearchDataFileName), index);
 }
 
+// A word that begins words in a few links spread over many parts: its links are written into the
+// index beside its beginning, which also names the one part where it stands inside a word, so a
+// search reads no part for it; the index is spread over a power of two of files by the links.
+TEST_F(SiteExportTest, fewLinksSpreadOverManyPartsAreWrittenIntoTheIndexOfRuns) {
+  ASSERT_EQ(run().error, "");
+  std::string big = kHeader;
+  const std::size_t links = 7 * kSearchPartBytes / 60;
+  std::vector<std::string> spread;
+  for (std::size_t i = 0; i < links; ++i) {
+    std::string name = "link " + std::to_string(i);
+    if (i % 1000 == 500) spread.push_back(name += " Zebu");
+    if (i == 2222) name += " xzebux";
+    big += linkOf("http://big.example/" + std::to_string(i) + std::string(30, 'x'), name);
+  }
+  writeFile(site() / "Big.html", big);
+  writeFile(site() / "Frame2.html", menuOf("Big.html", "Big"));
+  ASSERT_EQ(run().error, "");
+  std::string runs;
+  std::size_t files = 0;
+  std::size_t parts = 0;
+  for (const std::string& name : searchPartNames()) {
+    if (name.starts_with(kSearchRunsPrefix)) runs += exported(name), ++files;
+    if (name.starts_with(kSearchPartPrefix)) ++parts;
+  }
+  ASSERT_GT(parts, kCommonRunParts);
+  // One file per kLinksPerRunFile links, as a power of two.
+  EXPECT_EQ(files & (files - 1), 0U) << files;
+  EXPECT_TRUE(files * kLinksPerRunFile >= links && files / 2 * kLinksPerRunFile < links) << files << " for " << links;
+
+  // "\nzeb\t*PARTS|PART+": common, in one part inside a word, its links written out.
+  const std::size_t entry = runs.find("\\nzeb\\t*");
+  ASSERT_NE(entry, std::string::npos);
+  const std::string line = runs.substr(entry + 2, runs.find("\\n", entry + 2) - entry - 2);
+  const std::size_t bar = line.find('|');
+  ASSERT_NE(bar, std::string::npos) << line;
+  EXPECT_EQ(line.substr(bar + 1).find_first_of(",-~"), std::string::npos) << line;
+  EXPECT_TRUE(line.ends_with("+")) << line;
+  const std::size_t block = runs.find("\\u0001zeb\\n");
+  ASSERT_NE(block, std::string::npos);
+  const std::string written = runs.substr(block, runs.find("\\u0001", block + 1) - block);
+  for (const std::string& name : spread) EXPECT_NE(written.find("\\t" + name + "\\thttp://big.example/"), std::string::npos) << name;
+  EXPECT_EQ(written.find("xzebux"), std::string::npos);
+  // Where a word begins in too many links, nothing is written out.
+  EXPECT_EQ(runs.find("\\u0001lin\\n"), std::string::npos);
+  EXPECT_EQ(runs.find("\\u0001l\\n"), std::string::npos);
+}
+
 TEST_F(SiteExportTest, sectionsNamedBookmarksAndExportKeepTheirPagesAndTheCountsStay) {
   for (const char* section : {"bookmarks", "export", "search-data"}) {
     writeShortcut(source() / section, "One", std::string("http://") + section + ".example/one");
