@@ -135,7 +135,7 @@ TEST_F(SiteExportTest, pagesOfThisAndEarlierVersionsReadBackAsFoldersAndBookmark
   GTEST_SKIP() << "on Windows a page an earlier version named in Windows-1251 is exported twice, once by its "
                   "menu line and once by its name in the folder: still to be mended";
 #endif
-  // "Старое" (old) and "Погода" (weather) in Windows-1251, as earlier versions wrote them.
+  // u8"Старое" (old) and "Погода" (weather) in Windows-1251, as earlier versions wrote them.
   const std::string oldSection = "\xD1\xF2\xE0\xF0\xEE\xE5";
   const std::string weather = "\xCF\xEE\xE3\xEE\xE4\xE0";
   writeFile(site() / "Frame2.html", menuHeaderLine() + "\r\n" + menuOf("News.html", "News &amp; more") +
@@ -279,11 +279,11 @@ TEST_F(SiteExportTest, onePageViewListsEverySectionWithItsCountAndAnAnchorOfItsO
 // An address in more than one section, by its identity (two spellings of one URL are one), is
 // listed with its name in each; one standing twice in a section alone is not; nothing is removed.
 TEST_F(SiteExportTest, duplicatesPageListsEachAddressStandingInSeveralSectionsWithItsNames) {
-  writeShortcut(source() / "Работа", "Вики", "http://wiki.example/Main");
-  writeShortcut(source() / "Работа", "Почта", "http://mail.example/");
-  writeShortcut(source() / "Работа", "Почта снова", "http://mail.example/");
+  writeShortcut(source() / u8"Работа", "Вики", "http://wiki.example/Main");
+  writeShortcut(source() / u8"Работа", "Почта", "http://mail.example/");
+  writeShortcut(source() / u8"Работа", "Почта снова", "http://mail.example/");
   writeShortcut(source() / "Work notes", "Wiki", "HTTP://WIKI.example:80/Main");
-  writeShortcut(source() / "Дом", "Энциклопедия", "http://wiki.example/Main");
+  writeShortcut(source() / u8"Дом", "Энциклопедия", "http://wiki.example/Main");
   ASSERT_EQ(run().error, "");
   EXPECT_EQ(exported(kDuplicatesScriptName).find("document.getElementById('duplicates')") != std::string::npos, true);
   EXPECT_NE(exported(kDuplicatesScriptName).find("': 1'"), std::string::npos);
@@ -305,14 +305,14 @@ TEST_F(SiteExportTest, duplicatesPageListsEachAddressStandingInSeveralSectionsWi
   EXPECT_EQ(page.find("mail.example"), std::string::npos);
   std::size_t links = 0;
   for (const Folder& folder : bookmarks()) links += folder.links.size();
-  EXPECT_EQ(links, 4u);  // "Почта снова" is a repeat of its section, as ever
+  EXPECT_EQ(links, 4u);  // u8"Почта снова" is a repeat of its section, as ever
   // The start page and the one-page view hold the hidden link that the script shows.
   EXPECT_NE(exported(kIndexPageName).find("<p id=\"duplicates\""), std::string::npos);
   EXPECT_NE(readFile(site() / "Frame3.html").find("export/duplicates.js"), std::string::npos);
 
-  fs::remove_all(source() / "Дом");
+  fs::remove_all(source() / u8"Дом");
   fs::remove_all(source() / "Work notes");
-  fs::remove(site() / "Дом.html");
+  fs::remove(site() / u8"Дом.html");
   fs::remove(site() / "Work notes.html");
   ASSERT_EQ(run().error, "");
   EXPECT_EQ(exported(kDuplicatesScriptName).find("getElementById"), std::string::npos);
@@ -320,6 +320,9 @@ TEST_F(SiteExportTest, duplicatesPageListsEachAddressStandingInSeveralSectionsWi
 }
 
 TEST_F(SiteExportTest, collectionIsOneFileWithEveryLinkItsSearchAndTheMarksWrittenIn) {
+#ifdef _WIN32
+  GTEST_SKIP() << "its shortcut and folder names hold \"<\" and \">\", which Windows refuses in names";
+#endif
   writeShortcut(source() / "A b", "<script><b>x", "http://a.example/1");
   writeShortcut(source() / "Q & <A>", "q", "http://q.example/");
   ASSERT_EQ(run().error, "");
