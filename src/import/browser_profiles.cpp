@@ -205,7 +205,8 @@ void findFirefoxProfiles(const char* browser, const fs::path& folder, std::vecto
     BrowserProfile profile;
     profile.browser = browser;
     profile.name = file->value(name, "Name");
-    profile.folder = relative == "0" ? base::pathOf(path) : folder / base::pathOf(path);
+    // In the system's own separators (Firefox writes "/" on Windows too).
+    profile.folder = (relative == "0" ? base::pathOf(path) : folder / base::pathOf(path)).make_preferred();
     if (profile.name.empty()) profile.name = base::textOf(profile.folder.filename());
     profile.isDefault = installDefaults.empty() ? file->value(name, "Default") == "1" : installDefaults.contains(path);
     settle(profile, "places.sqlite");
@@ -315,8 +316,9 @@ std::vector<BrowserProfile> findBrowserProfiles(const UserHome& home) {
   for (const WindowsHome& place : kWindowsHomes) {
     const fs::path& base = place.local ? home.localAppData : home.appData;
     if (base.empty()) continue;
-    if (place.firefoxLayout) findFirefoxProfiles(place.browser, base / place.folder, found);
-    else findChromiumProfiles(place.browser, base / place.folder, found);
+    const fs::path folder = (base / place.folder).make_preferred();
+    if (place.firefoxLayout) findFirefoxProfiles(place.browser, folder, found);
+    else findChromiumProfiles(place.browser, folder, found);
   }
   // The same folder reached twice (a link from one home to another) is one profile.
   std::set<fs::path> seen;

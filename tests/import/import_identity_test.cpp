@@ -184,6 +184,26 @@ TEST_F(ImportEdgeTest, dotFolders_inAFolderInputImported_andSeenInTheCollection)
   EXPECT_EQ(report.alreadyThere, 2);
 }
 
+// Titles that are devices or names Windows cannot hold are written under safe names, every one a
+// file of its own (on Windows "CON.url" would be the console, "a<b>" refused).
+TEST_F(ImportEdgeTest, namesWindowsCannotHold_writtenUnderSafeNamesEachAFile) {
+  std::string items = "<DT><H3>AUX</H3>\n<DL><p>\n" + link("https://in.example/", "nul.txt") + "</DL><p>\n";
+  int n = 0;
+  for (const char* title : {"CON", "com1", "a<b>|c?", "end. ", "Q: \"x\"*", "LPT9.txt"}) {
+    items += link("https://t.example/" + std::to_string(n++), title);
+  }
+  const ImportReport report = import("devices.html", netscapeFile(items));
+  ASSERT_FALSE(report.failed()) << report.error;
+  EXPECT_EQ(report.added, 7);
+  std::size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(collection())) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    EXPECT_EQ(readFile(entry.path()).rfind("[InternetShortcut]", 0), 0u) << entry.path();
+  }
+  EXPECT_EQ(files, 7u);
+}
+
 TEST_F(ImportEdgeTest, deepNestingAndOneTitleManyTimes_sectionsAndNumbersAsBefore) {
   std::string items;
   for (int i = 0; i < 300; ++i) items += "<DT><H3>Уровень</H3>\n<DL><p>\n";
