@@ -726,14 +726,16 @@
       var part = this.collection.parts[this.waiting.shift()];
       if (this.requested[part.key]) continue;
       this.requested[part.key] = true;
-      ++this.loading;
-      var arrived = this.partLoaded.bind(this, part.key);
-      this.load('search-part-' + part.key + '.js', arrived, typeof held[part.key] === 'string', arrived);
+      // A part the page holds is taken at once, whatever the number loading.
+      var isHeld = typeof held[part.key] === 'string';
+      if (!isHeld) ++this.loading;
+      var arrived = this.partLoaded.bind(this, part.key, !isHeld);
+      this.load('search-part-' + part.key + '.js', arrived, isHeld, arrived);
     }
   };
 
-  Page.prototype.partLoaded = function (key) {
-    --this.loading;
+  Page.prototype.partLoaded = function (key, loaded) {
+    if (loaded) --this.loading;
     this.loadWaiting();
     var parts = this.window.trevantoSearchParts || {};
     if (!this.collection.addPart(key, parts[key])) return;
