@@ -74,6 +74,24 @@ TEST(NetscapeReader, charsets_bomThenMetaThenUtf8ElseWindows1252) {
   EXPECT_EQ(convertToUtf8("x", "UTF-8//TRANSLIT"), std::nullopt);
 }
 
+// The charsets old exports declare, read alike by iconv and by the code pages of Windows: the
+// names as files spell them, a sequence cut off at the end as U+FFFD, no such charset as none.
+TEST(Charsets, declaredCyrillicAndJapaneseCharsets_readAlikeOnEverySystem) {
+  const std::string hello = "Привет";
+  EXPECT_EQ(convertToUtf8("\xF0\xD2\xC9\xD7\xC5\xD4", "KOI8-R"), hello);
+  EXPECT_EQ(convertToUtf8("\x8F\xE0\xA8\xA2\xA5\xE2", "cp866"), hello);
+  EXPECT_EQ(convertToUtf8("\x8F\xE0\xA8\xA2\xA5\xE2", "IBM866"), hello);
+  EXPECT_EQ(convertToUtf8("\xBF\xE0\xD8\xD2\xD5\xE2", "ISO-8859-5"), hello);
+  EXPECT_EQ(convertToUtf8("\x8F\xF0\xE8\xE2\xE5\xF2", "x-mac-cyrillic"), hello);
+  EXPECT_EQ(convertToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2", "windows-1251"), hello);
+  EXPECT_EQ(convertToUtf8("\x93\xFA\x96\x7B", "Shift_JIS"), "日本");
+  EXPECT_EQ(convertToUtf8("\x93\xFA\x96", "Shift_JIS"), "日\xEF\xBF\xBD");  // cut off
+  EXPECT_EQ(convertToUtf8(std::string("A\0B", 3), "UTF-16LE"), "A\xEF\xBF\xBD");
+  EXPECT_EQ(convertToUtf8("abc", "no-such-charset"), std::nullopt);
+  EXPECT_TRUE(keepsAscii("KOI8-R"));
+  EXPECT_FALSE(keepsAscii("UTF-7"));
+}
+
 TEST(ChromiumReader, bookmarksFile_threeRootsInOrderTrashAndSeparatorsLeftOut) {
   RecordingSink sink;
   readChromiumBookmarks(readFile(kFixtures / "Bookmarks"), sink);
