@@ -26,12 +26,14 @@ build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
 # The tests, then the engine, the programs without a window and their tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer in a build of their own.
+# AddressSanitizer and UndefinedBehaviorSanitizer in a build of their own, then the Windows
+# programs' tests under wine (each part ends with its count).
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
 	cmake --preset sanitize$(CI_SUFFIX) $(CMAKE_FLAGS)
 	cmake --build --preset sanitize$(CI_SUFFIX) -j $(JOBS)
 	ctest --preset sanitize$(CI_SUFFIX) -j $(JOBS)
+	$(MAKE) --no-print-directory test-windows
 
 # The programs for Windows (build-windows/bin/*.exe), cross-built with mingw-w64 against the
 # libraries scripts/cross-build-deps builds once from Debian's sources into ~/.cache/trevanto.
