@@ -22,6 +22,19 @@ constexpr std::size_t kMaxSyncsAtOnce = 16;
 
 std::string systemReason(const std::error_code& error) { return error.message(); }
 
+// An open file's handle moves with it and is closed once, by the system's close().
+OpenFile::OpenFile(OpenFile&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+
+OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, kNone);
+  }
+  return *this;
+}
+
+OpenFile::~OpenFile() { close(); }
+
 void throwIfFailed(const std::error_code& error, std::string_view operation, const std::filesystem::path& path) {
   if (error) throw FileError(std::string(operation), path, systemReason(error));
 }

@@ -30,6 +30,10 @@ class PrivateFolder {
   static void removeLeftovers(const std::filesystem::path& temporaryFolder, std::string_view prefix);
 
  private:
+  // Whether a folder found under the temporary folder is this user's own, so that it may be
+  // removed (each system says how it knows).
+  static bool isThisUsersFolder(const std::filesystem::path& folder);
+
   std::filesystem::path path_;
 };
 

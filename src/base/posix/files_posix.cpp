@@ -152,18 +152,6 @@ std::error_code listFolderEntries(const std::filesystem::path& folder, std::vect
 
 // ---- OpenFile -------------------------------------------------------------------------------
 
-OpenFile::OpenFile(OpenFile&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-
-OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNone);
-  }
-  return *this;
-}
-
-OpenFile::~OpenFile() { close(); }
-
 OpenFile OpenFile::toRead(const std::filesystem::path& path, std::error_code& error) {
   const int fd = ::open(path.c_str(), kOpenToRead);
   error = fd < 0 ? lastSystemError() : std::error_code();

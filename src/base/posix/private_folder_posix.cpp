@@ -10,10 +10,8 @@
 #include <climits>
 #include <cstring>
 #include <system_error>
-#include <vector>
 
 #include "base/file_error.h"
-#include "base/folder_order.h"
 #include "base/private_folder.h"
 #include "base/process.h"
 
@@ -46,33 +44,10 @@ bool copyInto(char* buffer, const std::string& text) {
 
 }  // namespace
 
-std::string PrivateFolder::namePrefix(std::string_view prefix, long processId) {
-  return std::string(prefix) + std::to_string(processId) + "-";
-}
-
-void PrivateFolder::removeLeftovers(const fs::path& temporaryFolder, std::string_view prefix) {
-  std::vector<FolderEntry> entries;
-  try {
-    entries = listFolder(temporaryFolder, DotFolders::Listed);
-  } catch (const FileError&) {
-    return;
-  }
-  for (const FolderEntry& entry : entries) {
-    const std::string_view name = entry.name;
-    if (!entry.isFolder || !name.starts_with(prefix)) continue;
-    const std::string_view rest = name.substr(prefix.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos ||
-        rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos || dash > 9)
-      continue;
-    const long pid = std::stol(std::string(rest.substr(0, dash)));
-    const fs::path folder = temporaryFolder / entry.name;
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) continue;
-    if (pid <= 0 || processRuns(pid)) continue;
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  }
+bool PrivateFolder::isThisUsersFolder(const fs::path& folder) {
+  // Not through a link, and owned by this user: the temporary folder is shared by every user.
+  struct stat info {};
+  return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
 }
 
 PrivateFolder::PrivateFolder(std::string_view prefix, std::initializer_list<std::string_view> fileNames) {

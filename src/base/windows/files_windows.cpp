@@ -301,18 +301,6 @@ std::error_code listFolderEntries(const std::filesystem::path& folder, std::vect
 
 // ---- OpenFile -------------------------------------------------------------------------------
 
-OpenFile::OpenFile(OpenFile&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-
-OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNone);
-  }
-  return *this;
-}
-
-OpenFile::~OpenFile() { close(); }
-
 OpenFile OpenFile::toRead(const std::filesystem::path& path, std::error_code& error) {
   HANDLE handle = openPath(path, GENERIC_READ, OPEN_EXISTING, 0);
   error = handle == INVALID_HANDLE_VALUE ? lastError() : std::error_code();

@@ -13,7 +13,6 @@
 
 #include "base/file_error.h"
 #include "base/files.h"
-#include "base/folder_order.h"
 #include "base/private_folder.h"
 #include "base/process.h"
 #include "windows_text.h"
@@ -39,32 +38,8 @@ BOOL WINAPI removeOnConsoleEvent(DWORD) {
 
 }  // namespace
 
-std::string PrivateFolder::namePrefix(std::string_view prefix, long processId) {
-  return std::string(prefix) + std::to_string(processId) + "-";
-}
-
-void PrivateFolder::removeLeftovers(const fs::path& temporaryFolder, std::string_view prefix) {
-  std::vector<FolderEntry> entries;
-  try {
-    entries = listFolder(temporaryFolder, DotFolders::Listed);
-  } catch (const FileError&) {
-    return;
-  }
-  // The temporary folder is the user's own: what stands in it with the prefix is theirs.
-  for (const FolderEntry& entry : entries) {
-    const std::string_view name = entry.name;
-    if (!entry.isFolder || !name.starts_with(prefix)) continue;
-    const std::string_view rest = name.substr(prefix.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos ||
-        rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos || dash > 9)
-      continue;
-    const long pid = std::stol(std::string(rest.substr(0, dash)));
-    if (pid <= 0 || processRuns(pid)) continue;
-    std::error_code ignored;
-    fs::remove_all(temporaryFolder / fs::path(windows::wideOf(entry.name)), ignored);
-  }
-}
+// The temporary folder is the user's own: what stands in it with the prefix is theirs.
+bool PrivateFolder::isThisUsersFolder(const fs::path&) { return true; }
 
 PrivateFolder::PrivateFolder(std::string_view prefix, std::initializer_list<std::string_view> fileNames) {
   std::error_code error;
