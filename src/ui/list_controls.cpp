@@ -10,6 +10,7 @@
 #include "base/charset.h"
 #include "base/file_error.h"
 #include "base/folder_order.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "message_box.h"
 #include "site/shortcut_listing.h"
@@ -33,6 +34,37 @@ fs::path normalFolder(const fs::path& path) {
 }
 
 QString itemText(const std::string& rawName) { return QString::fromStdString(base::displayName(rawName)); }
+
+// A folder list's entry keeps the path it stands for as the system holds it.
+QVariant pathData(const fs::path& path) {
+#ifdef _WIN32
+  return QString::fromStdWString(path.native());
+#else
+  return QByteArray::fromStdString(path.native());
+#endif
+}
+
+fs::path pathOfData(const QVariant& data) {
+#ifdef _WIN32
+  return fs::path(data.toString().toStdWString());
+#else
+  return fs::path(data.toByteArray().toStdString());
+#endif
+}
+
+QIcon driveIcon(const QStyle* style, Volume::Kind kind) {
+  switch (kind) {
+    case Volume::Kind::Removable:
+      return style->standardIcon(QStyle::SP_DriveFDIcon);
+    case Volume::Kind::Optical:
+      return style->standardIcon(QStyle::SP_DriveCDIcon);
+    case Volume::Kind::Network:
+      return style->standardIcon(QStyle::SP_DriveNetIcon);
+    case Volume::Kind::Fixed:
+      break;
+  }
+  return style->standardIcon(QStyle::SP_DriveHDIcon);
+}
 
 // What the user does runs here: a failure ends in a message box over the window, once.
 bool reportFailures(QWidget* widget, const std::function<void()>& action) {
@@ -64,9 +96,17 @@ class IndentDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
+// On Windows the system's names are UTF-16, as QString is; elsewhere they are bytes, which Qt
+// encodes and decodes as the locale says.
+#ifdef _WIN32
+fs::path toFsPath(const QString& path) { return fs::path(path.toStdWString()); }
+
+QString fromFsPath(const fs::path& path) { return QString::fromStdWString(path.native()); }
+#else
 fs::path toFsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
 QString fromFsPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
+#endif
 
 // ---------------------------------------------------------------------------------------------
 
@@ -79,11 +119,10 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 
 QString DriveList::Drive() const { return currentData().toString(); }
 
-void DriveList::setDrive(const QString& designation) {
-  const QList<Volume> volumes = currentVolumes();
-  const bool mounted = std::any_of(volumes.cbegin(), volumes.cend(),
-                                   [&](const Volume& volume) { return volume.mountPoint == designation; });
-  if (!mounted) throw base::FileError("Диск недоступен", toFsPath(designation), "такой диск сейчас не подключён");
+void DriveList::setDrive(const QString& text) {
+  // A drive letter may come in any of its spellings ("c:", "C:/"); the list names it as it does.
+  const QString designation = designationOf(text, currentVolumes());
+  if (designation.isEmpty()) throw base::FileError("Диск недоступен", toFsPath(text), "такой диск сейчас не подключён");
   if (designation == Drive()) return;
   fill(designation);
   if (onChange) onChange();
@@ -102,14 +141,13 @@ void DriveList::showPopup() {
 void DriveList::fill(const QString& selected) {
   filling_ = true;
   clear();
-  const QIcon icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
   for (const Volume& volume : currentVolumes()) {
-    const QString text =
-        volume.label.isEmpty() ? volume.mountPoint : volume.mountPoint + QStringLiteral(" [") + volume.label + ']';
-    addItem(icon, text, volume.mountPoint);
+    addItem(driveIcon(style(), volume.kind), volumeText(volume), volume.mountPoint);
   }
   // A drive that went away stays selected, so the failure shows where the user looks.
-  if (!selected.isEmpty() && findData(selected) < 0) addItem(icon, selected, selected);
+  if (!selected.isEmpty() && findData(selected) < 0) {
+    addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), selected, selected);
+  }
   setCurrentIndex(findData(selected));
   filling_ = false;
 }
@@ -204,19 +242,19 @@ void FolderList::rebuild() {
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
   auto add = [this](const QIcon& icon, const QString& text, const fs::path& path, int level) {
     auto* item = new QListWidgetItem(icon, text, this);
-    item->setData(kPathRole, QByteArray::fromStdString(path.native()));
+    item->setData(kPathRole, pathData(path));
     item->setData(kLevelRole, level);
     return item;
   };
-  // The folder's ancestors from the root down, the folder itself, then its subfolders.
-  fs::path ancestor;
+  // The folder's ancestors from the root ("/", "C:\") down, the folder itself, then its
+  // subfolders.
+  fs::path ancestor = shown_.root_path();
   int level = 0;
-  QListWidgetItem* current = nullptr;
-  for (const fs::path& part : shown_) {
-    ancestor /= part;
+  QListWidgetItem* current = add(open, fromFsPath(ancestor), ancestor, level++);
+  for (const fs::path& part : shown_.relative_path()) {
     if (part.empty()) continue;
-    const bool isRoot = ancestor == ancestor.root_path();
-    current = add(open, isRoot ? fromFsPath(ancestor) : itemText(part.native()), ancestor, level++);
+    ancestor /= part;
+    current = add(open, itemText(base::textOf(part)), ancestor, level++);
   }
   for (const std::string& name : subfolders_) add(closed, itemText(name), base::joinPath(shown_, name), level);
   if (current != nullptr) {
@@ -226,7 +264,7 @@ void FolderList::rebuild() {
 }
 
 void FolderList::userOpens(QListWidgetItem* item) {
-  const fs::path path(item->data(kPathRole).toByteArray().toStdString());
+  const fs::path path = pathOfData(item->data(kPathRole));
   userAction([this, path] { setFolder(path); });
 }
 
@@ -260,6 +298,6 @@ void FileList::Refresh() {
   names_ = site::listFiles(toFsPath(path_), shortcuts ? site::FilePattern::Shortcuts : site::FilePattern::AllFiles);
 }
 
-QString FileList::List(int index) const { return fromFsPath(names_.at(static_cast<std::size_t>(index))); }
+QString FileList::List(int index) const { return fromFsPath(base::pathOf(names_.at(static_cast<std::size_t>(index)))); }
 
 }  // namespace trevanto::ui

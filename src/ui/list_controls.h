@@ -29,8 +29,9 @@ class DriveList : public QComboBox {
 
   // The designation of the selected drive: its mount point.
   QString Drive() const;
-  // Selects the drive; a drive not mounted now throws. Selecting another drive runs onChange.
-  void setDrive(const QString& designation);
+  // Selects the drive text names (its designation, or another spelling of its letter); a drive
+  // not there now throws. Selecting another drive runs onChange.
+  void setDrive(const QString& text);
   // Reads the mounted volumes anew; the selected drive stays selected.
   void Refresh();
 

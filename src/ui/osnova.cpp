@@ -74,8 +74,7 @@ Widget* place(Widget* widget, const char* name, const QRect& geometry) {
 
 Osnova::Osnova(QWidget* parent)
     : QMainWindow(parent),
-      programFolder_(QFile::decodeName(
-          QByteArray::fromStdString(site::templateFolder(toFsPath(QCoreApplication::applicationDirPath())).native()))) {
+      programFolder_(fromFsPath(site::templateFolder(toFsPath(QCoreApplication::applicationDirPath())))) {
   setObjectName(QStringLiteral("Osnova"));
   setWindowTitle(QStringLiteral("Основная форма"));
   // The sizes drawn from the one icon source, data/icons/trevanto.svg.

@@ -159,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailingStep{"CHECK1", nullptr, 0}, FailingStep{"CHECK1", "yes", 0}, FailingStep{"CHECK2", "x", 1},
                       FailingStep{"CHECK3", "3", 2}, FailingStep{"CHECK3", "-1", 2}, FailingStep{"DIR", "", 3},
                       FailingStep{"DIR", "/no/such/folder", 3}, FailingStep{"DIRS", "/no/such/folder", 4},
-                      FailingStep{"DRIVE1", "/no/such/drive", 5}, FailingStep{"DRIVE2", nullptr, 6}));
+                      FailingStep{"DRIVE1", "/no/such/drive", 5}, FailingStep{"DRIVE2", nullptr, 6},
+                      // What a Windows machine stored, copied over: no folder or drive of this one.
+                      FailingStep{"DIR", "C:\\Users\\Анна\\Ссылки", 3}, FailingStep{"DRIVE1", "C:\\", 5}));
 
 TEST_F(LifecycleTest, optionsReadAsPlainDigitsWithBlanksAndGrayedCancelsTheStart) {
   auto entries = validStore();

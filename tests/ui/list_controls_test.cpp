@@ -6,6 +6,7 @@
 #include "base/file_error.h"
 #include "message_box.h"
 #include "ui_test_support.h"
+#include "volumes.h"
 
 namespace trevanto::uitest {
 namespace {
@@ -171,6 +172,37 @@ TEST_F(ListControlsTest, driveListChangesOnlyForAnotherMountedDrive) {
   EXPECT_THROW(drives.setDrive(""), base::FileError);
   EXPECT_EQ(drives.Drive(), qs(driveB_));
   EXPECT_EQ(changes, 1);
+}
+
+// The drive letters of Windows, as the system gives them: the list shows each with its label or
+// share, keeps the designation, and takes a stored drive in any spelling of its letter.
+TEST_F(ListControlsTest, driveLettersAreListedAndFoundByTheirLetter) {
+  const QList<ui::Volume> letters = {{"A:\\", {}, ui::Volume::Kind::Removable},
+                                     {"C:\\", "System"},
+                                     {"D:\\", {}, ui::Volume::Kind::Optical},
+                                     {"Z:\\", "\\\\files\\links", ui::Volume::Kind::Network},
+                                     {qs(driveA_), {}}};
+  ui::setVolumeProvider([letters] { return letters; });
+  ui::DriveList drives;
+  QStringList shown;
+  for (int i = 0; i < drives.count(); ++i) shown << drives.itemText(i);
+  EXPECT_EQ(shown, QStringList({"A:\\", "C:\\ [System]", "D:\\", "Z:\\ [\\\\files\\links]", qs(driveA_)}));
+
+  int changes = 0;
+  drives.onChange = [&] { ++changes; };
+  drives.setDrive("c:");
+  EXPECT_EQ(drives.Drive(), "C:\\");
+  EXPECT_EQ(changes, 1);
+  drives.setDrive("C:/");
+  drives.setDrive("c: [System]");
+  EXPECT_EQ(changes, 1);
+  drives.setDrive("z:\\");
+  EXPECT_EQ(drives.Drive(), "Z:\\");
+  // A drive of the other system, or a letter not there now: refused, the list stays.
+  EXPECT_THROW(drives.setDrive("/"), base::FileError);
+  EXPECT_THROW(drives.setDrive("E:\\"), base::FileError);
+  EXPECT_EQ(drives.Drive(), "Z:\\");
+  EXPECT_EQ(changes, 2);
 }
 
 }  // namespace
