@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "saved_folders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -10,7 +11,15 @@
 namespace trevanto::settings {
 namespace {
 
-std::filesystem::path fsPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// A path as the system holds it: UTF-16 on Windows, as QString is; bytes in the locale's
+// encoding elsewhere.
+std::filesystem::path fsPath(const QString& path) {
+#ifdef _WIN32
+  return std::filesystem::path(path.toStdWString());
+#else
+  return QFile::encodeName(path).toStdString();
+#endif
+}
 
 }  // namespace
 
@@ -18,7 +27,8 @@ SavedFolders savedFolders() {
   SavedFolders folders;
   const std::unique_ptr<QSettings> settings = openSettingsFile();
   folders.file = fsPath(settings->fileName());
-  const QString shown = QStringLiteral("\u00AB") + settings->fileName() + QStringLiteral("\u00BB");
+  const QString shown =
+      QStringLiteral("\u00AB") + QDir::toNativeSeparators(settings->fileName()) + QStringLiteral("\u00BB");
   if (!QFileInfo::exists(settings->fileName())) {
     folders.error = (QStringLiteral("Настройки окна не найдены: ") + shown +
                      QStringLiteral(": откройте trevanto, выберите папки и закройте его кнопкой «Выход»"))

@@ -18,7 +18,8 @@ struct SavedFolders {
   bool failed() const { return !error.empty(); }
 };
 
-// Reads the user's settings file ($XDG_CONFIG_HOME/Trevanto/Config.ini). Never writes it.
+// Reads the user's settings file ($XDG_CONFIG_HOME/Trevanto/Config.ini; on Windows
+// %APPDATA%\Trevanto\Config.ini). Never writes it.
 SavedFolders savedFolders();
 
 }  // namespace trevanto::settings

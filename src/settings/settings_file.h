@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The window's settings file: texts under the section "Load Defaults" of the user's
-// "Trevanto/Config.ini" ($XDG_CONFIG_HOME, by default ~/.config), in QSettings' INI format. Key
-// names are stored in capitals and matched without regard to letter case.
+// "Trevanto/Config.ini" ($XDG_CONFIG_HOME, by default ~/.config; on Windows %APPDATA%), in
+// QSettings' INI format. Key names are stored in capitals and matched without regard to letter
+// case.
 #pragma once
 
 #include <QString>

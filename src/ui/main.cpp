@@ -19,7 +19,11 @@ const char kUsage[] =
     "Usage: trevanto [--help] [--version] [Qt options]\n"
     "Opens the window that turns the Internet shortcuts (*.url) in the subfolders of a source\n"
     "folder into a framed HTML site. The folders and options are kept in\n"
+#ifdef _WIN32
+    "%APPDATA%\\Trevanto\\Config.ini.\n"
+#else
     "$XDG_CONFIG_HOME/Trevanto/Config.ini (normally ~/.config/Trevanto/Config.ini).\n"
+#endif
     "\n"
     "  -h, --help     print this help and exit\n"
     "  -v, --version  print the version and exit\n"

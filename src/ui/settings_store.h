@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The program's only configuration: texts under section "Load Defaults" of the user's
-// "Trevanto/Config.ini" ($XDG_CONFIG_HOME, by default ~/.config). Key names are stored in
-// capitals and matched without regard to letter case.
+// "Trevanto/Config.ini" ($XDG_CONFIG_HOME, by default ~/.config; on Windows %APPDATA%). Key
+// names are stored in capitals and matched without regard to letter case.
 #pragma once
 
 #include <QString>
