@@ -12,7 +12,7 @@ PRESET := $(if $(CI_SUFFIX),ci,default)
 BUILD := $(if $(CI_SUFFIX),build-ci,build)
 WINDOWS_PRESET := windows$(CI_SUFFIX)
 
-.PHONY: all deps configure build test windows-deps windows windows-package test-windows bench check-browser run demo fuzz install uninstall package clean
+.PHONY: all deps configure build test windows-deps windows windows-window windows-package test-windows bench check-browser run demo fuzz install uninstall package clean
 
 all: build
 
@@ -45,7 +45,18 @@ windows: windows-deps
 	cmake --preset $(WINDOWS_PRESET) $(CMAKE_FLAGS)
 	cmake --build --preset $(WINDOWS_PRESET) -j $(JOBS)
 
-# The per-user installer and the portable zip (build-windows/package/), tried under wine.
+# The window for Windows too (build-windows-window/bin/trevanto.exe, with the programs, which read
+# the window's settings there), against Qt for Windows cross-built once from Debian's source by
+# scripts/cross-build-qt into ~/.cache/trevanto: an hour or more the first time, so not part of
+# make test.
+windows-window: windows-deps
+	scripts/cross-build-qt >/dev/null
+	cmake --preset windows-window $(CMAKE_FLAGS)
+	cmake --build --preset windows-window -j $(JOBS)
+
+# The per-user installer and the portable zip (build-windows/package/), tried under wine; made
+# from the window's build, with trevanto.exe and the scheduled tasks, when make windows-window
+# has made one.
 windows-package: windows
 	scripts/windows-package $(WINDOWS_PRESET)
 
@@ -98,4 +109,4 @@ package: build
 	cd $(BUILD) && cpack
 
 clean:
-	rm -rf build build-ci build-sanitize build-sanitize-ci build-bench build-fuzz build-windows build-windows-ci
+	rm -rf build build-ci build-sanitize build-sanitize-ci build-bench build-fuzz build-windows build-windows-ci build-windows-window

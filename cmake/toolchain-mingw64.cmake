@@ -22,7 +22,23 @@ endif()
 set(TREVANTO_MINGW_DEPS ${TREVANTO_MINGW_DEPS} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_DEPS)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${TREVANTO_MINGW_HOST} ${TREVANTO_MINGW_DEPS})
+# The window's build also takes the Qt for Windows that scripts/cross-build-qt built (make
+# windows-window builds it first); the programs then read the window's settings (--settings).
+if(TREVANTO_BUILD_UI AND NOT TREVANTO_MINGW_QT)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-qt --prefix
+    OUTPUT_VARIABLE TREVANTO_MINGW_QT OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE qt_found)
+  if(NOT qt_found EQUAL 0 OR NOT TREVANTO_MINGW_QT)
+    message(FATAL_ERROR "Qt for Windows is not built yet: run scripts/cross-build-qt "
+      "(make windows-window does it first; it takes an hour or more).")
+  endif()
+endif()
+if(TREVANTO_MINGW_QT)
+  set(TREVANTO_MINGW_QT ${TREVANTO_MINGW_QT} CACHE PATH "Qt for Windows (scripts/cross-build-qt)")
+  list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_QT)
+  list(APPEND CMAKE_PREFIX_PATH ${TREVANTO_MINGW_QT})
+endif()
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TREVANTO_MINGW_HOST} ${TREVANTO_MINGW_DEPS} ${TREVANTO_MINGW_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
