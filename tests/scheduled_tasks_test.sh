@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The Windows tasks run what the systemd units run: each ExecStart of a service is an Exec of its
-# task, the same program with the same arguments, in the same order; the sync every hour and the
-# check every week, each catching up a run missed while the machine was off.
+# task (through trevanto-quiet, which shows no console window and logs), the same program with the
+# same arguments, in the same order; the sync every hour and the check every week, each catching
+# up a run missed while the machine was off.
 # Usage: scheduled_tasks_test.sh SOURCE_ROOT
 set -u
 root=${1:?usage: scheduled_tasks_test.sh SOURCE_ROOT}
@@ -14,9 +15,12 @@ for job in sync check; do
   task=$root/windows/tasks/trevanto-$job.xml.in
   # "PROGRAM ARGUMENTS" per line, from each.
   from_unit=$(sed -n 's|^ExecStart=@bindir@/\([^ ]*\) *\(.*\)$|\1 \2|p' "$unit")
+  # Each program is started by trevanto-quiet, which logs what it says.
   from_task=$(tr -d '\r' <"$task" | sed -n \
-    -e 's|^ *<Command>"@bindir@\\\([^"]*\)\.exe"</Command>$|\1|p' \
-    -e 's|^ *<Arguments>\(.*\)</Arguments>$|\1|p' | paste -d ' ' - -)
+    's|^ *<Arguments>--log "%LOCALAPPDATA%\\Trevanto\\'"$job"'\.log" "@bindir@\\\([^"]*\)\.exe" \(.*\)</Arguments>$|\1 \2|p')
+  commands=$(grep -c '<Command>' "$task")
+  quiet=$(grep -c '<Command>"@bindir@\\trevanto-quiet.exe"</Command>' "$task")
+  [ "$commands" -eq "$quiet" ] || fail "trevanto-$job starts a program other than through trevanto-quiet (a console window)"
   [ -n "$from_unit" ] || fail "no ExecStart in $unit"
   [ "$from_unit" = "$from_task" ] || fail "trevanto-$job runs other commands on Windows:
   systemd: $(echo "$from_unit" | tr '\n' ';')
