@@ -31,7 +31,9 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 enum class FileKind { Regular, Folder, Other };
 
 // Which file a name leads to: equal for two names of one file (hard links, a folder reached
-// twice through links).
+// twice through links), different for any two files, on one volume or on two. Asked for apart
+// from the status, and only where it matters: Windows looks up a volume's serial number at a
+// cost many times that of a status.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t file = 0;
@@ -42,7 +44,9 @@ struct FileStatus {
   FileKind kind = FileKind::Other;
   std::uint64_t size = 0;
   std::uint64_t links = 1;  // names the file has; 0 once it was removed while open
-  FileIdentity identity;
+  // The file's number on its volume (FileIdentity::file): no other file of the volume has it
+  // while this one is there.
+  std::uint64_t fileNumber = 0;
   std::int64_t modifiedNs = 0;  // last change of the content, ns since 1970
   std::int64_t changedNs = 0;   // last change of the content or of the file's own data, ns since 1970
 };
@@ -57,6 +61,8 @@ std::filesystem::path runningProgramFile(std::error_code& error);
 // The status of what path names. On failure, nothing and error says why.
 std::optional<FileStatus> fileStatus(const std::filesystem::path& path, std::error_code& error,
                                      Links links = Links::Followed);
+// Which file path names (links followed). On failure, nothing and error says why.
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path, std::error_code& error);
 // True when path names a regular file, or a folder (links followed); false also when it cannot be looked at.
 bool isRegularFile(const std::filesystem::path& path);
 bool isFolder(const std::filesystem::path& path);
@@ -168,6 +174,7 @@ class OpenFolder {
   OpenFolder again(std::error_code& error) const;
 
   std::optional<FileStatus> status(std::error_code& error) const;
+  std::optional<FileIdentity> identity(std::error_code& error) const;
   std::optional<FileStatus> statusOf(std::string_view name, std::error_code& error,
                                      Links links = Links::Followed) const;
   // Every entry but "." and "..", dot entries included, in the one name order; a link counts as

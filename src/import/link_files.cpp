@@ -108,10 +108,10 @@ class LinkFolderWalk {
   LinkFolderWalk(const std::filesystem::path& top, BookmarkSink& sink) : top_(top), sink_(sink) {
     std::error_code error;
     topFolder_ = base::OpenFolder::open(top, error);
-    const std::optional<base::FileStatus> status = topFolder_ ? topFolder_.status(error) : std::nullopt;
+    const std::optional<base::FileIdentity> identity = topFolder_ ? topFolder_.identity(error) : std::nullopt;
     base::throwIfFailed(error, "Не удалось прочитать папку", top);
-    seen_.insert(status->identity);
-    levels_.push_back({{}, status->identity, entriesOf(topFolder_, top)});
+    seen_.insert(*identity);
+    levels_.push_back({{}, *identity, entriesOf(topFolder_, top)});
   }
 
   void run() {
@@ -153,12 +153,12 @@ class LinkFolderWalk {
   void enter(const std::string& name) {
     std::error_code error;
     base::OpenFolder folder = here().openFolder(name, error);
-    const std::optional<base::FileStatus> status = folder ? folder.status(error) : std::nullopt;
-    if (!status) {
+    const std::optional<base::FileIdentity> identity = folder ? folder.identity(error) : std::nullopt;
+    if (!identity) {
       sink_.skipped(name, "папка не читается: " + base::systemReason(error));
       return;
     }
-    if (!seen_.insert(status->identity).second) return;
+    if (!seen_.insert(*identity).second) return;
     std::vector<base::FolderEntry> entries;
     try {
       entries = entriesOf(folder, base::joinPath(shownPath(), name));
@@ -167,7 +167,7 @@ class LinkFolderWalk {
       return;
     }
     sink_.beginFolder(name);
-    levels_.push_back({name, status->identity, std::move(entries)});
+    levels_.push_back({name, *identity, std::move(entries)});
     below_ = std::move(folder);
   }
 
@@ -180,8 +180,8 @@ class LinkFolderWalk {
     }
     std::error_code error;
     base::OpenFolder parent = below_.parent(error);
-    const std::optional<base::FileStatus> status = parent ? parent.status(error) : std::nullopt;
-    if (status && status->identity == levels_.back().identity) {
+    const std::optional<base::FileIdentity> identity = parent ? parent.identity(error) : std::nullopt;
+    if (identity && *identity == levels_.back().identity) {
       below_ = std::move(parent);
       return;
     }

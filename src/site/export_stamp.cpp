@@ -91,7 +91,7 @@ std::optional<FileState> fileState(const std::filesystem::path& folder, std::str
   std::error_code error;
   const std::optional<base::FileStatus> status = base::fileStatus(base::joinPath(folder, name), error);
   if (!status) return std::nullopt;
-  return FileState{std::string(name), status->size, status->identity.file, status->modifiedNs, status->changedNs};
+  return FileState{std::string(name), status->size, status->fileNumber, status->modifiedNs, status->changedNs};
 }
 
 std::vector<FileState> sitePageStates(const std::filesystem::path& siteFolder) {

@@ -39,7 +39,7 @@ FileStatus statusFrom(const struct stat& info) {
   return FileStatus{kindOf(info.st_mode),
                     static_cast<std::uint64_t>(info.st_size),
                     static_cast<std::uint64_t>(info.st_nlink),
-                    {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+                    static_cast<std::uint64_t>(info.st_ino),
                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
                     static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec};
 }
@@ -51,6 +51,15 @@ std::optional<FileStatus> statusOrError(int result, const struct stat& info, std
   }
   error.clear();
   return statusFrom(info);
+}
+
+std::optional<FileIdentity> identityOrError(int result, const struct stat& info, std::error_code& error) {
+  if (result != 0) {
+    error = lastSystemError();
+    return std::nullopt;
+  }
+  error.clear();
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 // Reads a whole file from an open descriptor, as FileRead describes.
@@ -138,6 +147,11 @@ std::optional<FileStatus> fileStatus(const std::filesystem::path& path, std::err
   struct stat info {};
   const int result = links == Links::Followed ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
   return statusOrError(result, info, error);
+}
+
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path, std::error_code& error) {
+  struct stat info {};
+  return identityOrError(::stat(path.c_str(), &info), info, error);
 }
 
 FileRead readFile(const std::filesystem::path& path, std::size_t limitBytes, FileKinds kinds) {
@@ -238,6 +252,11 @@ OpenFolder OpenFolder::again(std::error_code& error) const { return openFolder("
 std::optional<FileStatus> OpenFolder::status(std::error_code& error) const {
   struct stat info {};
   return statusOrError(::fstat(fdOf(handle_), &info), info, error);
+}
+
+std::optional<FileIdentity> OpenFolder::identity(std::error_code& error) const {
+  struct stat info {};
+  return identityOrError(::fstat(fdOf(handle_), &info), info, error);
 }
 
 std::optional<FileStatus> OpenFolder::statusOf(std::string_view name, std::error_code& error, Links links) const {

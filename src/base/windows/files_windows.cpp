@@ -55,36 +55,56 @@ std::int64_t nsSince1970(LARGE_INTEGER time) {
   return (time.QuadPart - kFrom1601To1970) * 100;
 }
 
-// The status of an open handle; what it is, by its attributes and the kind of its handle.
+// The status of an open handle; what it is, by its attributes and the kind of its handle. Only
+// calls that the file system answers from the file itself: no volume is asked for its serial
+// number (on wine each such question is a round trip to another process).
 std::optional<FileStatus> statusOfHandle(HANDLE handle, std::error_code& error) {
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     error.clear();
     return FileStatus{};  // a pipe, a console, a device: neither a file nor a folder
   }
-  BY_HANDLE_FILE_INFORMATION info{};
   FILE_BASIC_INFO basic{};
-  if (!::GetFileInformationByHandle(handle, &info) ||
-      !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
     error = lastError();
+    return std::nullopt;
+  }
+  FILE_INTERNAL_INFORMATION internal{};
+  IO_STATUS_BLOCK io{};
+  if (const NTSTATUS status = ::NtQueryInformationFile(handle, &io, &internal, sizeof internal, FileInternalInformation);
+      status < 0) {
+    error = statusError(status);
     return std::nullopt;
   }
   error.clear();
   FileStatus status;
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     status.kind = FileKind::Folder;
-  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  } else if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // Reached only when the link itself was opened: it is no regular file.
     status.kind = FileKind::Other;
   } else {
     status.kind = FileKind::Regular;
   }
-  status.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  status.links = info.nNumberOfLinks;
-  status.identity = {info.dwVolumeSerialNumber,
-                     (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  status.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  status.links = standard.NumberOfLinks;
+  status.fileNumber = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
   status.modifiedNs = nsSince1970(basic.LastWriteTime);
   status.changedNs = nsSince1970(basic.ChangeTime.QuadPart != 0 ? basic.ChangeTime : basic.LastWriteTime);
   return status;
+}
+
+// Which file an open handle is: its volume's serial number and its number there.
+std::optional<FileIdentity> identityOfHandle(HANDLE handle, std::error_code& error) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) {
+    error = lastError();
+    return std::nullopt;
+  }
+  error.clear();
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 HANDLE openPath(const std::filesystem::path& path, DWORD access, DWORD disposition, DWORD flags) {
@@ -248,6 +268,15 @@ std::optional<FileStatus> fileStatus(const std::filesystem::path& path, std::err
   return statusOfHandle(handle.get(), error);
 }
 
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path, std::error_code& error) {
+  const Handle handle(openPath(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, 0));
+  if (!handle) {
+    error = lastError();
+    return std::nullopt;
+  }
+  return identityOfHandle(handle.get(), error);
+}
+
 std::filesystem::path runningProgramFile(std::error_code& error) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -393,12 +422,12 @@ OpenFolder OpenFolder::open(const std::filesystem::path& path, std::error_code& 
     return OpenFolder();
   }
   // The open takes files too: only a folder is one.
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(handle.get(), &info)) {
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(handle.get(), FileBasicInfo, &basic, sizeof basic)) {
     error = lastError();
     return OpenFolder();
   }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     error = systemError(ERROR_DIRECTORY);
     return OpenFolder();
   }
@@ -436,6 +465,10 @@ OpenFolder OpenFolder::again(std::error_code& error) const { return openFolder("
 
 std::optional<FileStatus> OpenFolder::status(std::error_code& error) const {
   return statusOfHandle(handleOf(handle_), error);
+}
+
+std::optional<FileIdentity> OpenFolder::identity(std::error_code& error) const {
+  return identityOfHandle(handleOf(handle_), error);
 }
 
 std::optional<FileStatus> OpenFolder::statusOf(std::string_view name, std::error_code& error, Links links) const {
@@ -528,10 +561,10 @@ std::error_code OpenFolder::removeFile(std::string_view name) const {
 
 std::error_code OpenFolder::tryLock() const {
   std::error_code error;
-  const std::optional<FileStatus> status = statusOfHandle(handleOf(handle_), error);
-  if (!status) return error;
-  const std::wstring name = L"Local\\trevanto-folder-" + std::to_wstring(status->identity.device) + L"-" +
-                            std::to_wstring(status->identity.file);
+  const std::optional<FileIdentity> identity = identityOfHandle(handleOf(handle_), error);
+  if (!identity) return error;
+  const std::wstring name =
+      L"Local\\trevanto-folder-" + std::to_wstring(identity->device) + L"-" + std::to_wstring(identity->file);
   const std::lock_guard guard(gLocksMutex);
   if (heldLocks().contains(handle_)) return {};
   HANDLE semaphore = ::CreateSemaphoreW(nullptr, 1, 1, name.c_str());
