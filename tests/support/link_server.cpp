@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "support/link_server.h"
 
-#include <arpa/inet.h>
 #include <microhttpd.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+
+#include "support/sockets.h"
 
 namespace trevanto::test {
 namespace {
@@ -47,21 +45,11 @@ int send(MHD_Connection* connection, unsigned status, const char* location = nul
 
 LinkServer::LinkServer(std::chrono::milliseconds delay, std::chrono::milliseconds slowDelay, const std::string& address)
     : delay_(delay), slowDelay_(slowDelay) {
-  sockaddr_in v4{};
-  sockaddr_in6 v6{};
-  const sockaddr* bound = nullptr;
+  const std::optional<sockets::SocketAddress> bound = sockets::numericAddress(address);
+  if (!bound) throw std::runtime_error("the test web server cannot listen on " + address);
   unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL;
-  if (::inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) {
-    v4.sin_family = AF_INET;
-    bound = reinterpret_cast<const sockaddr*>(&v4);
-  } else if (::inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) {
-    v6.sin6_family = AF_INET6;
-    bound = reinterpret_cast<const sockaddr*>(&v6);
-    flags |= MHD_USE_IPv6;
-  } else {
-    throw std::runtime_error("the test web server cannot listen on " + address);
-  }
-  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR, bound,
+  if (bound->v6) flags |= MHD_USE_IPv6;
+  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR, bound->data(),
                              MHD_OPTION_CONNECTION_LIMIT, 2000u, MHD_OPTION_CONNECTION_TIMEOUT, 120u,
                              MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_END);
   if (daemon_ == nullptr) throw std::runtime_error("the test web server did not start on " + address);
@@ -187,16 +175,6 @@ int LinkServer::reply(void* handle, std::string_view path, std::string_view meth
   return send(connection, 200);
 }
 
-std::uint16_t refusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
+std::uint16_t refusedPort() { return sockets::freeLoopbackPort(); }
 
 }  // namespace trevanto::test

@@ -1,40 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "support/raw_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <stdexcept>
 
 namespace trevanto::test {
+namespace {
+
+// How long a wait for bytes lasts before the server looks whether it is stopping.
+constexpr std::chrono::milliseconds kStopLook{20};
+
+}  // namespace
 
 RawServer::RawServer(std::function<std::string(std::string_view, std::string_view)> answer)
     : answer_(std::move(answer)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::listen(listener_, 64) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      ::pipe(stopPipe_) != 0) {
-    throw std::runtime_error("the raw test server did not start");
-  }
-  port_ = ntohs(address.sin_port);
+  listener_ = sockets::listenOnLoopback(port_);
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
 RawServer::~RawServer() {
-  (void)!::write(stopPipe_[1], "x", 1);
+  stopping_ = true;
   acceptor_.join();
   for (std::thread& thread : threads_) thread.join();
-  ::close(listener_);
-  ::close(stopPipe_[0]);
-  ::close(stopPipe_[1]);
+  sockets::closeSocket(listener_);
 }
 
 std::string RawServer::url(std::string_view path) const {
@@ -47,23 +34,25 @@ int RawServer::requests(std::string_view methodAndPath) const {
 }
 
 void RawServer::acceptLoop() {
-  for (;;) {
-    pollfd fds[2] = {{listener_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN) != 0) return;
-    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+  while (!stopping_) {
+    const sockets::Wait waited = sockets::waitToRead(listener_, kStopLook);
+    if (waited == sockets::Wait::failed) return;
+    if (waited == sockets::Wait::timedOut) continue;
+    const sockets::Socket connection = sockets::acceptConnection(listener_);
+    if (connection == sockets::kNone) continue;
     ++connections_;
     threads_.emplace_back([this, connection] { serve(connection); });
   }
 }
 
-void RawServer::serve(int connection) {
+void RawServer::serve(sockets::Socket connection) {
   std::string received;
-  for (;;) {
-    pollfd fds[2] = {{connection, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN) != 0) break;
+  while (!stopping_) {
+    const sockets::Wait waited = sockets::waitToRead(connection, kStopLook);
+    if (waited == sockets::Wait::failed) break;
+    if (waited == sockets::Wait::timedOut) continue;
     char buffer[4096];
-    const ssize_t got = ::read(connection, buffer, sizeof buffer);
+    const long got = sockets::receiveSome(connection, buffer, sizeof buffer);
     if (got <= 0) break;
     received.append(buffer, static_cast<std::size_t>(got));
     std::size_t end;
@@ -81,19 +70,14 @@ void RawServer::serve(int connection) {
       std::size_t from = 0;
       for (;;) {
         const std::size_t pause = reply.find(kPause, from);
-        const std::string_view part = std::string_view(reply).substr(from, pause - from);
-        for (std::size_t sent = 0; sent < part.size();) {
-          const ssize_t put = ::send(connection, part.data() + sent, part.size() - sent, MSG_NOSIGNAL);
-          if (put <= 0) break;
-          sent += static_cast<std::size_t>(put);
-        }
+        if (!sockets::sendAll(connection, std::string_view(reply).substr(from, pause - from))) break;
         if (pause == std::string::npos) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         from = pause + 1;
       }
     }
   }
-  ::close(connection);
+  sockets::closeSocket(connection);
 }
 
 }  // namespace trevanto::test

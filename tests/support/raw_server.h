@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/sockets.h"
+
 namespace trevanto::test {
 
 class RawServer {
@@ -33,11 +35,11 @@ class RawServer {
 
  private:
   void acceptLoop();
-  void serve(int connection);
+  void serve(sockets::Socket connection);
 
   std::function<std::string(std::string_view, std::string_view)> answer_;
-  int listener_ = -1;
-  int stopPipe_[2] = {-1, -1};
+  sockets::Socket listener_ = sockets::kNone;
+  std::atomic<bool> stopping_{false};
   std::uint16_t port_ = 0;
   std::atomic<int> connections_{0};
   mutable std::mutex mutex_;
