@@ -28,6 +28,9 @@ std::optional<std::tm> utcTimeParts(std::time_t time);
 // The time the UTC calendar parts give, fields out of their range carried over (a 13th month is
 // the next year's first).
 std::time_t utcTimeOf(std::tm parts);
+// The name of the local time zone as UTF-8, of its daylight-saving time when the local parts say
+// it is in force ("MSK", "Russia TZ 2 Standard Time"); empty when the system names none.
+std::string localZoneName(const std::tm& localParts);
 
 // From now on a request to stop the program (an interrupt from the terminal, a request to
 // terminate) no longer ends it at once: stopRequested() turns true and the program ends

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "health_report.h"
 
+#include <cstdio>
 #include <ctime>
 #include <unordered_set>
 
@@ -22,14 +23,14 @@ std::string localTime(UnixTime time) {
   const auto seconds = static_cast<std::time_t>(time);
   const std::optional<std::tm> local = base::localTimeParts(seconds);
   if (!local) return isoTime(time);
-  const std::tm& parts = *local;
   char text[64];
-  std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &parts);
-  std::string shown(text, length);
-  length = std::strftime(text, sizeof text, "%z", &parts);
-  const std::string offset(text, length);  // "+0300"
-  if (offset.size() == 5) shown += " (UTC" + offset.substr(0, 3) + ":" + offset.substr(3) + ")";
-  return shown;
+  std::string shown(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &*local));
+  if (const std::string zone = base::localZoneName(*local); !zone.empty()) shown += " " + zone;
+  // The offset is the difference between the local calendar and UTC's at that moment.
+  const long long offset = static_cast<long long>(base::utcTimeOf(*local)) - static_cast<long long>(seconds);
+  const long long minutes = (offset < 0 ? -offset : offset) / 60;
+  std::snprintf(text, sizeof text, " (UTC%c%02lld:%02lld)", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return shown + text;
 }
 
 std::string link(std::string_view address, std::string_view text) {

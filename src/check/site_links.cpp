@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "address/address_identity.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "site/export_sections.h"
 
@@ -19,7 +20,7 @@ SiteLinks readSiteLinks(const std::filesystem::path& siteFolder) {
   std::unordered_set<std::string> identities;
   for (const site::MenuSection& section : site::sectionsOfSite(siteFolder)) {
     SiteSection& read = links.sections.emplace_back(SiteSection{section.name, {}});
-    site::readLinkLines(siteFolder / section.pageName, [&](const site::PageLink& link) {
+    site::readLinkLines(siteFolder / base::pathOf(section.pageName), [&](const site::PageLink& link) {
       read.links.push_back(link);
       const auto [spelling, newSpelling] = links.identities.try_emplace(link.address);
       if (!newSpelling) return;

@@ -47,7 +47,7 @@ void writeSite(const std::filesystem::path& site, const std::vector<Section>& se
     menu += menuOf(section.name + ".html", site::htmlTextWindows1251(section.name));
     std::string page;
     for (const auto& [name, address] : section.links) page += linkOf(address, site::htmlTextWindows1251(name));
-    writeFile(site / (section.name + ".html"), page);
+    writeFile(site / base::pathOf(section.name + ".html"), page);
   }
   writeFile(site / "Frame2.html", menu);
 }
@@ -177,6 +177,12 @@ TEST(CheckRunTest, firstCheck_listsWhatDoesNotAnswer_withReasonAndTimesInLocalTi
   EXPECT_NE(page.find("не отвечает с 2027-01-15 11:00 XYZ (UTC+03:00); ни разу не ответила"), std::string::npos) << page;
   EXPECT_NE(page.find("после 2027-01-16 07:00 XYZ (UTC+03:00)"), std::string::npos);
   EXPECT_EQ(page.find("web.archive.org"), std::string::npos);  // the archive is offered for the dead
+  // West of Greenwich, by hours and minutes.
+  testing::setVariable("TZ", "WST+4:30");
+  ::tzset();
+  ASSERT_FALSE(runCheck(requestFor(site.path(), &now)).failed());
+  EXPECT_NE(readFile(site / "export" / "link-health.html").find("не отвечает с 2027-01-15 03:30 WST (UTC-04:30)"),
+            std::string::npos);
   if (zoneBefore != nullptr) {
     testing::setVariable("TZ", savedZone.c_str());
   } else {

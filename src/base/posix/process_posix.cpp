@@ -47,6 +47,11 @@ std::optional<std::tm> utcTimeParts(std::time_t time) {
 
 std::time_t utcTimeOf(std::tm parts) { return ::timegm(&parts); }
 
+std::string localZoneName(const std::tm& localParts) {
+  char name[64];
+  return std::string(name, std::strftime(name, sizeof name, "%Z", &localParts));
+}
+
 void catchStopRequests() {
   struct sigaction action {};
   action.sa_handler = onStopSignal;

@@ -8,8 +8,11 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <utility>
 
 #include "base/process.h"
 #include "base/system.h"
@@ -93,6 +96,29 @@ std::optional<std::tm> utcTimeParts(std::time_t time) {
 }
 
 std::time_t utcTimeOf(std::tm parts) { return ::_mkgmtime(&parts); }
+
+// The C library's local time follows TZ when it is set ("MSK-3", "EST5EDT": the names are its
+// letters); else the system's zone, whose names the system gives in UTF-16 (the C library's copy
+// of them is in the ANSI code page, and its strftime has no numeric offset).
+std::string localZoneName(const std::tm& localParts) {
+  const bool daylight = localParts.tm_isdst > 0;
+  if (const std::optional<std::string> rule = environmentVariable("TZ"); rule && !rule->empty()) {
+    const auto letters = [&](std::size_t from) {
+      std::size_t end = from;
+      while (end < rule->size() && std::isalpha(static_cast<unsigned char>((*rule)[end])) != 0) ++end;
+      return std::pair(from, end);
+    };
+    const auto [standardFrom, standardEnd] = letters(0);
+    if (!daylight) return rule->substr(standardFrom, standardEnd - standardFrom);
+    std::size_t offsetEnd = standardEnd;
+    while (offsetEnd < rule->size() && std::isalpha(static_cast<unsigned char>((*rule)[offsetEnd])) == 0) ++offsetEnd;
+    const auto [daylightFrom, daylightEnd] = letters(offsetEnd);
+    return rule->substr(daylightFrom, daylightEnd - daylightFrom);
+  }
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  if (::GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return {};
+  return windows::utf8Of(daylight ? zone.DaylightName : zone.StandardName);
+}
 
 void catchStopRequests() { ::SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
