@@ -88,7 +88,9 @@ std::optional<FileStatus> statusOfHandle(HANDLE handle, std::error_code& error) 
     status.kind = FileKind::Regular;
   }
   status.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-  status.links = standard.NumberOfLinks;
+  // A file removed while open keeps its name on Windows until its last handle closes (unless
+  // the file system removes names at once): it is gone all the same.
+  status.links = standard.DeletePending ? 0 : standard.NumberOfLinks;
   status.fileNumber = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
   status.modifiedNs = nsSince1970(basic.LastWriteTime);
   status.changedNs = nsSince1970(basic.ChangeTime.QuadPart != 0 ? basic.ChangeTime : basic.LastWriteTime);
