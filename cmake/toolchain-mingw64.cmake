@@ -11,13 +11,26 @@ set(CMAKE_CXX_COMPILER ${TREVANTO_MINGW_HOST}-g++-posix)
 set(CMAKE_RC_COMPILER ${TREVANTO_MINGW_HOST}-windres)
 
 # The cache folder of the cross-built libraries; scripts/cross-build-deps prints it once built.
-if(NOT TREVANTO_MINGW_DEPS)
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-deps --prefix
-    OUTPUT_VARIABLE TREVANTO_MINGW_DEPS OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE deps_found)
-  if(NOT deps_found EQUAL 0 OR NOT TREVANTO_MINGW_DEPS)
-    message(FATAL_ERROR "The Windows libraries are not built yet: run scripts/cross-build-deps "
-      "(make windows does it first).")
+# Asked at every configure (it is quick), so that a build folder made before the libraries changed
+# takes the new folder instead of the one it first found; a folder given by hand is kept when the
+# script has none built.
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-deps --prefix
+  OUTPUT_VARIABLE trevanto_built_deps OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE deps_found)
+if(deps_found EQUAL 0 AND trevanto_built_deps)
+  if(TREVANTO_MINGW_DEPS AND NOT TREVANTO_MINGW_DEPS STREQUAL trevanto_built_deps)
+    # What was found in the old folder is looked for again in the new one.
+    get_cmake_property(trevanto_cached CACHE_VARIABLES)
+    foreach(variable IN LISTS trevanto_cached)
+      string(FIND "${${variable}}" "${TREVANTO_MINGW_DEPS}" old_folder_at)
+      if(old_folder_at GREATER_EQUAL 0 OR variable MATCHES "^__pkg_config_checked_")
+        unset(${variable} CACHE)
+      endif()
+    endforeach()
   endif()
+  set(TREVANTO_MINGW_DEPS ${trevanto_built_deps} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)" FORCE)
+elseif(NOT TREVANTO_MINGW_DEPS)
+  message(FATAL_ERROR "The Windows libraries are not built yet: run scripts/cross-build-deps "
+    "(make windows does it first).")
 endif()
 set(TREVANTO_MINGW_DEPS ${TREVANTO_MINGW_DEPS} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_DEPS)
