@@ -16,6 +16,7 @@
 
 #include "site/page_format.h"
 #include "site/site_files.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::base;
@@ -23,6 +24,7 @@ using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::menuOf;
 using trevanto::testing::readFile;
+using trevanto::testing::runKeeping;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 using trevanto::testing::writeShortcut;
@@ -50,7 +52,7 @@ class ConversionRunTest : public ::testing::Test {
 
   RunReport run() {
     RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
-    return runConversion(request);
+    return runKeeping(request);
   }
 
   TempFolder root_;
@@ -133,6 +135,50 @@ TEST_F(ConversionRunTest, reRunWritesNothingAndCountsRepeats) {
   EXPECT_EQ(again.RepeatCount, 3);
   for (const auto& [name, bytes] : before) EXPECT_EQ(page(name), bytes) << name;
   EXPECT_EQ(fs::last_write_time(site() / "Index.html"), indexTime);  // not even the templates are copied
+}
+
+// Names as old disks and new ones hold them: Windows-1251 bytes (a folder copied from an old
+// disk), emoji and other characters beyond the first plane, Greek and Japanese. A page takes its
+// folder's name as the disk holds it (on Windows, where names are UTF-16, the Windows-1251 name
+// reads as what it says), its text is Windows-1251 with what that lacks as character references,
+// and a second run finds every link a repeat.
+TEST_F(ConversionRunTest, namesInWindows1251BytesAndBeyondTheFirstPlaneMakePagesThatReadBack) {
+  const std::string work1251 = "\xD0\xE0\xE1\xEE\xF2\xE0";  // "Работа"
+  writeShortcut(source() / pathOf(work1251), "\xCF\xEE\xF7\xF2\xE0", "http://mail.example/");  // "Почта"
+  writeShortcut(source() / pathOf("Новости 📰"), "Утро 😀", "http://news.example/morning");
+  writeShortcut(source() / pathOf("🎵"), "𝄞 Ноты", "http://notes.example/");
+  writeShortcut(source() / pathOf("Ελληνικά"), "Αθήνα", "http://athens.example/");
+  writeShortcut(source() / pathOf("日本語"), "東京", "http://tokyo.example/");
+#ifdef _WIN32
+  const std::string workPage = "Работа.html";
+  const std::string workReference = "%D0%A0%D0%B0%D0%B1%D0%BE%D1%82%D0%B0.html";
+#else
+  const std::string workPage = work1251 + ".html";
+  const std::string workReference = "%D0%E0%E1%EE%F2%E0.html";
+#endif
+
+  const RunReport report = runKeeping(RunRequest(source(), site(), TREVANTO_TEMPLATES_DIR));
+  ASSERT_EQ(report.error, "");
+  EXPECT_EQ(report.ConvertedCount, 5);
+  EXPECT_EQ(report.NewSectionCount, 5);
+  EXPECT_TRUE(report.skipped.empty());
+  EXPECT_EQ(readFile(site() / pathOf(workPage)), kSectionHeader + linkOf("http://mail.example/", "\xCF\xEE\xF7\xF2\xE0"));
+  EXPECT_EQ(page("Новости 📰.html"), kSectionHeader + linkOf("http://news.example/morning", "\xD3\xF2\xF0\xEE &#128512;"));
+  EXPECT_EQ(page("🎵.html"), kSectionHeader + linkOf("http://notes.example/", "&#119070; \xCD\xEE\xF2\xFB"));
+  EXPECT_EQ(page("日本語.html"), kSectionHeader + linkOf("http://tokyo.example/", "&#26481;&#20140;"));
+  const std::string menu = page("Frame2.html");
+  for (const std::string& line :
+       {menuOf(workReference, work1251), menuOf("%F0%9F%8E%B5.html", "&#127925;"),
+        menuOf("%D0%9D%D0%BE%D0%B2%D0%BE%D1%81%D1%82%D0%B8 %F0%9F%93%B0.html", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8 &#128240;"),
+        menuOf("%E6%97%A5%E6%9C%AC%E8%AA%9E.html", "&#26085;&#26412;&#35486;")}) {
+    EXPECT_NE(menu.find(line), std::string::npos) << line;
+  }
+
+  const RunReport again = runKeeping(RunRequest(source(), site(), TREVANTO_TEMPLATES_DIR));
+  EXPECT_EQ(again.ConvertedCount, 0);
+  EXPECT_EQ(again.NewSectionCount, 0);
+  EXPECT_EQ(again.RepeatCount, 5);
+  EXPECT_EQ(page("Frame2.html"), menu);
 }
 
 TEST_F(ConversionRunTest, grownCollectionAppendsOnlyWhatIsNew) {
@@ -252,12 +298,12 @@ TEST_F(ConversionRunTest, badShortcutsAreSkippedAndReportedWhileTheRunGoesOn) {
 TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
   writeShortcut(source() / "S", "a", "http://a.example/");
   RunRequest request(source(), site() / "missing", TREVANTO_TEMPLATES_DIR);
-  RunReport report = runConversion(request);
+  RunReport report = runKeeping(request);
   EXPECT_NE(report.error.find((site() / "missing").string()), std::string::npos) << report.error;
 
   request.siteFolder = site();
   request.programFolder = root_ / "no-templates";
-  report = runConversion(request);
+  report = runKeeping(request);
   EXPECT_NE(report.error.find("Frame1.html"), std::string::npos) << report.error;
   // Nothing is written before the templates are at hand, and the next run with them completes the site.
   EXPECT_EQ(report.ConvertedCount, 0);
@@ -267,7 +313,7 @@ TEST_F(ConversionRunTest, siteSideFailuresStopTheRunNamingTheFile) {
   EXPECT_TRUE(fs::exists(site() / "Index.html"));
 
   request.sourceFolder = source() / "gone";
-  EXPECT_NE(runConversion(request).error.find("gone"), std::string::npos);
+  EXPECT_NE(runKeeping(request).error.find("gone"), std::string::npos);
 }
 
 #ifndef _WIN32  // Windows files have no mode bits and no umask
@@ -324,7 +370,7 @@ TEST_F(ConversionRunTest, progressIsReportedAndAStopComesBetweenTwoShortcuts) {
     seen.push_back(progress.done);
   };
   request.stopRequested = [&seen] { return seen.size() == 3; };
-  const RunReport report = runConversion(request);
+  const RunReport report = runKeeping(request);
   EXPECT_TRUE(report.stopped);
   EXPECT_EQ(report.ConvertedCount, 3);
   EXPECT_EQ(seen, (std::vector<std::int64_t>{0, 1, 2}));
@@ -373,7 +419,7 @@ TEST_F(ConversionRunTest, deeperFoldersBecomeSectionsNamedByTheirPath) {
 #endif
   RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
   request.nestedSections = true;
-  const RunReport report = runConversion(request);
+  const RunReport report = runKeeping(request);
   ASSERT_EQ(report.error, "");
   EXPECT_EQ(report.ConvertedCount, 5);
   EXPECT_EQ(report.NewSectionCount, 5);
@@ -388,7 +434,7 @@ TEST_F(ConversionRunTest, deeperFoldersBecomeSectionsNamedByTheirPath) {
     EXPECT_GT(at, last) << name;
     last = at;
   }
-  const RunReport again = runConversion(request);
+  const RunReport again = runKeeping(request);
   EXPECT_EQ(again.ConvertedCount, 0);
   EXPECT_EQ(again.RepeatCount, 5);
 }

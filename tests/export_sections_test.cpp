@@ -13,12 +13,14 @@
 #include "site/export_views.h"
 #include "site/page_format.h"
 #include "site/site_export.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::menuOf;
 using trevanto::testing::readFile;
+using trevanto::testing::runKeeping;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 using trevanto::testing::writeShortcut;
@@ -55,7 +57,7 @@ std::vector<std::string> hrefsOf(const std::string& bookmarks) {
 }
 
 RunReport convert(const fs::path& source, const fs::path& site) {
-  return runConversion(RunRequest(source, site, TREVANTO_TEMPLATES_DIR));
+  return runKeeping(RunRequest(source, site, TREVANTO_TEMPLATES_DIR));
 }
 
 }  // namespace

@@ -22,11 +22,13 @@
 #include "site/page_format.h"
 #include "site/site_export.h"
 #include "site/site_files.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::readFile;
+using trevanto::testing::runKeeping;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 using trevanto::testing::writeShortcut;
@@ -101,7 +103,7 @@ class QuietRerunTest : public ::testing::Test {
   }
 
   RunReport run() {
-    const RunReport report = runConversion(RunRequest(source(), site(), TREVANTO_TEMPLATES_DIR));
+    const RunReport report = runKeeping(RunRequest(source(), site(), TREVANTO_TEMPLATES_DIR));
     EXPECT_EQ(report.error, "");
     EXPECT_EQ(report.exportProblem, "");
     return report;
@@ -209,7 +211,7 @@ TEST_F(QuietRerunTest, pagesARunWroteAreSyncedBeforeItReturns) {
   RunRequest request(source(), site(), TREVANTO_TEMPLATES_DIR);
   int asked = 0;
   request.stopRequested = [&asked] { return ++asked > 14; };  // after S2 and its new link, before S3
-  const RunReport stopped = runConversion(request);
+  const RunReport stopped = runKeeping(request);
   EXPECT_TRUE(stopped.stopped);
   EXPECT_EQ(stopped.ConvertedCount, 1);
   EXPECT_EQ(takeSynced().count((site() / "S2.html").string()), 1u);

@@ -16,11 +16,13 @@
 
 #include "site/conversion.h"
 #include "site/shortcut_prefetch.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::base;
 using namespace trevanto::site;
 using trevanto::testing::readFile;
+using trevanto::testing::runKeeping;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 using trevanto::testing::writeShortcut;
@@ -152,7 +154,7 @@ class ReadingAheadRun : public ::testing::Test {
     request.stopRequested = [&outcome, stopAfter] {
       return stopAfter >= 0 && outcome.progress.size() == static_cast<std::size_t>(stopAfter);
     };
-    outcome.report = runConversion(request);
+    outcome.report = runKeeping(request);
     for (const auto& entry : fs::directory_iterator(request.siteFolder)) {
       outcome.site[entry.path().filename().string()] = readFile(entry.path());
     }

@@ -20,6 +20,7 @@
 #include "site/export_views.h"
 #include "site/page_format.h"
 #include "site/text_encoding.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::base;
@@ -27,6 +28,7 @@ using namespace trevanto::site;
 using trevanto::testing::linkOf;
 using trevanto::testing::menuOf;
 using trevanto::testing::readFile;
+using trevanto::testing::runKeeping;
 using trevanto::testing::TempFolder;
 using trevanto::testing::writeFile;
 using trevanto::testing::writeShortcut;
@@ -122,7 +124,7 @@ class SiteExportTest : public ::testing::Test {
     request.programFolder = TREVANTO_TEMPLATES_DIR;
     request.writeExport = writeExport;
     request.stopRequested = std::move(stop);
-    return runConversion(request);
+    return runKeeping(request);
   }
 
   TempFolder root_;
@@ -271,7 +273,7 @@ TEST_F(SiteExportTest, onePageViewListsEverySectionWithItsCountAndAnAnchorOfItsO
   request.sourceFolder = source();
   request.siteFolder = site();
   request.programFolder = templates;
-  ASSERT_EQ(runConversion(request).exportProblem, "");
+  ASSERT_EQ(runKeeping(request).exportProblem, "");
   EXPECT_TRUE(exported(kIndexPageName).starts_with("<p>new frame</p>\n<li id=\"A_b\"")) << exported(kIndexPageName);
 }
 #endif
@@ -415,7 +417,7 @@ TEST_F(SiteExportTest, searchDataComeInPartsAndEachExportRemovesTheEarlierOnes) 
   request.sourceFolder = source();
   request.siteFolder = site();
   request.programFolder = templates;
-  const RunReport noPage = runConversion(request);
+  const RunReport noPage = runKeeping(request);
   EXPECT_NE(noPage.exportProblem.find(std::string(kIndexPageTemplateName)), std::string::npos) << noPage.exportProblem;
   EXPECT_EQ(searchPartNames(), second);
   EXPECT_EQ(exported(kSearchDataFileName), index);
@@ -494,7 +496,7 @@ TEST_F(SiteExportTest, sectionsNamedBookmarksAndExportKeepTheirPagesAndTheCounts
   request.siteFolder = other / "site";
   request.programFolder = TREVANTO_TEMPLATES_DIR;
   request.writeExport = false;
-  const RunReport without = runConversion(request);
+  const RunReport without = runKeeping(request);
   EXPECT_FALSE(fs::exists(other / "site" / "export"));
   EXPECT_EQ(statisticsLines(report), statisticsLines(without));
 
@@ -518,7 +520,7 @@ TEST_F(SiteExportTest, stoppedOrFailedRunLeavesTheExportAsItWas) {
   request.sourceFolder = source();
   request.siteFolder = site();
   request.programFolder = root_ / "no templates here";
-  EXPECT_TRUE(runConversion(request).failed());
+  EXPECT_TRUE(runKeeping(request).failed());
   EXPECT_EQ(exported(kBookmarksFileName), "earlier bookmarks");
   EXPECT_EQ(exported(kSearchDataFileName), "earlier data");
 
@@ -558,7 +560,7 @@ TEST_F(SiteExportTest, fileNamedExportIsReportedAndThePagesAreWrittenAsUsual) {
   request.sourceFolder = source();
   request.siteFolder = site();
   request.programFolder = templates.path();
-  const RunReport noScript = runConversion(request);
+  const RunReport noScript = runKeeping(request);
   EXPECT_FALSE(noScript.failed());
   EXPECT_NE(noScript.exportProblem.find("search.js"), std::string::npos) << noScript.exportProblem;
 }

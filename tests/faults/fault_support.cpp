@@ -19,6 +19,7 @@
 #include "fuzz_support.h"
 #include "site/page_format.h"
 #include "site/site_files.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 namespace trevanto::testing {
@@ -100,7 +101,7 @@ bool runningAsRoot() { return ::geteuid() == 0; }
 site::RunReport convert(const std::filesystem::path& source, const std::filesystem::path& site,
                         const std::filesystem::path& templates) {
   site::RunRequest request(source, site, templates);
-  return site::runConversion(request);
+  return runKeeping(request);
 }
 
 Expected makeCollection(const std::filesystem::path& source, int sections, int perSection) {

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "fault_support.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 namespace trevanto::testing {
@@ -89,7 +90,7 @@ TEST(SiteSideFaults, siteFolderRemovedDuringRun_stopsWithMessageThenRerunComplet
     request.onProgress = [&](const site::RunProgress& progress) {
       if (progress.done == removeAt) std::filesystem::remove_all(site);
     };
-    const site::RunReport report = site::runConversion(request);
+    const site::RunReport report = runKeeping(request);
     EXPECT_TRUE(report.failed()) << "the run reported success into a removed folder";
     EXPECT_NE(report.error.find(site.string()), std::string::npos) << report.error;
 
@@ -181,7 +182,7 @@ TEST(SiteSideFaults, twoRunsAtOnce_secondIsRefusedAndSiteIsWhole) {
     inProcess = convert(temp / "src", temp / "site");
     otherProgram = convertInChild(temp / "src", temp / "site", temp.path());
   };
-  const site::RunReport first = site::runConversion(request);
+  const site::RunReport first = runKeeping(request);
   EXPECT_FALSE(first.failed()) << first.error;
   expectCompleteSite(temp / "site", expected);
 

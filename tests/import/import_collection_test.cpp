@@ -16,6 +16,7 @@
 #include "site/conversion.h"
 #include "site/page_format.h"
 #include "site/shortcut_reader.h"
+#include "kept_collections.h"
 #include "test_support.h"
 
 using namespace trevanto::import;
@@ -228,7 +229,7 @@ TEST_F(ImportTest, importedThenConverted_linksOnPagesAndNoRepeatsAfterwards) {
   ASSERT_FALSE(import({kFixtures / "Bookmarks", kFixtures / "links"}).failed());
   trevanto::site::RunRequest run(collection(), root_ / "site", TREVANTO_TEMPLATES_DIR);
   fs::create_directories(run.siteFolder);
-  const trevanto::site::RunReport converted = trevanto::site::runConversion(run);
+  const trevanto::site::RunReport converted = trevanto::testing::runKeeping(run);
   ASSERT_FALSE(converted.failed()) << converted.error;
   EXPECT_EQ(converted.ConvertedCount, 8);
   EXPECT_TRUE(converted.skipped.empty());
@@ -264,7 +265,7 @@ TEST_F(ImportTest, nestedConversionNamesSectionsAsTheImporterDoes) {
   trevanto::site::RunRequest run(tree, root_ / "site", TREVANTO_TEMPLATES_DIR);
   run.nestedSections = true;
   fs::create_directories(run.siteFolder);
-  const trevanto::site::RunReport converted = trevanto::site::runConversion(run);
+  const trevanto::site::RunReport converted = trevanto::testing::runKeeping(run);
   ASSERT_FALSE(converted.failed()) << converted.error;
   EXPECT_EQ(converted.ConvertedCount, static_cast<std::int32_t>(shortcuts.size()));
   EXPECT_TRUE(converted.unvisited.empty());
