@@ -109,14 +109,17 @@ std::vector<RunReading::Below> RunReading::below(const Below& parent, const std:
   return children;
 }
 
+// A folder reached again (through a link or a junction back up) is known by the file it is,
+// which every system tells alike; a path's canonical spelling is not resolved alike everywhere
+// (links followed on Linux, left as they are by the Windows library), and a walk that misses a
+// way back up never ends.
 bool RunReading::firstVisit(const std::string& folder) {
-  if (visited_.empty()) {
-    std::error_code ignored;
-    visited_.insert(std::filesystem::canonical(sourceFolder_, ignored));
-  }
   std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::canonical(base::joinPath(sourceFolder_, folder), error);
-  return error || visited_.insert(canonical).second;
+  if (visited_.empty()) {
+    if (const auto source = base::fileStatus(sourceFolder_, error)) visited_.insert(source->identity);
+  }
+  const auto status = base::fileStatus(base::joinPath(sourceFolder_, folder), error);
+  return !status || visited_.insert(status->identity).second;
 }
 
 void RunReading::gatherDeeperSections(const Section& top, std::vector<std::string> subfolders,

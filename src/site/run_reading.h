@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/files.h"
 #include "base/folder_order.h"
 #include "conversion.h"
 #include "page_search.h"
@@ -85,7 +86,7 @@ class RunReading {
   const bool nestedSections_;
   RunReport& report_;
   std::vector<SkippedShortcut>& skipped_;
-  std::set<std::filesystem::path> visited_;  // the folders below sections, by their canonical path
+  std::set<base::FileIdentity> visited_;  // the folders below sections, by the file each is
   std::optional<ShortcutPrefetch> prefetch_;
   std::int64_t total_ = 0;
 };
