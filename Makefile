@@ -60,9 +60,14 @@ windows-window: windows-deps
 windows-package: windows
 	scripts/windows-package $(WINDOWS_PRESET)
 
-# The Windows programs' tests under wine, with their count and time.
-test-windows: windows
+# The Windows programs' tests under wine, with their count and time; then the Windows converter
+# beside the Linux one on every collection the conversion tests build and on examples/: the same
+# sites byte for byte, export/stamp aside (scripts/windows-same-site).
+test-windows: windows configure
 	scripts/windows-tests $(WINDOWS_PRESET) $(JOBS)
+	cmake --build --preset $(PRESET) -j $(JOBS) --target trevanto-convert trevanto_templates trevanto_engine_tests \
+	  trevanto_quiet_rerun_tests trevanto_fault_tests trevanto_import_tests
+	scripts/windows-same-site $(BUILD) build-$(WINDOWS_PRESET) $(JOBS)
 
 bench: deps windows-deps
 	cmake --preset bench
