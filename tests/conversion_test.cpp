@@ -43,7 +43,7 @@ class ConversionRunTest : public ::testing::Test {
  protected:
   fs::path source() const { return root_ / "source"; }
   fs::path site() const { return root_ / "site"; }
-  std::string page(const std::string& name) const { return readFile(site() / name); }
+  std::string page(const std::string& name) const { return readFile(site() / pathOf(name)); }
 
   void SetUp() override {
     fs::create_directories(source());
