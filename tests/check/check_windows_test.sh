@@ -23,7 +23,9 @@ fail() { echo "check under wine: $*" >&2; exit 1; }
 mkdir -p "$work/www/moved"
 printf 'here\n' >"$work/www/ok"
 printf 'inside\n' >"$work/www/moved/index.html"
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$work/www" >"$work/server.log" 2>&1 &
+# The log is there before the server starts: the background shell opens it in its own time.
+: >"$work/server.log"
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$work/www" >>"$work/server.log" 2>&1 &
 server_pid=$!
 port=
 for _ in $(seq 100); do
