@@ -7,7 +7,8 @@
 // (options: the converter's command-line options that stand for the request, one a line).
 // scripts/windows-same-site converts them again with the Linux and the Windows program and
 // compares the two sites. Without the variable a run is only the run, and keeping never changes
-// what a test sees: a copy that cannot be made whole is left out, quietly.
+// what a test sees: a copy that cannot be made whole is left out, and only named
+// (FOLDER/Suite.test/N.not-kept).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -81,7 +82,10 @@ inline site::RunReport runKeeping(const site::RunRequest& request) {
       std::ofstream options(stage / "options", std::ios::binary);
       if (request.nestedSections) options << "--nested\n";
     } else {
+      // A pipe or an unreadable file has no copy: the stage is only named.
       fs::remove_all(stage, error);
+      std::ofstream(fs::path(folder) / test / (std::to_string(stages[test]) + ".not-kept"), std::ios::binary)
+          << "not kept: its folders hold what cannot be copied (a pipe, an unreadable file)\n";
     }
   }
   return site::runConversion(request);

@@ -116,10 +116,10 @@ std::vector<RunReading::Below> RunReading::below(const Below& parent, const std:
 bool RunReading::firstVisit(const std::string& folder) {
   std::error_code error;
   if (visited_.empty()) {
-    if (const auto source = base::fileStatus(sourceFolder_, error)) visited_.insert(source->identity);
+    if (const auto source = base::fileIdentity(sourceFolder_, error)) visited_.insert(*source);
   }
-  const auto status = base::fileStatus(base::joinPath(sourceFolder_, folder), error);
-  return !status || visited_.insert(status->identity).second;
+  const auto identity = base::fileIdentity(base::joinPath(sourceFolder_, folder), error);
+  return !identity || visited_.insert(*identity).second;
 }
 
 void RunReading::gatherDeeperSections(const Section& top, std::vector<std::string> subfolders,
