@@ -2,7 +2,10 @@
 // trevanto: turns a folder tree of Internet shortcuts into a framed HTML site.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <optional>
@@ -124,6 +127,27 @@ std::optional<QString> chooseDisplay(const DisplayOptions& options) {
   return std::nullopt;
 }
 
+// Ends the program once the main window is hidden and no other window of it is shown. Qt's own
+// rule ends it when the last window closes; a main window the system had not shown yet when a
+// run closed the program is hidden instead of closed (Osnova::Command2_Click), which that rule
+// does not see: the program would run on with nothing on the screen.
+class QuitWhenNothingShown : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Hide) {
+      QTimer::singleShot(0, this, [] {
+        const QList<QWidget*> windows = QApplication::topLevelWidgets();
+        const bool shown = std::any_of(windows.cbegin(), windows.cend(), [](const QWidget* w) { return w->isVisible(); });
+        if (!shown) QCoreApplication::quit();
+      });
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +175,8 @@ int main(int argc, char** argv) {
         stderr);
     return 2;
   }
+  QuitWhenNothingShown quitWhenNothingShown;
+  window.installEventFilter(&quitWhenNothingShown);
   window.show();
   const int status = QApplication::exec();
   return status != 0 ? status : window.exitCode();

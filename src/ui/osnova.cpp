@@ -317,6 +317,9 @@ void Osnova::Timer1_Timer() {
 void Osnova::Command2_Click() {
   if (!mayClose()) return;
   close();
+  // A window the system has not shown yet takes no close from it (an unattended run can end
+  // that early under wine): it is hidden instead, which ends the program all the same (main.cpp).
+  if (isVisible()) hide();
   closeAbout();
   closeImport();
 }
