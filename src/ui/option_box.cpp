@@ -6,6 +6,12 @@
 
 namespace trevanto::ui {
 
+QString captionAsDrawn(const QString& text) {
+  QString drawn = text;
+  drawn.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!"));
+  return drawn;
+}
+
 OptionBox::OptionBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) { setTristate(true); }
 
 int OptionBox::Value() const {
@@ -42,12 +48,13 @@ void OptionBox::paintEvent(QPaintEvent*) {
       indicator.rect.right() + 1 + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
   const QRect textArea(textLeft, 0, width() - textLeft, height());
   const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
-  style()->drawItemText(&painter, textArea, flags, palette(), isEnabled(), text(), QPalette::WindowText);
+  const QString caption = captionAsDrawn(text());
+  style()->drawItemText(&painter, textArea, flags, palette(), isEnabled(), caption, QPalette::WindowText);
 
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    focus.rect = painter.fontMetrics().boundingRect(textArea, flags, text()).adjusted(-1, 0, 1, 0) & rect();
+    focus.rect = painter.fontMetrics().boundingRect(textArea, flags, caption).adjusted(-1, 0, 1, 0) & rect();
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }
 }

@@ -7,6 +7,11 @@
 
 namespace trevanto::ui {
 
+// The caption as the box draws it: a closing "!" set off by a blank stays on its word's line, so
+// that a caption wrapped in a narrower box (another style's wider mark, another font) never puts
+// it alone on a line below the box, where it would be cut off.
+QString captionAsDrawn(const QString& text);
+
 class OptionBox : public QCheckBox {
  public:
   explicit OptionBox(const QString& text, QWidget* parent = nullptr);

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextLayout>
 
 #include "message_box.h"
 #include "option_box.h"
@@ -134,6 +135,29 @@ TEST_F(OsnovaTest, optionsAreSetAndClearedByClicksAndGrayedOnlyByCode) {
   EXPECT_EQ(Check1->checkState(), Qt::PartiallyChecked);
   QTest::mouseClick(Check1, Qt::LeftButton);
   EXPECT_EQ(Check1->Value(), 1);
+}
+
+// Another system's style draws a wider mark and another font wider letters, so the captions wrap in
+// less room than here: at no width may a "!" be left alone on a line, below the box's two lines.
+TEST_F(OsnovaTest, optionCaptionsNeverLeaveTheirClosingMarkAloneOnALine) {
+  for (const char* name : {"Check1", "Check2"}) {
+    auto* box = child<OptionBox>(window_.get(), name);
+    const QString caption = ui::captionAsDrawn(box->text());
+    EXPECT_EQ(QString(caption).replace(QChar(0x00A0), QLatin1Char(' ')), box->text()) << name;
+    for (int width = box->width() / 3; width <= box->width(); width += 4) {
+      QTextLayout layout(caption, box->font());
+      QTextOption option;
+      option.setWrapMode(QTextOption::WordWrap);
+      layout.setTextOption(option);
+      layout.beginLayout();
+      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        EXPECT_NE(caption.mid(line.textStart(), line.textLength()).trimmed(), QStringLiteral("!"))
+            << name << " at " << width << " px";
+      }
+      layout.endLayout();
+    }
+  }
 }
 
 TEST_F(OsnovaTest, countLabelsShowTheCaptionABlankAndTheCount) {
