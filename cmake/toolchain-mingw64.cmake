@@ -10,44 +10,39 @@ set(CMAKE_C_COMPILER ${TREVANTO_MINGW_HOST}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TREVANTO_MINGW_HOST}-g++-posix)
 set(CMAKE_RC_COMPILER ${TREVANTO_MINGW_HOST}-windres)
 
-# The cache folder of the cross-built libraries; scripts/cross-build-deps prints it once built.
-# Asked at every configure (it is quick), so that a build folder made before the libraries changed
-# takes the new folder instead of the one it first found; a folder given by hand is kept when the
-# script has none built.
-execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-deps --prefix
-  OUTPUT_VARIABLE trevanto_built_deps OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE deps_found)
-if(deps_found EQUAL 0 AND trevanto_built_deps)
-  if(TREVANTO_MINGW_DEPS AND NOT TREVANTO_MINGW_DEPS STREQUAL trevanto_built_deps)
-    # What was found in the old folder is looked for again in the new one.
-    get_cmake_property(trevanto_cached CACHE_VARIABLES)
-    foreach(variable IN LISTS trevanto_cached)
-      string(FIND "${${variable}}" "${TREVANTO_MINGW_DEPS}" old_folder_at)
-      if(old_folder_at GREATER_EQUAL 0 OR variable MATCHES "^__pkg_config_checked_")
-        unset(${variable} CACHE)
-      endif()
-    endforeach()
+# The folders the project's scripts build into a cache (scripts/cross-build-deps, and for the
+# window's build scripts/cross-build-qt): asked at every configure (it is quick), so that a build
+# folder made before they changed takes the new folder, and forgets what it had found in the old
+# one; a folder given by hand is kept when the script has none built.
+function(trevanto_take_built_folder variable script description hint)
+  execute_process(COMMAND ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../scripts/${script} --prefix
+    OUTPUT_VARIABLE built OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE found)
+  if(found EQUAL 0 AND built)
+    if(${variable} AND NOT ${variable} STREQUAL built)
+      get_cmake_property(cached CACHE_VARIABLES)
+      foreach(entry IN LISTS cached)
+        string(FIND "${${entry}}" "${${variable}}" old_folder_at)
+        if(old_folder_at GREATER_EQUAL 0 OR entry MATCHES "^__pkg_config_checked_")
+          unset(${entry} CACHE)
+        endif()
+      endforeach()
+    endif()
+    set(${variable} ${built} CACHE PATH "${description} (scripts/${script})" FORCE)
+  elseif(NOT ${variable})
+    message(FATAL_ERROR "${description}: not built yet: run scripts/${script} (${hint}).")
   endif()
-  set(TREVANTO_MINGW_DEPS ${trevanto_built_deps} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)" FORCE)
-elseif(NOT TREVANTO_MINGW_DEPS)
-  message(FATAL_ERROR "The Windows libraries are not built yet: run scripts/cross-build-deps "
-    "(make windows does it first).")
-endif()
-set(TREVANTO_MINGW_DEPS ${TREVANTO_MINGW_DEPS} CACHE PATH "Cross-built Windows libraries (scripts/cross-build-deps)")
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_DEPS)
+  set(${variable} ${${variable}} PARENT_SCOPE)
+  list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ${variable})
+  set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ${CMAKE_TRY_COMPILE_PLATFORM_VARIABLES} PARENT_SCOPE)
+endfunction()
 
-# The window's build also takes the Qt for Windows that scripts/cross-build-qt built (make
-# windows-window builds it first); the programs then read the window's settings (--settings).
-if(TREVANTO_BUILD_UI AND NOT TREVANTO_MINGW_QT)
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/cross-build-qt --prefix
-    OUTPUT_VARIABLE TREVANTO_MINGW_QT OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE qt_found)
-  if(NOT qt_found EQUAL 0 OR NOT TREVANTO_MINGW_QT)
-    message(FATAL_ERROR "Qt for Windows is not built yet: run scripts/cross-build-qt "
-      "(make windows-window does it first; it takes an hour or more).")
-  endif()
-endif()
-if(TREVANTO_MINGW_QT)
-  set(TREVANTO_MINGW_QT ${TREVANTO_MINGW_QT} CACHE PATH "Qt for Windows (scripts/cross-build-qt)")
-  list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TREVANTO_MINGW_QT)
+trevanto_take_built_folder(TREVANTO_MINGW_DEPS cross-build-deps "Cross-built Windows libraries"
+  "make windows does it first")
+# The window's build also takes the Qt for Windows (make windows-window builds it first); the
+# programs then read the window's settings (--settings).
+if(TREVANTO_BUILD_UI OR TREVANTO_MINGW_QT)
+  trevanto_take_built_folder(TREVANTO_MINGW_QT cross-build-qt "Qt for Windows"
+    "make windows-window does it first; it takes about 45 minutes")
   list(APPEND CMAKE_PREFIX_PATH ${TREVANTO_MINGW_QT})
 endif()
 
