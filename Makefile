@@ -47,7 +47,7 @@ windows: windows-deps
 
 # The window for Windows too (build-windows-window/bin/trevanto.exe, with the programs, which read
 # the window's settings there), against Qt for Windows cross-built once from Debian's source by
-# scripts/cross-build-qt into ~/.cache/trevanto: an hour or more the first time, so not part of
+# scripts/cross-build-qt into ~/.cache/trevanto: about 45 minutes the first time, so not part of
 # make test.
 windows-window: windows-deps
 	scripts/cross-build-qt >/dev/null
