@@ -61,6 +61,7 @@ QIcon driveIcon(const QStyle* style, Volume::Kind kind) {
     case Volume::Kind::Network:
       return style->standardIcon(QStyle::SP_DriveNetIcon);
     case Volume::Kind::Fixed:
+    case Volume::Kind::Memory:
       break;
   }
   return style->standardIcon(QStyle::SP_DriveHDIcon);

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/drives.h"
-
 namespace trevanto::ui {
 namespace {
 
@@ -46,21 +44,6 @@ bool liesUnder(const QString& folder, const QString& mountPoint) {
   return folder == mountPoint || folder.startsWith(mountPoint + QLatin1Char('/'));
 }
 
-Volume::Kind kindOf(base::DriveLetter::Kind kind) {
-  switch (kind) {
-    case base::DriveLetter::Kind::Removable:
-      return Volume::Kind::Removable;
-    case base::DriveLetter::Kind::Optical:
-      return Volume::Kind::Optical;
-    case base::DriveLetter::Kind::Network:
-      return Volume::Kind::Network;
-    case base::DriveLetter::Kind::Fixed:
-    case base::DriveLetter::Kind::Memory:
-      break;
-  }
-  return Volume::Kind::Fixed;
-}
-
 // A mount point's kind, by where desktops mount removable media and by its file system.
 Volume::Kind kindOf(const QString& mountPoint, const QByteArray& fileSystemType) {
   static const QList<QByteArray> network = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "afs", "9p"};
@@ -75,7 +58,7 @@ Volume::Kind kindOf(const QString& mountPoint, const QByteArray& fileSystemType)
 QList<Volume> driveLetterVolumes(const std::vector<base::DriveLetter>& letters) {
   QList<Volume> volumes;
   for (const base::DriveLetter& drive : letters) {
-    volumes.append({QString::fromStdString(drive.root), QString::fromStdString(drive.label), kindOf(drive.kind)});
+    volumes.append({QString::fromStdString(drive.root), QString::fromStdString(drive.label), drive.kind});
   }
   return volumes;
 }

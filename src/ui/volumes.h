@@ -10,10 +10,12 @@
 #include <QString>
 #include <functional>
 
+#include "base/drives.h"
+
 namespace trevanto::ui {
 
 struct Volume {
-  enum class Kind { Fixed, Removable, Optical, Network };
+  using Kind = base::DriveLetter::Kind;  // what a drive is, as the system tells it
   QString mountPoint;  // the drive's designation: a mount point ("/", "/media/usb") or a root ("C:\")
   QString label;       // the file system's name, a network drive's share, or empty
   Kind kind = Kind::Fixed;
